@@ -1,0 +1,60 @@
+// The library-wide state of the one conversion the engine holds.
+#pragma once
+
+#include "platform/media/interfaces.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+namespace vobcast {
+
+using com::ComPtr;
+
+constexpr HRESULT E_NO_COMPRESSOR = MakeHresult(0x80000001u);
+
+// What the user set in the compressor chooser, remembered with its name.
+struct CompressorSettings {
+    long keyFrames = 0;     // 0: the compressor's default
+    long dataRateKbps = 0;  // 0: the compressor's default
+};
+
+struct ConversionState {
+    ComPtr<media::IGraphBuilder> graph;
+    ComPtr<media::ICreateDevEnum> deviceEnum;
+    ComPtr<media::IMediaControl> mediaControl;
+    ComPtr<media::IMediaEvent> mediaEvent;
+
+    ComPtr<media::IBaseFilter> fileSource;
+    ComPtr<media::IBaseFilter> splitter;
+    ComPtr<media::IBaseFilter> videoDecoder;
+    ComPtr<media::IBaseFilter> audioDecoder;
+    ComPtr<media::IBaseFilter> videoCompressor;
+    ComPtr<media::IBaseFilter> audioCompressor;
+    ComPtr<media::IBaseFilter> aviMux;
+    ComPtr<media::IBaseFilter> fileWriter;
+
+    ComPtr<media::IMediaSeeking> mediaSeeking;
+
+    // These survive from one conversion to the next.
+    std::int64_t duration = 0;
+    std::int32_t completed = 0;
+    char compressorName[128] = {};
+    CompressorSettings compressorSettings;
+
+    // The files of the current conversion, for messages that name them.
+    std::string source;
+    std::string destination;
+    // Messages already shown in this conversion: a polled failure is shown once.
+    std::set<std::string, std::less<>> shown;
+};
+
+ConversionState& State();
+
+// Empties the graph manager and its three companions (events, control,
+// enumerator, graph, in that order), as a failed DoInit does.
+void ReleaseTheFour(ConversionState& state);
+// Empties every reference in DoUninit's order.
+void ReleaseAll(ConversionState& state);
+
+} // namespace vobcast

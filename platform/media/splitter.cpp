@@ -1,0 +1,113 @@
+// "MPEG-2 Splitter": mpegpsdemux. Like the Windows splitter it offers its output
+// pins once its input is connected and the stream has been probed: "Video" for
+// the first MPEG video stream, "AC3" for the first AC-3 stream. Streams nobody
+// connected are drained into a fake sink so they never hold the demuxer up.
+#include "filter.h"
+#include "filters.h"
+#include "splitter.h"
+#include "stream_probe.h"
+
+#include "platform/com/text.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace media {
+namespace {
+
+bool IsMpegVideo(GstCaps* caps) {
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int version = 0;
+    return gst_structure_has_name(s, "video/mpeg") && gst_structure_get_int(s, "mpegversion", &version) &&
+           (version == 1 || version == 2);
+}
+
+bool IsAc3(GstCaps* caps) {
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    return gst_structure_has_name(s, "audio/x-private1-ac3") || gst_structure_has_name(s, "audio/x-ac3") ||
+           gst_structure_has_name(s, "audio/ac3");
+}
+
+class Splitter final : public Filter, public ISplitterInfo {
+public:
+    explicit Splitter(const std::u16string& name) : Filter(name) {
+        demux_ = MakeElement("mpegpsdemux");
+        gst_bin_add(GST_BIN(bin_), demux_);
+        GstPtr<GstPad> sink(gst_element_get_static_pad(demux_, "sink"));
+        input_ = AddGhostPin(u"Input", PINDIR_INPUT, sink.get());
+        padAdded_ = g_signal_connect(demux_, "pad-added", G_CALLBACK(OnPadAdded), this);
+    }
+
+    ~Splitter() override { g_signal_handler_disconnect(demux_, padAdded_); }
+
+    HRESULT PrepareInput(Pin* in, Pin* upstream) override {
+        if (in != input_ || probed_) return E_UNEXPECTED;
+        ComPtr<IFileSourceFilter> source;
+        std::u16string path;
+        if (FAILED(com::QueryInterface(upstream->Owner(), source)) || FAILED(source->GetCurFile(path)))
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        ProbeResult probe = ProbeProgramStream(com::WideToAnsi(path));
+        if (!probe.ok) {
+            GST_INFO_OBJECT(bin_, "refusing the input: %s", probe.error.c_str());
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        }
+        durationNs_ = probe.durationNs;
+        probed_ = true;
+        for (ProbedStream& stream : probe.streams) {
+            if (!stream.caps || gst_caps_is_empty(stream.caps.get())) continue;
+            if (!video_.pin && IsMpegVideo(stream.caps.get())) {
+                video_ = {stream.padName, AddGhostPin(u"Video", PINDIR_OUTPUT, nullptr, stream.caps.get())};
+            } else if (!audio_.pin && IsAc3(stream.caps.get())) {
+                audio_ = {stream.padName, AddGhostPin(u"AC3", PINDIR_OUTPUT, nullptr, stream.caps.get())};
+            }
+        }
+        return S_OK;
+    }
+
+    std::int64_t DurationNs() const override { return durationNs_; }
+
+private:
+    struct Output {
+        std::string padName;
+        Pin* pin = nullptr;
+    };
+
+    static void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
+        static_cast<Splitter*>(data)->PadAdded(pad);
+    }
+
+    // Runs on the demuxer's streaming thread.
+    void PadAdded(GstPad* pad) {
+        gchar* name = gst_pad_get_name(pad);
+        Pin* pin = nullptr;
+        if (video_.pin && video_.padName == name) pin = video_.pin;
+        if (audio_.pin && audio_.padName == name) pin = audio_.pin;
+        g_free(name);
+        if (pin && gst_pad_is_linked(pin->Pad())) {
+            gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pad);
+            return;
+        }
+        GstElement* drain = MakeElement("fakesink");
+        g_object_set(drain, "sync", FALSE, "async", FALSE, nullptr);
+        gst_bin_add(GST_BIN(bin_), drain);
+        gst_element_sync_state_with_parent(drain);
+        GstPtr<GstPad> sink(gst_element_get_static_pad(drain, "sink"));
+        gst_pad_link(pad, sink.get());
+    }
+
+    GstElement* demux_;
+    Pin* input_;
+    gulong padAdded_;
+    bool probed_ = false;
+    Output video_, audio_;
+    std::int64_t durationNs_ = -1;
+};
+
+} // namespace
+
+ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& name) {
+    if (!HasFactory("mpegpsdemux")) return nullptr;
+    return com::Make<Splitter>(name);
+}
+
+} // namespace media

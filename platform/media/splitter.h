@@ -1,0 +1,17 @@
+// What the splitter learnt from probing its input, for the multiplexer's
+// seeking interface before the graph runs.
+#pragma once
+
+#include "platform/com/unknown.h"
+
+#include <cstdint>
+
+namespace media {
+
+class ISplitterInfo : public virtual com::Unknown {
+public:
+    // The stream's duration in nanoseconds, -1 when unknown or not probed yet.
+    virtual std::int64_t DurationNs() const = 0;
+};
+
+} // namespace media

@@ -1,0 +1,113 @@
+// The decoders and compressors: a chain of elements between one input and one
+// output pin. Each chain that starts a branch begins with a queue, so that
+// demultiplexing, decoding and encoding run on threads of their own.
+#include "filter.h"
+#include "filters.h"
+
+#include <string>
+
+namespace media {
+namespace {
+
+// Demuxer-side queues are bounded in time only: DVD interleave can put seconds
+// of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
+constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+// Between decoder and encoder a few raw frames are enough to keep both busy.
+constexpr const char* kFrameQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+
+class TransformFilter : public Filter {
+public:
+    TransformFilter(const std::u16string& name, const std::string& chain, const std::u16string& inName,
+                    const std::u16string& outName)
+        : Filter(name) {
+        chain_ = AddChain(chain.c_str());
+        if (!chain_) return;
+        GstPtr<GstPad> sink(gst_element_get_static_pad(chain_, "sink"));
+        GstPtr<GstPad> src(gst_element_get_static_pad(chain_, "src"));
+        AddGhostPin(inName, PINDIR_INPUT, sink.get());
+        AddGhostPin(outName, PINDIR_OUTPUT, src.get());
+    }
+
+    bool Valid() const { return chain_ != nullptr; }
+
+protected:
+    GstElement* Element(const char* name) const {
+        return chain_ ? gst_bin_get_by_name(GST_BIN(chain_), name) : nullptr;
+    }
+
+private:
+    GstElement* chain_ = nullptr;
+};
+
+class VideoCompressor final : public TransformFilter, public IVideoCompression {
+public:
+    VideoCompressor(const std::u16string& name, const VideoEncoderSpec& spec, const std::string& chain)
+        : TransformFilter(name, chain, u"Input", u"Output"), spec_(spec) {}
+
+    HRESULT SetKeyFrameRate(long frames) override {
+        if (frames <= 0) return E_INVALIDARG;
+        if (!spec_.keyFrameProperty) return S_FALSE;
+        return Set(spec_.keyFrameProperty, frames);
+    }
+
+    HRESULT SetDataRate(long kbps) override {
+        if (kbps <= 0) return E_INVALIDARG;
+        if (!spec_.bitrateProperty) return S_FALSE;
+        return Set(spec_.bitrateProperty, kbps * 1000 / spec_.bitrateUnit);
+    }
+
+private:
+    HRESULT Set(const char* property, long value) {
+        GstPtr<GstElement> encoder(Element("encoder"));
+        if (!encoder) return E_UNEXPECTED;
+        GParamSpec* pspec = g_object_class_find_property(G_OBJECT_GET_CLASS(encoder.get()), property);
+        if (!pspec) return E_NOTIMPL;
+        GValue v = G_VALUE_INIT;
+        g_value_init(&v, G_TYPE_LONG);
+        g_value_set_long(&v, value);
+        GValue converted = G_VALUE_INIT;
+        g_value_init(&converted, pspec->value_type);
+        const bool ok = g_value_transform(&v, &converted) && !g_param_value_validate(pspec, &converted);
+        if (ok) g_object_set_property(G_OBJECT(encoder.get()), property, &converted);
+        g_value_unset(&v);
+        g_value_unset(&converted);
+        return ok ? S_OK : E_INVALIDARG;
+    }
+
+    const VideoEncoderSpec& spec_;
+};
+
+template <typename T, typename... Args>
+ComPtr<IBaseFilter> MakeValid(Args&&... args) {
+    auto filter = com::Make<T>(std::forward<Args>(args)...);
+    if (!filter->Valid()) return nullptr;
+    return filter;
+}
+
+} // namespace
+
+ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) {
+    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! mpegvideoparse ! avdec_mpeg2video",
+                                      u"MPEG In", u"Video Out");
+}
+
+ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& name) {
+    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! ac3parse ! avdec_ac3",
+                                      u"MPEG / AC-3 / LPCM in", u"PCM out");
+}
+
+ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& name) {
+    return MakeValid<TransformFilter>(name, "audioconvert ! audioresample ! avenc_wmav2 name=encoder bitrate=128000",
+                                      u"Input", u"Output");
+}
+
+ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& name, const VideoEncoderSpec& spec) {
+    // videoconvert passes the decoder's I420 through untouched when the
+    // encoder takes it, and converts only for encoders that want another format.
+    std::string chain = std::string(kFrameQueue) + " ! videoconvert ! " + spec.element + " name=encoder";
+    if (spec.properties && *spec.properties) chain += std::string(" ") + spec.properties;
+    if (spec.outputCaps) chain += std::string(" ! capssetter join=false replace=false caps=\"") + spec.outputCaps + "\"";
+    return MakeValid<VideoCompressor>(name, spec, chain);
+}
+
+} // namespace media

@@ -1,0 +1,11 @@
+// The compressor chooser as a Qt dialog (needs a QApplication).
+#pragma once
+
+#include "compressor.h"
+
+namespace vfw {
+
+// Modal over the window whose native id is request.owner (none if unknown).
+ChooserAnswer RunChooserDialog(const ChooserRequest& request, const char* title);
+
+} // namespace vfw
