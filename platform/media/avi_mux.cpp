@@ -1,10 +1,19 @@
 // "AVI Mux": avimux. Its inputs take a stream pad of the multiplexer as they
 // are connected, video or audio after what the upstream pin offers. Seeking
-// answers in reference time (100 ns): while running, the multiplexer's own
-// position and duration; before, the duration the splitter probed upstream.
+// answers in reference time (100 ns). The position is how far every input has
+// come (the least of their stream times; avimux itself cannot tell); the
+// duration is the multiplexer's while running, before that the one the
+// splitter probed upstream.
+//
+// Each input has a queue of its own in front of avimux: the multiplexer holds
+// one stream while it waits for the other, and without room to wait in, an
+// encoder blocked there ends up blocking the demultiplexer that feeds both.
 #include "filter.h"
 #include "filters.h"
 #include "splitter.h"
+
+#include <atomic>
+#include <memory>
 
 namespace media {
 namespace {
@@ -36,8 +45,18 @@ public:
         if (!templ) return VFW_E_NO_ACCEPTABLE_TYPES;
         GstPad* pad = gst_element_request_pad_simple(mux_, templ);
         if (!pad) return VFW_E_NO_ACCEPTABLE_TYPES;
-        gst_ghost_pad_set_target(GST_GHOST_PAD(in->Pad()), pad);
+        GstElement* queue = MakeElement("queue");
+        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", 3 * GST_SECOND, nullptr);
+        gst_bin_add(GST_BIN(bin_), queue);
+        GstPtr<GstPad> queueSrc(gst_element_get_static_pad(queue, "src"));
+        GstPtr<GstPad> queueSink(gst_element_get_static_pad(queue, "sink"));
+        gst_pad_link(queueSrc.get(), pad);
+        gst_ghost_pad_set_target(GST_GHOST_PAD(in->Pad()), queueSink.get());
         requested_.emplace_back(pad);
+        auto progress = std::make_unique<InputProgress>();
+        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          OnInputData, progress.get(), nullptr);
+        progress_.push_back(std::move(progress));
         return S_OK;
     }
 
@@ -58,13 +77,19 @@ public:
     }
 
     HRESULT GetCurrentPosition(std::int64_t& position) override {
-        gint64 ns = 0;
-        if (!Running()) {
-            position = 0;
-            return S_OK;
+        if (progress_.empty()) return E_FAIL;
+        std::int64_t least = INT64_MAX;
+        std::int64_t most = 0;
+        bool allEnded = true;
+        for (const auto& p : progress_) {
+            const std::int64_t at = p->streamTimeNs.load(std::memory_order_relaxed);
+            most = std::max(most, at);
+            if (!p->ended.load(std::memory_order_relaxed)) {
+                allEnded = false;
+                least = std::min(least, at);
+            }
         }
-        if (!gst_element_query_position(mux_, GST_FORMAT_TIME, &ns) || ns < 0) return E_FAIL;
-        position = ns / kNsPerRefTime;
+        position = (allEnded ? most : least) / kNsPerRefTime;
         return S_OK;
     }
 
@@ -73,6 +98,41 @@ public:
     }
 
 private:
+    struct InputProgress {
+        GstSegment segment;
+        std::atomic<std::int64_t> streamTimeNs{0};
+        std::atomic<bool> ended{false};
+        InputProgress() { gst_segment_init(&segment, GST_FORMAT_TIME); }
+    };
+
+    // Runs on the input's streaming thread.
+    static GstPadProbeReturn OnInputData(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        auto* p = static_cast<InputProgress*>(data);
+        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+            GstClockTime ts = GST_BUFFER_PTS_IS_VALID(buffer) ? GST_BUFFER_PTS(buffer) : GST_BUFFER_DTS(buffer);
+            if (!GST_CLOCK_TIME_IS_VALID(ts)) return GST_PAD_PROBE_OK;
+            if (GST_BUFFER_DURATION_IS_VALID(buffer)) ts += GST_BUFFER_DURATION(buffer);
+            // Running time counts from the start of the stream whatever its
+            // first timestamp (DVD streams rarely start at 0).
+            const guint64 rt = gst_segment_to_running_time(&p->segment, GST_FORMAT_TIME, ts);
+            if (!GST_CLOCK_TIME_IS_VALID(rt)) return GST_PAD_PROBE_OK;
+            const auto now = static_cast<std::int64_t>(rt);
+            if (now > p->streamTimeNs.load(std::memory_order_relaxed))
+                p->streamTimeNs.store(now, std::memory_order_relaxed);
+            return GST_PAD_PROBE_OK;
+        }
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            const GstSegment* segment = nullptr;
+            gst_event_parse_segment(event, &segment);
+            if (segment->format == GST_FORMAT_TIME) gst_segment_copy_into(segment, &p->segment);
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
+            p->ended.store(true, std::memory_order_relaxed);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+
     bool Running() const {
         GstState state = GST_STATE_NULL;
         gst_element_get_state(mux_, &state, nullptr, 0);
@@ -109,6 +169,7 @@ private:
 
     GstElement* mux_;
     std::vector<GstPtr<GstPad>> requested_;
+    std::vector<std::unique_ptr<InputProgress>> progress_;
 };
 
 } // namespace

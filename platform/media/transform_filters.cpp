@@ -13,7 +13,7 @@ namespace {
 // of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
 constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
 // Between decoder and encoder a few raw frames are enough to keep both busy.
-constexpr const char* kFrameQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+constexpr const char* kFrameQueue = "queue max-size-buffers=4 max-size-bytes=0 max-size-time=0";
 
 class TransformFilter : public Filter {
 public:
