@@ -74,8 +74,11 @@ std::int64_t CurrentPos() {
     // conversion yet.
     if (s.duration <= 0) return 0;
     // The multiplexer can run a little past the duration before end of stream
-    // arrives; the percentage stays within 0..100.
-    return std::clamp<std::int64_t>(position * 100 / s.duration, 0, 100);
+    // arrives; the percentage stays within 0..100. Once 100 has been reported
+    // the conversion counts as complete, and keeps reporting 100.
+    const std::int64_t percent = std::clamp<std::int64_t>(position * 100 / s.duration, 0, 100);
+    if (percent == 100) s.completed = 1;
+    return percent;
 }
 
 } // namespace vobcast

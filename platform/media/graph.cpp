@@ -17,15 +17,18 @@ std::string ErrorMessageText(GstMessage* msg) {
     gchar* debug = nullptr;
     gst_message_parse_error(msg, &err, &debug);
     std::string text = err && err->message ? err->message : "Unknown streaming error.";
-    // The debug string of resource errors ends in the system's reason, e.g.
-    // "...gstfilesink.c(...): ... system error: No space left on device".
+    // The debug string of a resource error ends in the system's reason, after
+    // the location in the source: "...gstfilesink.c(..): ...:\nFile too large",
+    // or "... system error: No such file or directory".
     if (debug) {
-        const char* reason = std::strstr(debug, "system error: ");
-        if (reason) {
-            text += " (";
-            text += reason + std::strlen("system error: ");
-            text += ")";
-        }
+        std::string detail = debug;
+        if (const auto at = detail.find("system error: "); at != std::string::npos)
+            detail = detail.substr(at + std::strlen("system error: "));
+        else if (const auto nl = detail.rfind('\n'); nl != std::string::npos)
+            detail = detail.substr(nl + 1);
+        else
+            detail.clear();
+        if (!detail.empty() && text.find(detail) == std::string::npos) text += " (" + detail + ")";
     }
     g_clear_error(&err);
     g_free(debug);

@@ -35,3 +35,6 @@ void EnsureGstInit();
 GST_DEBUG_CATEGORY_EXTERN(media_debug);
 
 } // namespace media
+
+#undef GST_CAT_DEFAULT
+#define GST_CAT_DEFAULT media::media_debug

@@ -3,6 +3,7 @@
 // demultiplexing, decoding and encoding run on threads of their own.
 #include "filter.h"
 #include "filters.h"
+#include "gst_ptr.h"
 
 #include <string>
 
@@ -69,6 +70,7 @@ private:
         g_value_init(&converted, pspec->value_type);
         const bool ok = g_value_transform(&v, &converted) && !g_param_value_validate(pspec, &converted);
         if (ok) g_object_set_property(G_OBJECT(encoder.get()), property, &converted);
+        GST_INFO_OBJECT(encoder.get(), "%s = %ld%s", property, value, ok ? "" : " refused");
         g_value_unset(&v);
         g_value_unset(&converted);
         return ok ? S_OK : E_INVALIDARG;

@@ -1,0 +1,175 @@
+// Real conversions of generated DVD-style clips, read back as a player would.
+#include "engine_fixture.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+
+using testing_media::ClipNamed;
+using testing_media::DecodeAvi;
+using testing_media::ReadAvi;
+
+struct ClipCase {
+    const char* file;
+};
+
+class ConvertClip : public EngineTest, public ::testing::WithParamInterface<ClipCase> {};
+
+TEST_P(ConvertClip, KeepsEveryFrameTheSizeTheRateAndTheSync) {
+    const auto& clip = ClipNamed(GetParam().file);
+    const std::string dst = Out("out.avi");
+    ::testing::internal::CaptureStdout();
+    ASSERT_EQ(Convert(Media(clip.file), dst), 0);
+    std::string trace = ::testing::internal::GetCapturedStdout();
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += "Direct connect succeeded!!!\n";
+    EXPECT_EQ(trace, eight);
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+
+    const auto avi = ReadAvi(dst);
+    ASSERT_TRUE(avi.valid) << avi.error;
+    EXPECT_TRUE(avi.hasIndex);
+    EXPECT_EQ(avi.riffSize + 8, avi.fileSize);
+    ASSERT_EQ(avi.streams.size(), 2u);
+    const auto& v = avi.streams[0];
+    const auto& a = avi.streams[1];
+    EXPECT_EQ(v.type, "vids");
+    EXPECT_EQ(v.handler, "DX50");
+    EXPECT_EQ(v.width, clip.width);
+    EXPECT_EQ(v.height, clip.height);
+    EXPECT_EQ(static_cast<long>(v.rate) * clip.fpsDen, static_cast<long>(v.scale) * clip.fpsNum);
+    EXPECT_NEAR(v.chunks, clip.frames, 1);
+    EXPECT_EQ(a.type, "auds");
+    EXPECT_EQ(a.formatTag, 0x161) << "Windows Media Audio V2";
+    EXPECT_EQ(a.channels, 2) << "the first AC-3 stream is the one converted";
+    EXPECT_EQ(a.sampleRate, 48000);
+
+    const auto played = DecodeAvi(dst);
+    ASSERT_TRUE(played.ok) << played.error;
+    const double seconds = static_cast<double>(clip.frames) * clip.fpsDen / clip.fpsNum;
+    EXPECT_NEAR(played.videoFrames, clip.frames, 1);
+    EXPECT_NEAR(played.videoSeconds, seconds, 0.2);
+    EXPECT_NEAR(played.audioSeconds, seconds, 0.2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, ConvertClip,
+                         ::testing::Values(ClipCase{"ntsc.vob"}, ClipCase{"pal.vob"}, ClipCase{"two-audio.vob"}),
+                         [](const auto& info) {
+                             std::string n = info.param.file;
+                             return n.substr(0, n.find('.')) == "two-audio" ? std::string("two_audio")
+                                                                            : n.substr(0, n.find('.'));
+                         });
+
+TEST_F(EngineTest, AnExistingLongerFileIsReplacedWhole) {
+    const std::string dst = Out("out.avi");
+    {
+        std::ofstream old(dst, std::ios::binary);
+        old << std::string(40 * 1024 * 1024, 'Z');
+    }
+    ASSERT_EQ(Convert(Media("ntsc.vob"), dst), 0);
+    const auto avi = ReadAvi(dst);
+    ASSERT_TRUE(avi.valid);
+    EXPECT_EQ(avi.riffSize + 8, avi.fileSize) << "nothing of the old file is left behind";
+}
+
+TEST_F(EngineTest, StopMidRunLeavesAPlayablePartialFile) {
+    const std::string dst = Out("stopped.avi");
+    ASSERT_EQ(DoInit(0, Media("long.vob").c_str(), dst.c_str(), 0), 0);
+    StartComp();
+    long p = 0;
+    for (int i = 0; i < 400 && (p = static_cast<long>(GetCurrentPos())) < 15; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_LT(p, 100) << "the clip converted before it could be stopped";
+    EXPECT_EQ(StopComp(), 0);
+    DoUninit();
+    const auto avi = ReadAvi(dst);
+    ASSERT_TRUE(avi.valid) << avi.error;
+    EXPECT_TRUE(avi.hasIndex) << "the multiplexer wrote its index";
+    const auto played = DecodeAvi(dst);
+    ASSERT_TRUE(played.ok) << played.error;
+    EXPECT_GT(played.videoFrames, 0);
+    EXPECT_LT(played.videoFrames, ClipNamed("long.vob").frames);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(EngineTest, TheChoosersKeyFrameIntervalIsHonouredAndRemembered) {
+    answer.keyFrames = 10;
+    ASSERT_EQ(Convert(Media("ntsc.vob"), Out("short-gop.avi")), 0);
+    // Flag 1 uses the same settings without asking.
+    ASSERT_EQ(Convert(Media("ntsc.vob"), Out("short-gop2.avi"), 1), 0);
+    answer.keyFrames = 250;
+    ASSERT_EQ(Convert(Media("ntsc.vob"), Out("long-gop.avi")), 0);
+    EXPECT_EQ(dialogs, 2);
+    const auto a = ReadAvi(Out("short-gop.avi")), b = ReadAvi(Out("short-gop2.avi")), c = ReadAvi(Out("long-gop.avi"));
+    ASSERT_TRUE(a.valid && b.valid && c.valid);
+    EXPECT_GE(a.streams[0].keyFrames, 12) << "a key frame every 10 of 120 frames";
+    EXPECT_EQ(b.streams[0].keyFrames, a.streams[0].keyFrames);
+    EXPECT_LE(c.streams[0].keyFrames, 2);
+}
+
+TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
+    const auto listed = vfw::InstalledCompressors();
+    const auto h264 = std::find_if(listed.begin(), listed.end(), [](auto& c) { return c.fourcc == "H264"; });
+    if (h264 == listed.end()) GTEST_SKIP() << "x264enc is not installed";
+    answer.index = static_cast<int>(h264 - listed.begin());
+    answer.dataRateKbps = 300;
+    ASSERT_EQ(Convert(Media("detail.vob"), Out("low.avi")), 0);
+    answer.dataRateKbps = 3000;
+    ASSERT_EQ(Convert(Media("detail.vob"), Out("high.avi")), 0);
+    const auto low = ReadAvi(Out("low.avi")), high = ReadAvi(Out("high.avi"));
+    ASSERT_TRUE(low.valid && high.valid);
+    EXPECT_EQ(low.streams[0].handler, "H264");
+    EXPECT_LT(low.fileSize * 3, high.fileSize);
+}
+
+TEST_F(EngineTest, AGraphEndingInAnErrorIsShownOnceAndCountsAsDone) {
+    const std::string dst = (dir / "missing-folder" / "out.avi").string();
+    ASSERT_EQ(DoInit(0, Media("ntsc.vob").c_str(), dst.c_str(), 0), 0);
+    EXPECT_LT(StartComp(), 0);
+    EXPECT_EQ(GetCurrentPos(), 100);
+    EXPECT_EQ(GetCurrentPos(), 100);
+    StopComp();
+    DoUninit();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], "Error : \nAn error occured when running the media\n");
+    EXPECT_EQ(boxes[1].rfind("Error : \nThe conversion of \"" + Media("ntsc.vob") + "\" into \"" + dst + "\" failed:\n", 0),
+              0u)
+        << boxes[1];
+    EXPECT_NE(boxes[1].find("No such file or directory"), std::string::npos) << boxes[1];
+}
+
+TEST_F(EngineTest, ATruncatedSourceConvertsWhatIsThere) {
+    const std::string cut = Out("cut.vob");
+    {
+        std::ifstream in(Media("ntsc.vob"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2 + 777);
+    }
+    ASSERT_EQ(Convert(cut, Out("out.avi")), 0);
+    const auto played = DecodeAvi(Out("out.avi"));
+    ASSERT_TRUE(played.ok) << played.error;
+    EXPECT_GT(played.videoFrames, 30);
+    EXPECT_LT(played.videoFrames, 120);
+}
+
+// The full disk, as a file size limit on the command-line converter.
+TEST_F(EngineTest, AFullDiskIsReportedAndTheRunGoesOn) {
+    const std::string dst = Out("big.avi"), log = Out("stderr.txt");
+    const std::string command = "prlimit --fsize=40960 '" VOBCAST_CONVERT "' '" + Media("ntsc.vob") + "' '" + dst +
+                                "' >/dev/null 2>'" + log + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Error : \nThe conversion of"), std::string::npos) << text;
+    EXPECT_NE(text.find(dst), std::string::npos) << text;
+    EXPECT_NE(text.find("File too large"), std::string::npos) << text;
+}
+
+} // namespace
