@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Marbleway (installs what is missing, builds),
+# then either runs the program's main job or the whole test suite.
+#
+#   scripts/marbleway.sh run    build, then convert a generated sample VOB
+#   scripts/marbleway.sh test   build, then run every test with CTest
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${MARBLEWAY_BUILD_DIR:-$here/build}"
+mode="${1:-run}"
+
+packages=(
+  build-essential cmake pkg-config binutils util-linux
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  qt6-base-dev libudev-dev libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build_all() {
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$build" -j "$(nproc)"
+}
+
+install_missing
+build_all
+
+case "$mode" in
+  run)
+    sample_dir="$build/sample"
+    mkdir -p "$sample_dir"
+    if [ ! -s "$sample_dir/sample.vob" ]; then
+      echo "Making a 10-second NTSC sample VOB..."
+      gst-launch-1.0 -q videotestsrc pattern=ball num-buffers=300 \
+        ! video/x-raw,width=720,height=480,framerate=30000/1001 ! videoconvert ! video/x-raw,format=I420 \
+        ! mpeg2enc format=8 bitrate=6000 ! mpegvideoparse ! queue ! avmux_dvd name=mx \
+        ! filesink location="$sample_dir/sample.vob.part" \
+        audiotestsrc num-buffers=470 ! audioconvert ! audio/x-raw,rate=48000,channels=2 \
+        ! avenc_ac3 bitrate=448000 ! ac3parse ! queue ! mx.
+      mv "$sample_dir/sample.vob.part" "$sample_dir/sample.vob"
+    fi
+    "$build/bin/vobcast-convert" "$sample_dir/sample.vob" "$sample_dir/sample.avi" | grep -v '^Direct connect'
+    echo "The AVI is at $sample_dir/sample.avi"
+    ;;
+  test)
+    export QT_QPA_PLATFORM=offscreen
+    cd "$build"
+    ctest --output-on-failure -j "$(nproc)"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
