@@ -12,15 +12,6 @@ namespace {
 
 using namespace vobcast;
 
-// DoInit never builds over a held conversion: what an earlier DoInit left is
-// released first, as DoUninit would, so nothing leaks and no old graph runs on.
-void ReleaseLeftovers(ConversionState& s) {
-    if (s.graph || s.deviceEnum || s.mediaControl || s.mediaEvent || s.mediaSeeking || s.fileSource ||
-        s.splitter || s.videoDecoder || s.audioDecoder || s.videoCompressor || s.audioCompressor || s.aviMux ||
-        s.fileWriter)
-        ReleaseAll(s);
-}
-
 HRESULT Fail(ConversionState& s, std::string_view message, HRESULT hr) {
     msg::Show(message);
     ReleaseTheFour(s);
@@ -33,7 +24,10 @@ extern "C" {
 
 int32_t DoInit(uintptr_t window, const char* source, const char* destination, int32_t flag) {
     ConversionState& s = State();
-    ReleaseLeftovers(s);
+    // DoInit never builds over a held conversion: what an earlier DoInit left
+    // is released first, as DoUninit would, so nothing leaks and no old graph
+    // runs on. On an empty state this releases nothing.
+    ReleaseAll(s);
     msg::ForgetShown();
     s.source = source ? source : "";
     s.destination = destination ? destination : "";
