@@ -12,29 +12,6 @@ namespace {
 // How long Stop waits for end of stream to reach the file writer.
 constexpr GstClockTime kDrainLimit = 20 * GST_SECOND;
 
-std::string ErrorMessageText(GstMessage* msg) {
-    GError* err = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(msg, &err, &debug);
-    std::string text = err && err->message ? err->message : "Unknown streaming error.";
-    // The debug string of a resource error ends in the system's reason, after
-    // the location in the source: "...gstfilesink.c(..): ...:\nFile too large",
-    // or "... system error: No such file or directory".
-    if (debug) {
-        std::string detail = debug;
-        if (const auto at = detail.find("system error: "); at != std::string::npos)
-            detail = detail.substr(at + std::strlen("system error: "));
-        else if (const auto nl = detail.rfind('\n'); nl != std::string::npos)
-            detail = detail.substr(nl + 1);
-        else
-            detail.clear();
-        if (!detail.empty() && text.find(detail) == std::string::npos) text += " (" + detail + ")";
-    }
-    g_clear_error(&err);
-    g_free(debug);
-    return text;
-}
-
 } // namespace
 
 FilterGraph::FilterGraph()
@@ -162,7 +139,7 @@ void FilterGraph::Record(GstMessage* msg) {
     ended_ = true;
     if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
         endCode_ = EC_ERRORABORT;
-        errorText_ = ErrorMessageText(msg);
+        errorText_ = media::ErrorText(msg);
         GST_WARNING("graph ended with an error: %s", errorText_.c_str());
     } else {
         endCode_ = EC_COMPLETE;

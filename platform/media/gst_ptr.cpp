@@ -1,5 +1,6 @@
 #include "gst_ptr.h"
 
+#include <cstring>
 #include <mutex>
 
 GST_DEBUG_CATEGORY(media::media_debug);
@@ -12,6 +13,38 @@ void EnsureGstInit() {
         gst_init(nullptr, nullptr);
         GST_DEBUG_CATEGORY_INIT(media_debug, "vobcast-media", 0, "DirectShow-style graph layer");
     });
+}
+
+std::string ErrorText(GstMessage* msg) {
+    GError* err = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(msg, &err, &debug);
+    std::string text = err && err->message ? err->message : "Unknown streaming error.";
+    // The debug string of a resource error ends in the system's reason, after
+    // the location in the source: "...gstfilesink.c(..): ...:\nFile too large",
+    // or "... system error: No such file or directory".
+    if (debug) {
+        std::string detail = debug;
+        if (const auto at = detail.find("system error: "); at != std::string::npos)
+            detail = detail.substr(at + std::strlen("system error: "));
+        else if (const auto nl = detail.rfind('\n'); nl != std::string::npos)
+            detail = detail.substr(nl + 1);
+        else
+            detail.clear();
+        if (!detail.empty() && text.find(detail) == std::string::npos) text += " (" + detail + ")";
+    }
+    g_clear_error(&err);
+    g_free(debug);
+    return text;
+}
+
+void DrainPad(GstBin* bin, GstPad* pad) {
+    GstElement* sink = MakeElement("fakesink");
+    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+    gst_bin_add(bin, sink);
+    gst_element_sync_state_with_parent(sink);
+    GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink, "sink"));
+    gst_pad_link(pad, sinkPad.get());
 }
 
 bool HasFactory(const char* factory) {

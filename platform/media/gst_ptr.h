@@ -4,6 +4,7 @@
 #include <gst/gst.h>
 
 #include <memory>
+#include <string>
 
 namespace media {
 
@@ -24,6 +25,14 @@ using MessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
 
 // Creates an element of a factory, or null when the factory is not installed.
 GstElement* MakeElement(const char* factory, const char* name = nullptr);
+
+// Links pad to a new fake sink in bin that takes whatever comes as fast as it
+// comes, so a stream nobody wants never holds its producer up.
+void DrainPad(GstBin* bin, GstPad* pad);
+
+// The text of an error message, with the system's reason where the framework
+// gives one: "Could not open file \"x\" for writing. (No such file or directory)".
+std::string ErrorText(GstMessage* error);
 
 // Whether a GStreamer element factory is installed.
 bool HasFactory(const char* factory);

@@ -87,12 +87,7 @@ private:
             gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pad);
             return;
         }
-        GstElement* drain = MakeElement("fakesink");
-        g_object_set(drain, "sync", FALSE, "async", FALSE, nullptr);
-        gst_bin_add(GST_BIN(bin_), drain);
-        gst_element_sync_state_with_parent(drain);
-        GstPtr<GstPad> sink(gst_element_get_static_pad(drain, "sink"));
-        gst_pad_link(pad, sink.get());
+        DrainPad(GST_BIN(bin_), pad);
     }
 
     GstElement* demux_;

@@ -49,23 +49,8 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     }
     g_free(name);
 
-    GstElement* sink = MakeElement("fakesink");
-    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    gst_bin_add(GST_BIN(state->pipeline), sink);
-    gst_element_sync_state_with_parent(sink);
-    GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink, "sink"));
-    gst_pad_link(pad, sinkPad.get());
+    DrainPad(GST_BIN(state->pipeline), pad);
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnBuffer, state, nullptr);
-}
-
-std::string DescribeError(GstMessage* msg) {
-    GError* err = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(msg, &err, &debug);
-    std::string text = err ? err->message : "unknown error";
-    g_clear_error(&err);
-    g_free(debug);
-    return text;
 }
 
 } // namespace
@@ -102,7 +87,7 @@ ProbeResult ProbeProgramStream(const std::string& path) {
             static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION)));
         if (!msg) break;
         switch (GST_MESSAGE_TYPE(msg.get())) {
-        case GST_MESSAGE_ERROR: result.error = DescribeError(msg.get()); finished = true; break;
+        case GST_MESSAGE_ERROR: result.error = ErrorText(msg.get()); finished = true; break;
         default: finished = true; break;
         }
     }
