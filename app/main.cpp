@@ -1,0 +1,3 @@
+#include "app/shell/startup.h"
+
+int main(int argc, char** argv) { return RunMarbleway(argc, argv); }

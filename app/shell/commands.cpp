@@ -1,0 +1,29 @@
+// The commands of the main window's face: every click on a skin object.
+#include "main_frame.h"
+
+#include "settings_store.h"
+
+namespace {
+
+void ShowFolder(skin::Object& label, const std::string& folder) {
+    label.SetText(folder);
+    label.SetHintText(folder);
+    label.Repaint();
+}
+
+} // namespace
+
+void MainFrame::Skin_Click(skin::Object& source) {
+    const std::string& name = source.Name();
+    if (name == "Settings") {
+        SwitchInterface("Settings");
+        ShowFolder(*SavePath, ReadIniValue("SavePath", "PathName"));
+    } else if (name == "Ok") {
+        WriteIniValue("SavePath", "PathName", SavePath->Text());
+        SwitchInterface("Main");
+    } else if (name == "Cancel") {
+        SwitchInterface("Main");
+    } else if (name == "Close") {
+        close();
+    }
+}

@@ -1,0 +1,7 @@
+// How Marbleway comes up and runs until its last window closes.
+#pragma once
+
+// Creates the main window hidden, loads it (skin, settings file), shows it and
+// runs the message loop. A skin that cannot be loaded is reported in a message
+// box naming the file and the problem, and the program ends with status 1.
+int RunMarbleway(int argc, char** argv);

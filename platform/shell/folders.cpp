@@ -1,0 +1,47 @@
+#include "folders.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
+    return {};
+}
+
+std::string ConfigFolder() {
+    // XDG asks to ignore a relative XDG_CONFIG_HOME.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Marbleway";
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.config/Marbleway";
+}
+
+} // namespace
+
+std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size) {
+    const std::string folder = ConfigFolder();
+    if (folder.empty() || buffer == nullptr || folder.size() + 1 > size) return 0;
+    std::error_code ec;
+    fs::create_directories(folder, ec);  // a failure shows later, as a file that cannot be written
+    std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+    return static_cast<std::uint32_t>(folder.size());
+}
+
+std::string ProgramFolder() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) return fs::current_path(ec).string();
+    return exe.parent_path().string();
+}
+
+} // namespace shell

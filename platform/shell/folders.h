@@ -1,0 +1,22 @@
+// The kernel's folder queries: GetWindowsDirectoryA and the program folder
+// (the folder of the running executable).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace shell {
+
+// Copies the folder that stands for the Windows directory into buffer: the
+// user's configuration folder, $XDG_CONFIG_HOME/Marbleway (by default
+// ~/.config/Marbleway), without a trailing "/". The folder is created if it is
+// missing, as the Windows directory always exists. Returns the length copied
+// without the NUL, or 0 (buffer untouched) when no home folder is known or the
+// path does not fit in size - 1 bytes.
+std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size);
+
+// The folder of the running executable, without a trailing "/" (except for the
+// root, "/"). Never empty.
+std::string ProgramFolder();
+
+} // namespace shell

@@ -1,0 +1,64 @@
+// Draws Marbleway's main window with sample entries into a PNG, for skin
+// authors and the README: skin-preview [--settings] [--entries N] [--running] OUT.png
+#include "app/shell/main_frame.h"
+
+#include <QApplication>
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    bool settings = false;
+    bool running = false;
+    int entries = 9;
+    const char* out = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--settings") == 0) settings = true;
+        else if (std::strcmp(argv[i], "--running") == 0) running = true;
+        else if (std::strcmp(argv[i], "--entries") == 0 && i + 1 < argc) entries = std::atoi(argv[++i]);
+        else out = argv[i];
+    }
+    if (out == nullptr) {
+        std::fprintf(stderr, "usage: skin-preview [--settings] [--entries N] [--running] OUT.png\n");
+        return 2;
+    }
+    MainFrame frame;
+    try {
+        frame.LoadSkin();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    SourceList& list = frame.List;
+    for (int i = 1; i <= entries; ++i) {
+        const int title = (i - 1) / 3 + 1;
+        const int part = (i - 1) % 3 + 1;
+        list.FileList.Set(i, "/media/cdrom0/VIDEO_TS/VTS_0" + std::to_string(title) + "_" + std::to_string(part) + ".VOB");
+    }
+    frame.ScrollBar->SetRange(std::max(0, entries - 7));
+    frame.ScrollBar->SetVisible(entries > 7);
+    if (running) {
+        list.CurrentIndex = 2;
+        frame.StartCompress->SetDisabled(true);
+        frame.StopCompress->SetDisabled(false);
+        list.SetStatus("Progressing: 42%");
+    } else {
+        list.SetStatus(entries > 0 ? "Press Start..." : "Insert DVD...");
+    }
+    list.ScrollBarChanged(0);
+    if (settings) {
+        frame.SwitchInterface("Settings");
+        frame.SavePath->SetText("/home/ada/Videos/");
+    }
+    frame.show();
+    QApplication::processEvents();
+    if (!frame.grab().save(out)) {
+        std::fprintf(stderr, "cannot write %s\n", out);
+        return 1;
+    }
+    return 0;
+}
