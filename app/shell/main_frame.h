@@ -20,6 +20,10 @@ public:
     // The native window id, the handle the skin and the engine know it by.
     std::uintptr_t Handle() const;
 
+    // The load sequence, run once before the window is first shown: the skin,
+    // then the settings file.
+    void Form_Load();
+
     // Loads dvd.skn from the program folder, applies "DVD", binds the named
     // objects, shows the main panel and disables "StopCompress". Throws
     // skin::SkinError naming the file and the problem, a missing object too.

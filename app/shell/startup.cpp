@@ -3,25 +3,34 @@
 #include "main_frame.h"
 #include "settings_store.h"
 
+#include "platform/ui/message_box.h"
+
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
+
+void MainFrame::Form_Load() {
+    LoadSkin();
+    SetUpIniFile();
+}
+
+bool LoadMainFrame(MainFrame& frame) {
+    try {
+        frame.Form_Load();
+    } catch (const skin::SkinError& e) {
+        std::fprintf(stderr, "Marbleway: %s\n", e.what());
+        ui::MessageBox(std::string("Marbleway cannot start: its skin is missing or broken.\n\n") + e.what(), "Marbleway",
+                       ui::Icon::Critical);
+        return false;
+    }
+    return true;
+}
 
 int RunMarbleway(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Marbleway");
     MainFrame frame;
-    try {
-        frame.LoadSkin();
-    } catch (const skin::SkinError& e) {
-        std::fprintf(stderr, "Marbleway: %s\n", e.what());
-        QMessageBox box(QMessageBox::Critical, "Marbleway",
-                        QString("Marbleway cannot start: its skin is missing or broken.\n\n%1").arg(QString::fromUtf8(e.what())));
-        box.exec();
-        return 1;
-    }
-    SetUpIniFile();
+    if (!LoadMainFrame(frame)) return 1;
     frame.show();
     return QApplication::exec();
 }

@@ -1,6 +1,13 @@
 // How Marbleway comes up and runs until its last window closes.
 #pragma once
 
+class MainFrame;
+
+// Runs frame's Form_Load. A skin that cannot be loaded is reported in a
+// message box naming the file and the problem; then it returns false and the
+// window must not be shown.
+bool LoadMainFrame(MainFrame& frame);
+
 // Creates the main window hidden, loads it (skin, settings file), shows it and
 // runs the message loop. A skin that cannot be loaded is reported in a message
 // box naming the file and the problem, and the program ends with status 1.

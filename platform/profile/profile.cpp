@@ -186,9 +186,11 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
     // Write through a symbolic link to the file it names, so the link survives.
     fs::path target(file);
     std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
-        target = fs::weakly_canonical(target, ec);
+    for (int hops = 0; fs::is_symlink(target, ec); ++hops) {
+        if (hops == 40) return false;  // a loop of links
+        const fs::path next = fs::read_symlink(target, ec);
         if (ec) return false;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const FolderLock lock(folder);

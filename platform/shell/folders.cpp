@@ -26,6 +26,11 @@ std::string ConfigFolder() {
     return home.empty() ? std::string() : home + "/.config/Marbleway";
 }
 
+std::string& ProgramFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
 } // namespace
 
 std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size) {
@@ -37,7 +42,10 @@ std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size) {
     return static_cast<std::uint32_t>(folder.size());
 }
 
+void SetProgramFolder(std::string folder) { ProgramFolderOverride() = std::move(folder); }
+
 std::string ProgramFolder() {
+    if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec || !exe.has_parent_path()) return fs::current_path(ec).string();

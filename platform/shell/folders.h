@@ -19,4 +19,8 @@ std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size);
 // root, "/"). Never empty.
 std::string ProgramFolder();
 
+// Makes ProgramFolder answer folder instead (a test's own program folder); an
+// empty folder restores the executable's.
+void SetProgramFolder(std::string folder);
+
 } // namespace shell

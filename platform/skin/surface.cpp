@@ -324,9 +324,10 @@ void Surface::mousePressEvent(QMouseEvent* e) {
             drag_grip_ = along - t.start - t.offset;
         } else {
             ScrollBy(*o, along < t.start + t.offset ? -o->Definition().page : o->Definition().page);
-            return;
         }
-    } else if (!o->Disabled()) {
+    }
+    if (o->GetKind() == Kind::ScrollBar) return;  // scroll bars raise scroll events only
+    if (!o->Disabled()) {
         pressed_ = o;
         update();
     }
@@ -377,17 +378,16 @@ void Surface::mouseReleaseEvent(QMouseEvent* e) {
     Object* pressed = pressed_;
     pressed_ = nullptr;
     update();
-    if (o == nullptr) return;
+    if (o == nullptr || o->GetKind() == Kind::ScrollBar) return;
     if (events_.MouseUp) events_.MouseUp(*o, ButtonOf(e->button()), ShiftOf(e->modifiers()), pt.x(), pt.y());
-    if (alive && o == pressed && e->button() == Qt::LeftButton && !o->Disabled() && o->GetKind() != Kind::ScrollBar &&
-        events_.Click) {
+    if (alive && o == pressed && e->button() == Qt::LeftButton && !o->Disabled() && events_.Click) {
         events_.Click(*o);
     }
 }
 
 void Surface::mouseDoubleClickEvent(QMouseEvent* e) {
     Object* o = Hit(e->position().toPoint());
-    if (o != nullptr && events_.DblClick) events_.DblClick(*o);
+    if (o != nullptr && o->GetKind() != Kind::ScrollBar && events_.DblClick) events_.DblClick(*o);
 }
 
 void Surface::wheelEvent(QWheelEvent* e) {

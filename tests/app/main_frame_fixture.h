@@ -1,0 +1,42 @@
+// An offscreen MainFrame on the real skin, with a configuration folder of its
+// own so that no test touches the user's DVD.ini.
+#pragma once
+
+#include "app/shell/main_frame.h"
+#include "app/shell/settings_store.h"
+#include "temp_folder.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        frame.Form_Load();
+        frame.show();
+        surface = frame.findChild<QWidget*>("skin-surface");
+        ASSERT_NE(surface, nullptr);
+    }
+    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+
+    // Clicks the middle of a skin object, as a user would.
+    void ClickOn(const skin::Object& object) {
+        const skin::Rect r = object.GetRect();
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    }
+
+    skin::Object& Named(const char* name) { return *frame.Skin.GetSkinWindow(frame.Handle())->FindObject(name); }
+
+    void Fill(int entries, const std::string& prefix = "/media/cdrom0/VIDEO_TS/VTS_") {
+        for (int i = 1; i <= entries; ++i) frame.List.FileList.Set(i, prefix + std::to_string(i) + ".VOB");
+    }
+
+    testing_support::TempFolder config;
+    MainFrame frame;
+    QWidget* surface = nullptr;
+};

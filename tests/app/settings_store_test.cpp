@@ -1,0 +1,77 @@
+// DVD.ini as the program reads and writes it, in a configuration folder of the
+// test's own.
+#include "app/shell/settings_store.h"
+#include "platform/shell/folders.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempFolder;
+using testing_support::WriteFile;
+
+TEST(TrimApiString, CutsBlanksAtBothEndsAndTheNulsAtTheEnd) {
+    EXPECT_EQ(TrimApiString(std::string("abc\0", 4) + std::string(200, ' ')), "abc");
+    EXPECT_EQ(TrimApiString(std::string(255, ' ')), "");
+    EXPECT_EQ(TrimApiString(std::string("\0", 1)), "");
+    EXPECT_EQ(TrimApiString(""), "");
+    EXPECT_EQ(TrimApiString("   /my videos/  "), "/my videos/");
+    EXPECT_EQ(TrimApiString(std::string("ab\0cd\0\0  ", 9)), std::string("ab\0cd", 5)) << "an inner NUL stays";
+}
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("XDG_CONFIG_HOME", config.path().c_str(), 1); }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        shell::SetProgramFolder({});
+    }
+    std::string Ini() const { return config / "Marbleway/DVD.ini"; }
+
+    TempFolder config;
+};
+
+TEST_F(Settings, TheFirstStartWritesTheProgramFolderAsTheOutputFolder) {
+    SetUpIniFile();
+    EXPECT_EQ(IniFileName(), Ini());
+    EXPECT_EQ(ReadFile(Ini()), "[SavePath]\nPathName=" + shell::ProgramFolder() + "/\n");
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), shell::ProgramFolder() + "/");
+}
+
+TEST_F(Settings, ALaterStartKeepsTheStoredFolder) {
+    std::filesystem::create_directories(config / "Marbleway");
+    WriteFile(Ini(), "[SavePath]\nPathName=/srv/rips/\n");
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "/srv/rips/");
+}
+
+TEST_F(Settings, AProgramInTheRootFolderGetsTheTwoSeparatorsAsJoined) {
+    shell::SetProgramFolder("/");
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "//");
+}
+
+TEST_F(Settings, ReadsGiveZeroForWhatIsMissingAndTrimmedValuesOtherwise) {
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "Nothing"), "0");
+    WriteIniValue("SavePath", "PathName", "");
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "");
+    WriteIniValue("SavePath", "PathName", "   /my videos/new rips/   ");
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "/my videos/new rips/");
+    WriteIniValue("SavePath", "PathName", std::string(300, 'p'));
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), std::string(254, 'p'));
+}
+
+TEST_F(Settings, SomethingElseNamedDvdIniIsNoSettingsFile) {
+    std::filesystem::create_directories(Ini());  // a folder, not a file
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "0") << "the write failed silently and reads give the default";
+    EXPECT_TRUE(std::filesystem::is_directory(Ini()));
+}
+
+} // namespace

@@ -1,0 +1,281 @@
+// The source list through the real skin objects of an offscreen MainFrame:
+// counting, the row window, marks, "Delete Item" and "Clear List".
+#include "main_frame_fixture.h"
+
+#include <QImage>
+#include <QWheelEvent>
+
+#include <array>
+#include <climits>
+
+namespace {
+
+using Mark = std::array<std::uint8_t, 3>;
+constexpr Mark kNormal{0, 128, 255};
+constexpr Mark kProcessing{64, 255, 0};
+
+class SourceListTest : public MainFrameTest {
+protected:
+    SourceList& list = frame.List;
+
+    skin::Object& Row(int r) { return *frame.ListButton[static_cast<std::size_t>(r)]; }
+    Mark MarkOf(int r) {
+        const auto& c = Row(r).ButtonColors();
+        return {c[60], c[61], c[62]};
+    }
+    // Scrolls as the list's own operations leave the bar: range = count - 7.
+    void ShowAll() {
+        const int count = list.GetListCount();
+        frame.ScrollBar->SetRange(std::max(0, count - 7));
+        frame.ScrollBar->SetVisible(count > 7);
+        list.ScrollBarChanged(frame.ScrollBar->Position());
+    }
+};
+
+TEST_F(SourceListTest, CountsEntriesUpToTheFirstEmptySlot) {
+    EXPECT_EQ(list.GetListCount(), 0);
+    Fill(5);
+    EXPECT_EQ(list.GetListCount(), 5);
+    list.FileList.Set(7, "/beyond/a/gap.VOB");
+    EXPECT_EQ(list.GetListCount(), 5);
+    Fill(100);
+    EXPECT_EQ(list.GetListCount(), 100);
+    list.FileList.Set(0, "never");
+    list.FileList.Set(101, "never");
+    list.FileList.Set(-1, "never");
+    EXPECT_EQ(list.FileList[0], "");
+    EXPECT_EQ(list.FileList[101], "");
+    EXPECT_EQ(list.FileList[-1], "");
+    EXPECT_EQ(list.GetListCount(), 100);
+}
+
+TEST_F(SourceListTest, ScrollingShowsSevenSlotsAndMarksTheConvertingOne) {
+    Fill(10);
+    list.CurrentIndex = 9;
+    list.ScrollBarChanged(2);
+    for (int r = 1; r <= 7; ++r) {
+        EXPECT_EQ(Row(r).Caption(), list.FileList[2 + r]);
+        EXPECT_EQ(Row(r).HintText(), list.FileList[2 + r]);
+        EXPECT_EQ(MarkOf(r), r == 7 ? kProcessing : kNormal) << "row " << r;
+    }
+    list.ScrollBarChanged(5);
+    EXPECT_EQ(Row(5).Caption(), list.FileList[10]);
+    EXPECT_EQ(Row(6).Caption(), "") << "rows past the end show nothing";
+    EXPECT_EQ(MarkOf(4), kProcessing);
+    EXPECT_EQ(MarkOf(7), kNormal);
+
+    list.CurrentIndex = 0;
+    list.ScrollBarChanged(0);
+    for (int r = 1; r <= 7; ++r) EXPECT_EQ(MarkOf(r), kNormal);
+}
+
+TEST_F(SourceListTest, PositionsBeyondTheTableShowEmptyRows) {
+    Fill(100);
+    list.CurrentIndex = 100;
+    list.ScrollBarChanged(95);
+    EXPECT_EQ(Row(5).Caption(), list.FileList[100]);
+    EXPECT_EQ(MarkOf(5), kProcessing);
+    EXPECT_EQ(Row(6).Caption(), "");
+    EXPECT_EQ(Row(7).Caption(), "");
+    list.ScrollBarChanged(INT32_MAX - 2);
+    list.ScrollBarChanged(-4);
+    EXPECT_EQ(Row(3).Caption(), "") << "slot 0 is never an entry";
+    EXPECT_EQ(Row(5).Caption(), list.FileList[1]);
+    for (int r = 1; r <= 7; ++r) EXPECT_EQ(MarkOf(r), kNormal);
+}
+
+TEST_F(SourceListTest, AMarkRewritesOnlyTheCaptionColourAndZeroesTheSkinsMiddle) {
+    skin::ButtonColorRecord odd;
+    odd.fill(0xAA);
+    Row(3).SetButtonColors(odd);
+    list.SetListButtonColor("PROCESSING", 3);
+    const skin::ButtonColorRecord& after = Row(3).ButtonColors();
+    for (std::size_t i = 0; i < 72; ++i) {
+        const std::uint8_t expected = i >= 40 && i < 56 ? 0 : i == 60 ? 64 : i == 61 ? 255 : i == 62 ? 0 : 0xAA;
+        EXPECT_EQ(after[i], expected) << "byte " << i;
+    }
+    const skin::ButtonColorRecord kept = after;
+    list.SetListButtonColor("normal", 3);
+    list.SetListButtonColor("Processing ", 3);
+    list.SetListButtonColor("NORMAL", 0);
+    list.SetListButtonColor("NORMAL", 8);
+    EXPECT_EQ(Row(3).ButtonColors(), kept) << "other texts and rows change nothing";
+}
+
+TEST_F(SourceListTest, TheTwoMarksAreDrawnInTwoColours) {
+    Fill(3, "/media/dvd/VIDEO_TS/VTS_01_");
+    list.CurrentIndex = 2;
+    list.ScrollBarChanged(0);
+    const QImage shot = frame.grab().toImage();
+    auto count = [&](int r, Mark m) {
+        const skin::Rect box = Row(r).GetRect();
+        int n = 0;
+        for (int y = box.top; y < box.bottom; ++y) {
+            for (int x = box.left; x < box.right; ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += std::abs(c.red() - m[0]) + std::abs(c.green() - m[1]) + std::abs(c.blue() - m[2]) < 60;
+            }
+        }
+        return n;
+    };
+    EXPECT_GT(count(1, kNormal), 10);
+    EXPECT_EQ(count(1, kProcessing), 0);
+    EXPECT_GT(count(2, kProcessing), 10);
+    EXPECT_EQ(count(2, kNormal), 0);
+}
+
+TEST_F(SourceListTest, DeletingFromTheEndOfAScrolledListOfEightShowsTheOtherSeven) {
+    Fill(8);
+    frame.ScrollBar->SetRange(1);
+    frame.ScrollBar->SetPosition(1);
+    frame.ScrollBar->SetVisible(true);
+    list.ScrollBarChanged(1);
+    list.SelectedRow = 4;  // shows slot 5
+    list.DeleteMenu_Click();
+    EXPECT_EQ(list.GetListCount(), 7);
+    for (int r = 1; r <= 7; ++r) EXPECT_EQ(Row(r).Caption(), list.FileList[r]);
+    EXPECT_EQ(list.FileList[5], "/media/cdrom0/VIDEO_TS/VTS_6.VOB");
+    EXPECT_EQ(frame.ScrollBar->Range(), 0);
+    EXPECT_FALSE(frame.ScrollBar->Visible());
+}
+
+TEST_F(SourceListTest, DeletingInTheMiddleShiftsLaterEntriesAndKeepsTheMarks) {
+    Fill(5);
+    list.ScrollBarChanged(0);
+    list.SetListButtonColor("PROCESSING", 5);
+    list.SelectedRow = 2;
+    list.DeleteMenu_Click();
+    EXPECT_EQ(list.GetListCount(), 4);
+    EXPECT_EQ(Row(1).Caption(), "/media/cdrom0/VIDEO_TS/VTS_1.VOB");
+    EXPECT_EQ(Row(2).Caption(), "/media/cdrom0/VIDEO_TS/VTS_3.VOB");
+    EXPECT_EQ(Row(4).Caption(), "/media/cdrom0/VIDEO_TS/VTS_5.VOB");
+    EXPECT_EQ(Row(5).Caption(), "");
+    EXPECT_EQ(MarkOf(5), kProcessing) << "row marks stay where they were";
+    EXPECT_EQ(list.CurrentIndex, 0);
+}
+
+TEST_F(SourceListTest, DeletingTheOnlyEntryEmptiesTheListAndAsksForADvd) {
+    list.SetStatus("Press Start...");
+    Fill(1);
+    list.ScrollBarChanged(0);
+    list.SelectedRow = 1;
+    list.DeleteMenu_Click();
+    EXPECT_EQ(list.GetListCount(), 0);
+    EXPECT_EQ(Row(1).Caption(), "");
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+}
+
+TEST_F(SourceListTest, ARowWithoutAnEntryDeletesNothing) {
+    Fill(3);
+    list.ScrollBarChanged(0);
+    list.SetStatus("Press Start...");
+    for (std::int16_t row : {0, 4, 7, 9, -1}) {
+        list.SelectedRow = row;
+        list.DeleteMenu_Click();
+        EXPECT_EQ(list.GetListCount(), 3) << "row " << row;
+    }
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+TEST_F(SourceListTest, DeletingInAScrolledListRedrawsTheRowsFromTheDeletedOneDown) {
+    Fill(12);
+    ShowAll();
+    frame.ScrollBar->SetPosition(2);
+    list.ScrollBarChanged(2);
+    list.SelectedRow = 3;  // slot 5
+    list.DeleteMenu_Click();
+    EXPECT_EQ(Row(2).Caption(), list.FileList[4]);
+    for (int r = 3; r <= 7; ++r) EXPECT_EQ(Row(r).Caption(), list.FileList[2 + r]);
+    EXPECT_EQ(Row(3).Caption(), "/media/cdrom0/VIDEO_TS/VTS_6.VOB");
+    EXPECT_EQ(frame.ScrollBar->Range(), 4);
+    EXPECT_TRUE(frame.ScrollBar->Visible());
+}
+
+TEST_F(SourceListTest, ClearingEmptiesEverythingAndForgetsTheOldScrolling) {
+    Fill(12);
+    ShowAll();
+    frame.ScrollBar->SetPosition(5);
+    list.ScrollBarChanged(5);
+    list.CurrentIndex = 7;
+    list.SelectedRow = 2;
+    list.ClearMenu_Click();
+    EXPECT_EQ(list.GetListCount(), 0);
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(list.FileList[i], "");
+    for (int r = 1; r <= 7; ++r) {
+        EXPECT_EQ(Row(r).Caption(), "");
+        EXPECT_EQ(Row(r).HintText(), "");
+    }
+    EXPECT_FALSE(frame.ScrollBar->Visible());
+    EXPECT_EQ(frame.ScrollBar->Position(), 0);
+    EXPECT_EQ(frame.ScrollBar->Range(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+    EXPECT_EQ(list.CurrentIndex, 7);
+    EXPECT_EQ(list.SelectedRow, 2);
+
+    // The next list starts at its top, so a deletion removes what its row shows.
+    Fill(3, "/next/VTS_");
+    list.ScrollBarChanged(frame.ScrollBar->Position());
+    list.SelectedRow = 1;
+    list.DeleteMenu_Click();
+    EXPECT_EQ(list.FileList[1], "/next/VTS_2.VOB");
+}
+
+TEST_F(SourceListTest, TheSameFileTwiceTakesTwoRows) {
+    list.FileList.Set(1, "/media/dvd/VIDEO_TS/VTS_01_1.VOB");
+    list.FileList.Set(2, "/media/dvd/VIDEO_TS/VTS_01_1.VOB");
+    list.ScrollBarChanged(0);
+    EXPECT_EQ(list.GetListCount(), 2);
+    EXPECT_EQ(Row(1).Caption(), Row(2).Caption());
+}
+
+TEST_F(SourceListTest, TheMouseWheelAndTheThumbScrollTheRows) {
+    Fill(20);
+    ShowAll();
+    QWheelEvent down(QPointF(250, 80), surface->mapToGlobal(QPointF(250, 80)), QPoint(), QPoint(0, -360), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(surface, &down);
+    EXPECT_EQ(frame.ScrollBar->Position(), 3);
+    EXPECT_EQ(Row(1).Caption(), list.FileList[4]);
+
+    // Drag the thumb to the bottom: the rows follow while it moves.
+    const skin::Rect bar = frame.ScrollBar->GetRect();
+    const int x = (bar.left + bar.right) / 2;
+    QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(x, bar.top + 45));
+    QTest::mouseMove(surface, QPoint(x, bar.bottom + 40));
+    EXPECT_EQ(frame.ScrollBar->Position(), 13);
+    EXPECT_EQ(Row(7).Caption(), list.FileList[20]);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(x, bar.bottom + 40));
+}
+
+// The list needs no window: stand-alone objects serve as its rows.
+TEST(SourceListAlone, WorksOnObjectsWithoutAWindow) {
+    skin::ObjectDef row_def;
+    row_def.kind = skin::Kind::Button;
+    skin::ObjectDef bar_def;
+    bar_def.kind = skin::Kind::ScrollBar;
+    skin::ObjectDef label_def;
+    label_def.kind = skin::Kind::Label;
+    std::vector<std::unique_ptr<skin::Object>> rows;
+    ListView view;
+    for (int r = 1; r <= 7; ++r) {
+        rows.push_back(std::make_unique<skin::Object>(row_def));
+        view.rows[static_cast<std::size_t>(r)] = rows.back().get();
+    }
+    skin::Object bar(bar_def);
+    skin::Object status(label_def);
+    view.scroll_bar = &bar;
+    view.processing = &status;
+    SourceList list;
+    list.Bind(view);
+    list.FileList.Set(1, "/a.VOB");
+    list.FileList.Set(2, "/b.VOB");
+    list.CurrentIndex = 2;
+    list.ScrollBarChanged(0);
+    EXPECT_EQ(view.rows[2]->Caption(), "/b.VOB");
+    EXPECT_EQ(view.rows[2]->ButtonColors()[61], 255);
+    list.ClearMenu_Click();
+    EXPECT_EQ(status.Text(), "Insert DVD...");
+    EXPECT_EQ(list.GetListCount(), 0);
+}
+
+} // namespace
