@@ -16,11 +16,15 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   qt6-base-dev qt6-svg-dev libudev-dev libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core
 )
+# The tests also mount a generated DVD image, as a user's desktop would.
+test_packages=(fuseiso fuse genisoimage)
 
 install_missing() {
-  local missing=()
-  for p in "${packages[@]}"; do
+  local missing=() wanted=("${packages[@]}")
+  [ "$mode" = test ] && wanted+=("${test_packages[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if ((${#missing[@]})); then

@@ -15,7 +15,9 @@ void ShowFolder(skin::Object& label, const std::string& folder) {
 
 void MainFrame::Skin_Click(skin::Object& source) {
     const std::string& name = source.Name();
-    if (name == "Settings") {
+    if (name == "FileMenu") {
+        SetSkinPopupMenu(1);
+    } else if (name == "Settings") {
         SwitchInterface("Settings");
         ShowFolder(*SavePath, ReadIniValue("SavePath", "PathName"));
     } else if (name == "Ok") {
@@ -23,6 +25,8 @@ void MainFrame::Skin_Click(skin::Object& source) {
         SwitchInterface("Main");
     } else if (name == "Cancel") {
         SwitchInterface("Main");
+    } else if (name == "About") {
+        SetSkinPopupMenu(2);
     } else if (name == "Close") {
         close();
     }

@@ -1,7 +1,22 @@
 #include "main_frame.h"
 
-MainFrame::MainFrame() {
+MainFrame::MainFrame()
+    : SysInfo1({[this] { SysInfo1_DeviceArrival(); }, [this] { SysInfo1_DeviceRemoveComplete(); }}) {
     setWindowTitle("DVD");
+    MenuBar[0] = {{"ClearMenu", "Clear List", [this] { List.ClearMenu_Click(); }},
+                  {"DeleteMenu", "Delete Item", [this] { List.DeleteMenu_Click(); }},
+                  {"Separator1", "-", nullptr},
+                  {"CancelMenu1", "Cancel", nullptr}};
+    MenuBar[1] = {{"OpenFile", "Open File", [this] { OpenFile_Click(); }},
+                  {"ImportFile", "Import File", [this] { ImportFile_Click(); }},
+                  {"Separator2", "-", nullptr},
+                  {"CancelMenu2", "Cancel", nullptr}};
+    MenuBar[2] = {{"AboutMenu", "About", nullptr}, {"Separator3", "-", nullptr}, {"CancelMenu3", "Cancel", nullptr}};
+    MenuBar[3] = {{"OpenMenu", "Open DVD", nullptr},
+                  {"Separator4", "-", nullptr},
+                  {"CancelMenu4", "Cancel", nullptr},
+                  {"ExitMenu", "Exit", nullptr}};
+    Skin.events.MouseUp = [this](skin::Object& o, int button, int shift, int x, int y) { Skin_MouseUp(o, button, shift, x, y); };
     Skin.events.Click = [this](skin::Object& o) { Skin_Click(o); };
     Skin.events.Scroll = [this](skin::Object& o, std::int32_t p) { Skin_Scroll(o, p); };
     Skin.events.ScrollTrack = [this](skin::Object& o, std::int32_t p) { Skin_ScrollTrack(o, p); };

@@ -3,13 +3,18 @@
 // It owns the program's state: the source list and the bound skin objects.
 #pragma once
 
+#include "app/sources/file_search.h"
 #include "app/sources/source_list.h"
 #include "platform/skin/skin.h"
+#include "platform/sysinfo/device_monitor.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 
 class MainFrame : public QWidget {
@@ -38,9 +43,25 @@ public:
     void Skin_Click(skin::Object& source);
     void Skin_Scroll(skin::Object& source, std::int32_t position);
     void Skin_ScrollTrack(skin::Object& source, std::int32_t position);
+    // A release on a row that shows an entry opens the list menu there.
+    void Skin_MouseUp(skin::Object& source, int button, int shift, int x, int y);
+
+    // Filling the list: the DVD drives, a folder, a single file.
+    void ListVobInDVDRom();
+    void ImportFile_Click();
+    void OpenFile_Click();
+    void fs_FindedFileInfo(const std::string& path);
+    void SysInfo1_DeviceArrival();
+    void SysInfo1_DeviceRemoveComplete();
+
+    // Shows menu number position of the menu bar at the mouse pointer.
+    void SetSkinPopupMenu(std::int16_t position);
+    const skin::Menu& GetSubMenu(std::int16_t position) const { return MenuBar[static_cast<std::size_t>(position)]; }
 
     skin::Skin Skin;
     SourceList List;
+    // LISTMENU, FILEMENU, the about menu and DVDMENU, used as popup menus.
+    std::array<skin::Menu, 4> MenuBar;
 
     // Bound by LoadSkin; valid while the window lives.
     skin::Object* StartCompress = nullptr;
@@ -53,4 +74,24 @@ public:
     skin::Object* Cancel = nullptr;
     skin::Object* Browse = nullptr;
     std::array<skin::Object*, 8> ListButton{};  // rows 1 to 7
+
+private:
+    // Runs search now or, when a search is running (it lets window events run
+    // while it works), once that search has ended; of several searches asked
+    // for meanwhile only the last runs. Device events and imports go through
+    // here, so that no search ever runs inside another.
+    void RunSearch(std::function<void()> search);
+    // Searches every DVD in the drives, in drive order, into the list.
+    void ScanDrives();
+    // Searches root for VOB files into the list, through a fresh fs.
+    void SearchForVobs(const std::string& root);
+    // "Press Start..." or "Insert DVD...", unless the list overflowed.
+    void ShowSearchResult(bool found);
+    bool Loaded() const { return ListButton[1] != nullptr; }
+
+    std::unique_ptr<clsFileSearch> fs;
+    bool searching_ = false;
+    bool list_overflowed_ = false;
+    std::function<void()> deferred_search_;
+    sysinfo::DeviceMonitor SysInfo1;
 };

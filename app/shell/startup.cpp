@@ -12,6 +12,7 @@
 void MainFrame::Form_Load() {
     LoadSkin();
     SetUpIniFile();
+    ListVobInDVDRom();
 }
 
 bool LoadMainFrame(MainFrame& frame) {

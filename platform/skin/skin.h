@@ -37,6 +37,7 @@ struct Events {
 // A popup menu: items top to bottom; the caption "-" is a separator. The
 // handler of the chosen item runs after the menu has closed.
 struct MenuItem {
+    std::string name;  // the item's own name, such as "ClearMenu"
     std::string caption;
     std::function<void()> handler;
 };

@@ -419,8 +419,13 @@ void Surface::ShowMenu(const Menu& menu, int x, int y) {
                             .arg(s.font.size)
                             .arg(css(s.highlight), css(s.highlight_color)));
     for (std::size_t i = 0; i < menu.size(); ++i) {
-        if (menu[i].caption == "-") popup.addSeparator();
-        else popup.addAction(QString::fromStdString(menu[i].caption))->setData(static_cast<int>(i));
+        if (menu[i].caption == "-") {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* action = popup.addAction(QString::fromStdString(menu[i].caption));
+        action->setObjectName(QString::fromStdString(menu[i].name));
+        action->setData(static_cast<int>(i));
     }
     const QAction* chosen = popup.exec(QPoint(x, y));
     if (chosen == nullptr) return;

@@ -4,6 +4,7 @@
 
 #include "app/shell/main_frame.h"
 #include "app/shell/settings_store.h"
+#include "platform/shell/drives.h"
 #include "temp_folder.h"
 
 #include <QTest>
@@ -17,12 +18,16 @@ class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        shell::SetDriveProvider(drives);  // no drive of the machine's reaches a test
         frame.Form_Load();
         frame.show();
         surface = frame.findChild<QWidget*>("skin-surface");
         ASSERT_NE(surface, nullptr);
     }
-    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        shell::SetDriveProvider(nullptr);
+    }
 
     // Clicks the middle of a skin object, as a user would.
     void ClickOn(const skin::Object& object) {
@@ -37,6 +42,7 @@ protected:
     }
 
     testing_support::TempFolder config;
+    std::shared_ptr<shell::FakeDrives> drives = std::make_shared<shell::FakeDrives>();
     MainFrame frame;
     QWidget* surface = nullptr;
 };

@@ -208,10 +208,10 @@ TEST_F(SkinEvents, ColourRecordsStartFromTheSkinAndAreDrawn) {
 
 TEST_F(SkinEvents, PopupMenusRunTheChosenItemOnly) {
     std::vector<std::string> ran;
-    const skin::Menu menu = {{"Clear List", [&] { ran.push_back("clear"); }},
-                             {"Delete Item", [&] { ran.push_back("delete"); }},
-                             {"-", nullptr},
-                             {"Cancel", nullptr}};
+    const skin::Menu menu = {{"ClearMenu", "Clear List", [&] { ran.push_back("clear"); }},
+                             {"DeleteMenu", "Delete Item", [&] { ran.push_back("delete"); }},
+                             {"Separator1", "-", nullptr},
+                             {"CancelMenu1", "Cancel", nullptr}};
     skin::SkinWindow& w = *skin.GetSkinWindow(handle);
 
     // The real menu, dismissed as a user pressing Escape would.
@@ -221,6 +221,7 @@ TEST_F(SkinEvents, PopupMenusRunTheChosenItemOnly) {
         EXPECT_EQ(popup->actions().size(), 4);
         EXPECT_TRUE(popup->actions()[2]->isSeparator());
         EXPECT_EQ(popup->actions()[1]->text(), "Delete Item");
+        EXPECT_EQ(popup->actions()[1]->objectName(), "DeleteMenu");
         popup->close();
     });
     w.ShowPopupMenu(menu, 100, 100);

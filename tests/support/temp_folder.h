@@ -36,6 +36,12 @@ inline void WriteFile(const std::string& path, std::string_view text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// Creates the folders above path as needed, then the file.
+inline void MakeFile(const std::filesystem::path& path, std::string_view text = {}) {
+    std::filesystem::create_directories(path.parent_path());
+    WriteFile(path.string(), text);
+}
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -1,0 +1,113 @@
+// Adding files to the list: the search's found files, "Import File" (every VOB
+// file below a folder) and "Open File" (one VOB file).
+#include "app/shell/main_frame.h"
+
+#include "path_text.h"
+
+#include "platform/shell/dialogs.h"
+#include "platform/ui/event_loop.h"
+#include "platform/ui/message_box.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr const char* kListFull = "The list is full: 100 files. Press Start...";
+
+// The disc's menu files, which are never converted. A search compares the
+// name upper-cased, so that lower-case copies (a disc copied to disk, an image
+// mounted without Rock Ridge) are left out too; the path itself keeps its case.
+bool IsMenuFile(const std::string& path) {
+    std::string name = GetFileName(path);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name == "VIDEO_TS.VOB" || name == "VTS_01_0.VOB";
+}
+
+} // namespace
+
+void MainFrame::RunSearch(std::function<void()> search) {
+    if (searching_) {
+        deferred_search_ = std::move(search);
+        return;
+    }
+    searching_ = true;
+    while (search) {
+        search();
+        search = std::move(deferred_search_);
+        deferred_search_ = nullptr;
+    }
+    searching_ = false;
+}
+
+void MainFrame::SearchForVobs(const std::string& root) {
+    fs = std::make_unique<clsFileSearch>();
+    fs->FindedFileInfo = [this](const std::string& path) { fs_FindedFileInfo(path); };
+    fs->AutoListFiles(root, "*.vob");
+    fs.reset();
+}
+
+void MainFrame::ShowSearchResult(bool found) {
+    List.SetStatus(list_overflowed_ ? kListFull : found ? "Press Start..." : "Insert DVD...");
+    list_overflowed_ = false;
+}
+
+void MainFrame::fs_FindedFileInfo(const std::string& path) {
+    if (IsMenuFile(path)) return;
+    // Found files go after the list's last entry, so that a deletion or an
+    // opened file during the search leaves no gap and is not overwritten.
+    const int slot = List.GetListCount() + 1;
+    if (slot > FileTable::kLast) {
+        list_overflowed_ = true;
+        if (fs) fs->Stop();
+        return;
+    }
+    ++List.FoundCount;
+    List.FileList.Set(slot, path);
+    const int p = ScrollBar->Position();
+    if (slot > p && slot <= p + SourceList::kRows) List.ShowInRow(slot, slot - p);
+    // The bar follows the list, and shows where the rows do.
+    if (slot > SourceList::kRows) {
+        ScrollBar->SetRange(slot - SourceList::kRows);
+        if (ListButton[1]->GetRect().bottom > 0) ScrollBar->SetVisible(true);
+    }
+    ui::DoEvents();
+}
+
+void MainFrame::ImportFile_Click() {
+    std::string folder = shell::BrowseForFolder(Handle(), "Select a directory from which you want to import file(s)");
+    if (folder.empty()) return;
+    AddBackslash(folder);
+    RunSearch([this, folder] {
+        List.FoundCount = 0;
+        List.ClearMenu_Click();
+        List.SetStatus("Searching file...");
+        SearchForVobs(folder);
+        ShowSearchResult(!List.FileList[1].empty());
+    });
+}
+
+void MainFrame::OpenFile_Click() {
+    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob");
+    if (chosen.file_title == "VIDEO_TS.VOB" || chosen.file_title == "VTS_01_0.VOB") {
+        ui::MessageBox("This is not a valid vob file, please select another one.", "Marbleway", ui::Icon::None);
+        return;
+    }
+    if (!chosen.file_name.empty()) {
+        const int k = List.GetListCount() + 1;
+        if (k > FileTable::kLast) {
+            List.SetStatus(kListFull);
+            return;
+        }
+        List.FileList.Set(k, chosen.file_name);
+        if (k <= SourceList::kRows) {
+            List.ShowInRow(k, k);
+        } else {
+            ScrollBar->SetRange(k - SourceList::kRows);
+            ScrollBar->SetPosition(ScrollBar->Range());
+            List.ScrollBarChanged(ScrollBar->Range());
+            ScrollBar->SetVisible(true);
+        }
+    }
+    List.SetStatus("Press Start...");
+}

@@ -1,0 +1,139 @@
+#include "device_monitor.h"
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include <libudev.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcDevices, "marbleway.devices", QtWarningMsg)
+
+namespace sysinfo {
+namespace {
+
+std::set<std::string> MountPoints() {
+    std::set<std::string> points;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, devno, root, point;
+        if (fields >> id >> parent >> devno >> root >> point) points.insert(point);
+    }
+    return points;
+}
+
+} // namespace
+
+class DeviceMonitor::Watch : public QObject {
+public:
+    explicit Watch(DeviceEvents events) : events_(std::move(events)) {
+        Monitors().push_back(this);
+        WatchMounts();
+        WatchUdev();
+    }
+    ~Watch() override {
+        std::erase(Monitors(), this);
+        delete mount_notifier_;
+        delete udev_notifier_;
+        if (mountinfo_fd_ >= 0) ::close(mountinfo_fd_);
+        if (monitor_ != nullptr) udev_monitor_unref(monitor_);
+        if (udev_ != nullptr) udev_unref(udev_);
+    }
+
+    // Runs a handler from the event loop, after the current call returns.
+    void Later(bool arrival) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, arrival] {
+                const auto& handler = arrival ? events_.DeviceArrival : events_.DeviceRemoveComplete;
+                if (handler) handler();
+            },
+            Qt::QueuedConnection);
+    }
+
+    static std::vector<Watch*>& Monitors() {
+        static std::vector<Watch*> monitors;
+        return monitors;
+    }
+
+private:
+    void WatchMounts() {
+        mountinfo_fd_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        if (mountinfo_fd_ < 0) {
+            qCWarning(lcDevices, "cannot watch the mount table; discs mounted later are not noticed");
+            return;
+        }
+        mounts_ = MountPoints();
+        // The mount table signals a change as an exceptional condition (POLLPRI).
+        mount_notifier_ = new QSocketNotifier(mountinfo_fd_, QSocketNotifier::Exception, this);
+        connect(mount_notifier_, &QSocketNotifier::activated, this, [this] { MountsChanged(); });
+    }
+
+    void MountsChanged() {
+        std::set<std::string> now = MountPoints();
+        const bool added = std::any_of(now.begin(), now.end(), [&](const std::string& p) { return !mounts_.contains(p); });
+        const bool removed = std::any_of(mounts_.begin(), mounts_.end(), [&](const std::string& p) { return !now.contains(p); });
+        mounts_ = std::move(now);
+        qCDebug(lcDevices) << "mount table changed; added" << added << "removed" << removed;
+        if (removed) Later(false);
+        if (added) Later(true);
+    }
+
+    void WatchUdev() {
+        udev_ = udev_new();
+        if (udev_ == nullptr) return;
+        monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+        if (monitor_ == nullptr || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "block", nullptr) < 0 ||
+            udev_monitor_enable_receiving(monitor_) < 0) {
+            qCDebug(lcDevices, "no udev monitor; the mount table alone tells of devices");
+            return;
+        }
+        udev_notifier_ = new QSocketNotifier(udev_monitor_get_fd(monitor_), QSocketNotifier::Read, this);
+        connect(udev_notifier_, &QSocketNotifier::activated, this, [this] { UdevEvent(); });
+    }
+
+    void UdevEvent() {
+        udev_device* device = udev_monitor_receive_device(monitor_);
+        if (device == nullptr) return;
+        const std::string action = udev_device_get_action(device) != nullptr ? udev_device_get_action(device) : "";
+        const char* media = udev_device_get_property_value(device, "ID_CDROM_MEDIA");
+        const char* media_change = udev_device_get_property_value(device, "DISK_MEDIA_CHANGE");
+        qCDebug(lcDevices) << "udev" << action.c_str() << udev_device_get_sysname(device);
+        if (action == "add") Later(true);
+        else if (action == "remove") Later(false);
+        else if (action == "change" && media_change != nullptr) Later(media != nullptr && std::string(media) == "1");
+        udev_device_unref(device);
+    }
+
+    DeviceEvents events_;
+    int mountinfo_fd_ = -1;
+    std::set<std::string> mounts_;
+    QSocketNotifier* mount_notifier_ = nullptr;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+    QSocketNotifier* udev_notifier_ = nullptr;
+};
+
+DeviceMonitor::DeviceMonitor(DeviceEvents events) : watch_(std::make_unique<Watch>(std::move(events))) {}
+DeviceMonitor::~DeviceMonitor() = default;
+
+void DeviceMonitor::PlugFakeDevice() {
+    for (Watch* w : Watch::Monitors()) w->Later(true);
+}
+
+void DeviceMonitor::UnplugFakeDevice() {
+    for (Watch* w : Watch::Monitors()) w->Later(false);
+}
+
+} // namespace sysinfo

@@ -1,0 +1,41 @@
+// The system-information control's device events: a device arrived, a device
+// went away. Stands in for the Windows SysInfo control.
+//
+// Two sources feed it: a libudev monitor of block devices (a disc put into or
+// taken out of an optical drive, a stick plugged in or pulled), where a udev
+// daemon runs, and the mount table, whose every change is seen through poll()
+// on /proc/self/mountinfo: a disc's files become readable only once it is
+// mounted, which may be some time after the drive reported it. A new mount
+// point is an arrival, a vanished one a removal.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace sysinfo {
+
+struct DeviceEvents {
+    std::function<void()> DeviceArrival;
+    std::function<void()> DeviceRemoveComplete;
+};
+
+class DeviceMonitor {
+public:
+    // Starts watching. The handlers run on the thread that made the monitor,
+    // from its event loop, never from inside a call of the monitor.
+    explicit DeviceMonitor(DeviceEvents events);
+    ~DeviceMonitor();
+    DeviceMonitor(const DeviceMonitor&) = delete;
+    DeviceMonitor& operator=(const DeviceMonitor&) = delete;
+
+    // Fake hardware for tests: every live monitor reports an arrival or a
+    // removal from its event loop, as if a device had come or gone.
+    static void PlugFakeDevice();
+    static void UnplugFakeDevice();
+
+private:
+    class Watch;
+    std::unique_ptr<Watch> watch_;
+};
+
+} // namespace sysinfo

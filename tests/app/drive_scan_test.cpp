@@ -1,0 +1,162 @@
+// The DVD drive scan on generated VIDEO_TS folders presented as drives, and
+// the device events that start it again, faked and real.
+#include "main_frame_fixture.h"
+
+#include "platform/sysinfo/device_monitor.h"
+#include <cstdlib>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::MakeFile;
+using testing_support::TempFolder;
+
+constexpr double kDvd = 4.7e9;
+constexpr double kGiB = 1024.0 * 1024 * 1024;
+
+// A DVD's video folder with the files of two title sets.
+fs::path MakeDisc(const fs::path& root) {
+    for (const char* name : {"VIDEO_TS.VOB", "VTS_01_0.VOB", "VTS_01_1.VOB", "VTS_01_2.VOB", "VTS_02_0.VOB", "VTS_02_1.VOB",
+                             "VIDEO_TS.IFO", "VTS_01_0.IFO"}) {
+        MakeFile(root / "VIDEO_TS" / name);
+    }
+    fs::create_directories(root / "AUDIO_TS");
+    return root;
+}
+
+// The title VOBs of a disc made by MakeDisc, in the file system's order.
+std::vector<std::string> TitleVobs(const fs::path& root) {
+    std::vector<std::string> vobs;
+    for (const auto& e : fs::directory_iterator(root / "VIDEO_TS")) {
+        const std::string name = e.path().filename().string();
+        if (name.ends_with(".VOB") && name != "VIDEO_TS.VOB" && name != "VTS_01_0.VOB") vobs.push_back(e.path().string());
+    }
+    return vobs;
+}
+
+class DriveScan : public MainFrameTest {
+protected:
+    std::vector<std::string> Entries() {
+        std::vector<std::string> entries;
+        for (int i = 1; i <= frame.List.GetListCount(); ++i) entries.push_back(frame.List.FileList[i]);
+        return entries;
+    }
+    // Lets the event loop deliver device events until done() or 5 s pass.
+    static bool WaitFor(const std::function<bool()>& done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    }
+
+    TempFolder discs;
+};
+
+TEST_F(DriveScan, NoDvdMeansAnEmptyListAndInsertDvd) {
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...") << "the start-up scan";
+    drives->Plug(discs / "cd", shell::DRIVE_CDROM, 700e6);
+    MakeDisc(discs.path() / "cd");
+    drives->Plug(discs / "stick", shell::DRIVE_REMOVABLE, 16e9);
+    MakeDisc(discs.path() / "stick");
+    frame.ListVobInDVDRom();
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+}
+
+TEST_F(DriveScan, ADvdListsItsTitleVobsInListingOrder) {
+    const fs::path disc = MakeDisc(discs.path() / "dvd");
+    drives->Plug(disc.string(), shell::DRIVE_CDROM, kDvd);
+    frame.ListVobInDVDRom();
+    EXPECT_EQ(Entries(), TitleVobs(disc));
+    EXPECT_EQ(Entries().size(), 4u);
+    EXPECT_EQ(frame.ListButton[4]->Caption(), Entries()[3]);
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+TEST_F(DriveScan, ExactlyOneGibibyteIsADvdAndADiscWithoutVobsStillAsksForStart) {
+    fs::create_directories(discs.path() / "data");
+    drives->Plug(discs / "data", shell::DRIVE_CDROM, kGiB);
+    frame.ListVobInDVDRom();
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+TEST_F(DriveScan, TwoDrivesFollowEachOtherInDriveOrder) {
+    const fs::path first = MakeDisc(discs.path() / "d");
+    const fs::path second = MakeDisc(discs.path() / "e");
+    drives->Plug(first.string(), shell::DRIVE_CDROM, kDvd);
+    drives->Plug(second.string(), shell::DRIVE_CDROM, kDvd);
+    frame.ListVobInDVDRom();
+    std::vector<std::string> expected = TitleVobs(first);
+    for (const std::string& p : TitleVobs(second)) expected.push_back(p);
+    EXPECT_EQ(Entries(), expected);
+    EXPECT_EQ(frame.ScrollBar->Range(), 1);
+}
+
+TEST_F(DriveScan, DeviceEventsEmptyAndRescanTheList) {
+    const fs::path disc = MakeDisc(discs.path() / "dvd");
+    Fill(3, "/old/VTS_");
+    drives->Plug(disc.string(), shell::DRIVE_CDROM, kDvd);
+    sysinfo::DeviceMonitor::PlugFakeDevice();
+    ASSERT_TRUE(WaitFor([&] { return frame.Processing->Text() == "Press Start..."; }));
+    EXPECT_EQ(Entries(), TitleVobs(disc));
+
+    drives->Unplug(disc.string());
+    sysinfo::DeviceMonitor::UnplugFakeDevice();
+    ASSERT_TRUE(WaitFor([&] { return frame.List.GetListCount() == 0; }));
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+    EXPECT_EQ(frame.ListButton[1]->Caption(), "");
+}
+
+TEST_F(DriveScan, AnEventDuringAScanWaitsAndRunsOnceAfterIt) {
+    const fs::path disc = MakeDisc(discs.path() / "dvd");
+    drives->Plug(disc.string(), shell::DRIVE_CDROM, kDvd);
+    int arrivals_inside = 0;
+    QTimer::singleShot(0, [&] {  // at the scan's first yield
+        ++arrivals_inside;
+        const std::vector<std::string> before = Entries();
+        frame.SysInfo1_DeviceArrival();
+        frame.SysInfo1_DeviceRemoveComplete();
+        frame.SysInfo1_DeviceArrival();
+        EXPECT_EQ(Entries(), before) << "the running scan goes on undisturbed";
+    });
+    frame.ListVobInDVDRom();
+    EXPECT_EQ(arrivals_inside, 1);
+    EXPECT_EQ(Entries(), TitleVobs(disc)) << "one rescan, no entry twice, no gap";
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+// A real mount: an ISO image mounted with fuseiso while the window runs. Its
+// mount point is presented as a DVD drive (fuseiso reports no capacity).
+TEST_F(DriveScan, MountingADiscImageRescansOnceItsFilesAreReadable) {
+    if (std::system("command -v fuseiso >/dev/null && command -v genisoimage >/dev/null && test -c /dev/fuse") != 0) {
+        GTEST_SKIP() << "needs fuseiso, genisoimage and /dev/fuse";
+    }
+    const fs::path image_tree = discs.path() / "image";
+    MakeDisc(image_tree);
+    const std::string iso = discs / "disc.iso";
+    ASSERT_EQ(std::system(("genisoimage -quiet -o '" + iso + "' '" + image_tree.string() + "'").c_str()), 0);
+    const fs::path mount_point = discs.path() / "cdrom";
+    fs::create_directories(mount_point);
+    drives->Plug(mount_point.string(), shell::DRIVE_CDROM, kDvd);
+
+    ASSERT_EQ(std::system(("fuseiso '" + iso + "' '" + mount_point.string() + "'").c_str()), 0);
+    const bool scanned = WaitFor([&] { return frame.List.GetListCount() == 4; });
+    std::vector<std::string> entries = Entries();
+    std::system(("fusermount -u '" + mount_point.string() + "'").c_str());
+    ASSERT_TRUE(scanned) << "no rescan after the mount";
+    // Without Rock Ridge the image shows lower-case names; the paths keep them.
+    std::sort(entries.begin(), entries.end());
+    const std::string v = mount_point.string() + "/video_ts/";
+    EXPECT_EQ(entries, (std::vector<std::string>{v + "vts_01_1.vob", v + "vts_01_2.vob", v + "vts_02_0.vob", v + "vts_02_1.vob"}));
+    for (const std::string& e : entries) EXPECT_EQ(e.find("VIDEO_TS"), std::string::npos);
+
+    EXPECT_TRUE(WaitFor([&] { return frame.List.GetListCount() == 0; })) << "the unmount empties the list";
+}
+
+} // namespace

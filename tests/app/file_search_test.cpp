@@ -1,0 +1,292 @@
+// The recursive search and the two ways a user adds files, on generated
+// folder trees and through the real dialogs.
+#include "main_frame_fixture.h"
+
+#include "app/sources/file_search.h"
+#include "app/sources/path_text.h"
+#include "platform/ui/message_box.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+
+#include <sys/fsuid.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::MakeFile;
+using testing_support::TempFolder;
+
+// The names of folder's entries in the file system's own order.
+std::vector<std::string> ListingOrder(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+std::vector<std::string> Search(const std::string& folder, const std::string& pattern = "*.vob") {
+    std::vector<std::string> found;
+    clsFileSearch search;
+    search.FindedFileInfo = [&](const std::string& path) { found.push_back(path); };
+    EXPECT_TRUE(search.AutoListFiles(folder, pattern));
+    return found;
+}
+
+// File-system checks as an ordinary user for as long as it lives: root reads
+// every folder, whatever its mode.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() : root_(::geteuid() == 0) {
+        if (root_) {
+            ::setfsgid(65534);
+            ::setfsuid(65534);
+        }
+    }
+    ~AsOrdinaryUser() {
+        if (root_) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+    }
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    bool root_;
+};
+
+TEST(PathText, LastInStrGetFileNameAndAddBackslash) {
+    EXPECT_EQ(LastInStr("/media/dvd/VIDEO_TS/VTS_01_1.VOB", "/"), 20);
+    EXPECT_EQ(LastInStr("a.b.vob", "."), 4);
+    EXPECT_EQ(LastInStr("name", "/"), 0);
+    EXPECT_EQ(LastInStr("aaa", "aa"), 2);
+    EXPECT_EQ(GetFileName("/media/dvd/VIDEO_TS/VTS_01_1.VOB"), "VTS_01_1.VOB");
+    EXPECT_EQ(GetFileName("VTS_01_1.VOB"), "VTS_01_1.VOB");
+    EXPECT_EQ(GetFileName("/media/dvd/"), "");
+    std::string folder = "/srv/rips";
+    EXPECT_EQ(AddBackslash(folder), "/srv/rips/");
+    EXPECT_EQ(AddBackslash(folder), "/srv/rips/");
+    std::string root = "/";
+    EXPECT_EQ(AddBackslash(root), "/") << "a root gets no second separator";
+}
+
+TEST(FileSearch, AFoldersFilesComeBeforeItsSubFoldersAndNamesKeepTheirCase) {
+    TempFolder dir;
+    const fs::path top = dir.path() / "Import";
+    MakeFile(top / "a/X.VOB");
+    MakeFile(top / "y.vob");
+    MakeFile(top / "VIDEO_TS.VOB");
+    MakeFile(top / "readme.txt");
+    MakeFile(top / "a/deeper/z.Vob");
+    MakeFile(top / "B/w.vob");
+    MakeFile(top / ".hidden/h.vob");
+    MakeFile(top / ".dot.vob");
+
+    const std::vector<std::string> found = Search(top.string());
+    std::vector<std::string> expected;
+    for (const std::string& name : ListingOrder(top)) {
+        if (fs::is_regular_file(top / name) && shell::MatchesPattern(name, "*.vob")) expected.push_back(top.string() + "/" + name);
+    }
+    for (const std::string& name : ListingOrder(top)) {
+        if (name == "a") {
+            expected.push_back(top.string() + "/a/X.VOB");
+            expected.push_back(top.string() + "/a/deeper/z.Vob");
+        } else if (name == "B") {
+            expected.push_back(top.string() + "/B/w.vob");
+        }
+    }
+    EXPECT_EQ(found, expected);
+    for (const std::string& path : found) EXPECT_TRUE(fs::exists(path)) << path << " names no file";
+}
+
+TEST(FileSearch, LinkLoopsEndAndUnreadableFoldersArePassedOver) {
+    TempFolder dir;
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    const fs::path top = dir.path() / "tree";
+    MakeFile(top / "one/1.vob");
+    MakeFile(top / "locked/secret.vob");
+    MakeFile(top / "two/2.vob");
+    fs::create_directory_symlink(top, top / "one/back-to-top");
+    fs::create_directory_symlink(top / "two", top / "again");
+    for (const auto& e : fs::recursive_directory_iterator(top)) {
+        if (!e.is_symlink()) fs::permissions(e.path(), fs::perms::all & ~fs::perms::group_write & ~fs::perms::others_write);
+    }
+    fs::permissions(top, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(top / "locked", fs::perms::none);
+
+    std::vector<std::string> found;
+    {
+        const AsOrdinaryUser user;
+        found = Search(top.string());
+    }
+    fs::permissions(top / "locked", fs::perms::owner_all);
+    std::vector<std::string> names;
+    for (const std::string& path : found) names.push_back(GetFileName(path));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"1.vob", "2.vob"})) << "each folder once, the locked one passed over";
+}
+
+TEST(FileSearch, AnEmptyPatternTakesEveryFile) {
+    TempFolder dir;
+    MakeFile(dir.path() / "a.txt");
+    MakeFile(dir.path() / "b");
+    EXPECT_EQ(Search(dir.path().string(), "").size(), 2u);
+    EXPECT_TRUE(Search(dir / "nowhere").empty());
+}
+
+class ImportAndOpen : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
+    }
+    void TearDown() override {
+        ui::SetMessageSink(nullptr);
+        MainFrameTest::TearDown();
+    }
+
+    // Answers the next modal file dialog from its own event loop, once it shows.
+    static void Answer(const char* object_name, std::function<void(QFileDialog&)> answer) {
+        auto* poll = new QTimer;
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, [poll, object_name, answer] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_EQ(dialog->objectName(), object_name);
+            answer(*dialog);
+        });
+        poll->start();
+    }
+    // during, if given, runs at the search's first yield.
+    void Import(const fs::path& folder, std::function<void()> during = {}) {
+        Answer("BrowseForFolder", [folder, during](QFileDialog& d) {
+            EXPECT_EQ(d.windowTitle(), "Select a directory from which you want to import file(s)");
+            d.setDirectory(QString::fromStdString(folder.string()));  // the folder the user went into
+            if (during) QTimer::singleShot(0, during);
+            static_cast<QDialog&>(d).accept();  // as the dialog's own button does
+        });
+        frame.ImportFile_Click();
+    }
+    void Open(const fs::path& file) {
+        Answer("OpenFile", [file](QFileDialog& d) {
+            EXPECT_EQ(d.nameFilters(), QStringList("VOB Files(*.vob) (*.[vV][oO][bB])"));
+            // The user goes to the file's folder and types its name.
+            d.setDirectory(QString::fromStdString(file.parent_path().string()));
+            auto* name = d.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(file.filename().string()));
+            static_cast<QDialog&>(d).accept();  // as the dialog's own button does
+        });
+        frame.OpenFile_Click();
+    }
+    void Cancel(const char* which) {
+        Answer(which, [](QFileDialog& d) { d.reject(); });
+        if (std::string(which) == "OpenFile") frame.OpenFile_Click();
+        else frame.ImportFile_Click();
+    }
+
+    TempFolder media;
+    std::vector<std::string> boxes;
+};
+
+TEST_F(ImportAndOpen, ImportingReplacesTheListWithTheFolderTreesVobFiles) {
+    Fill(3, "/earlier/VTS_");
+    const fs::path top = media.path() / "rips";
+    MakeFile(top / "video_ts/vts_01_1.vob");
+    MakeFile(top / "video_ts/video_ts.vob");
+    MakeFile(top / "video_ts/vts_01_0.vob");
+    MakeFile(top / "Other Disc/VIDEO_TS/VTS_02_1.VOB");
+    Import(top);
+    std::vector<std::string> entries;
+    for (int i = 1; i <= frame.List.GetListCount(); ++i) entries.push_back(frame.List.FileList[i]);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{top.string() + "/Other Disc/VIDEO_TS/VTS_02_1.VOB",
+                                                 top.string() + "/video_ts/vts_01_1.vob"}))
+        << "lower-case menu files are left out too, and paths keep their case";
+    EXPECT_EQ(frame.ListButton[1]->Caption(), frame.List.FileList[1]);
+    EXPECT_EQ(frame.ListButton[3]->Caption(), "");
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+    EXPECT_EQ(frame.List.FoundCount, 2);
+
+    Cancel("BrowseForFolder");
+    EXPECT_EQ(frame.List.GetListCount(), 2) << "a cancelled browser keeps the list";
+
+    MakeFile(media.path() / "empty/notes.txt");
+    Import(media.path() / "empty");
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+}
+
+TEST_F(ImportAndOpen, AHundredAndFiftyFilesFillTheListAndSaySo) {
+    for (int i = 0; i < 150; ++i) MakeFile(media.path() / "many" / ("clip" + std::to_string(i) + ".vob"));
+    Import(media.path() / "many");
+    EXPECT_EQ(frame.List.GetListCount(), 100);
+    EXPECT_EQ(frame.Processing->Text(), "The list is full: 100 files. Press Start...");
+    EXPECT_EQ(frame.ScrollBar->Range(), 93) << "the bar reaches the last entry";
+    EXPECT_TRUE(frame.ScrollBar->Visible());
+    for (int i = 1; i <= 100; ++i) EXPECT_TRUE(fs::exists(frame.List.FileList[i]));
+
+    Open(media.path() / "many/clip0.vob");
+    EXPECT_EQ(frame.List.GetListCount(), 100);
+    EXPECT_EQ(frame.Processing->Text(), "The list is full: 100 files. Press Start...");
+}
+
+TEST_F(ImportAndOpen, OpeningAppendsAndScrollsToAnEighthEntry) {
+    Fill(7);
+    frame.List.ScrollBarChanged(0);
+    MakeFile(media.path() / "Movie.VOB");
+    Open(media.path() / "Movie.VOB");
+    EXPECT_EQ(frame.List.FileList[8], media / "Movie.VOB");
+    EXPECT_EQ(frame.ScrollBar->Range(), 1);
+    EXPECT_EQ(frame.ScrollBar->Position(), 1);
+    EXPECT_TRUE(frame.ScrollBar->Visible());
+    EXPECT_EQ(frame.ListButton[1]->Caption(), frame.List.FileList[2]);
+    EXPECT_EQ(frame.ListButton[7]->Caption(), media / "Movie.VOB");
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+TEST_F(ImportAndOpen, TheMenuFilesAreRefusedByTheirExactName) {
+    MakeFile(media.path() / "VIDEO_TS/VTS_01_0.VOB");
+    MakeFile(media.path() / "VIDEO_TS/video_ts.vob");
+    frame.List.SetStatus("Insert DVD...");
+    Open(media.path() / "VIDEO_TS/VTS_01_0.VOB");
+    EXPECT_EQ(boxes, (std::vector<std::string>{"This is not a valid vob file, please select another one."}));
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
+
+    Open(media.path() / "VIDEO_TS/video_ts.vob");
+    EXPECT_EQ(frame.List.FileList[1], media / "VIDEO_TS/video_ts.vob") << "the dialog's name keeps its case";
+    EXPECT_EQ(frame.ListButton[1]->Caption(), frame.List.FileList[1]);
+}
+
+TEST_F(ImportAndOpen, CancellingOpenStillAsksForStart) {
+    Cancel("OpenFile");
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+}
+
+TEST_F(ImportAndOpen, ADeletionDuringASearchLeavesNoGap) {
+    for (int i = 0; i < 5; ++i) MakeFile(media.path() / "five" / ("t" + std::to_string(i) + ".vob"));
+    bool deleted = false;
+    Import(media.path() / "five", [&] {
+        ASSERT_EQ(frame.List.GetListCount(), 1) << "the first yield comes after the first file";
+        frame.List.SelectedRow = 1;
+        frame.List.DeleteMenu_Click();
+        deleted = true;
+    });
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(frame.List.GetListCount(), 4);
+    for (int i = 1; i <= 4; ++i) EXPECT_FALSE(frame.List.FileList[i].empty()) << "slot " << i;
+    EXPECT_EQ(frame.List.FileList[5], "");
+}
+
+} // namespace
