@@ -1,9 +1,15 @@
 // Draws Marbleway's main window with sample entries into a PNG, for skin
-// authors and the README: skin-preview [--settings] [--entries N] [--running] OUT.png
+// authors and the README:
+//   skin-preview [--settings] [--entries N] [--running] [--menu N] OUT.png
+// --menu opens popup menu N (0 list, 1 file, 2 about) on row 2 and takes the
+// whole screen, so it needs a real display (Xvfb).
 #include "app/shell/main_frame.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPixmap>
+#include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,11 +21,13 @@ int main(int argc, char** argv) {
     bool settings = false;
     bool running = false;
     int entries = 9;
+    int menu = -1;
     const char* out = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--settings") == 0) settings = true;
         else if (std::strcmp(argv[i], "--running") == 0) running = true;
         else if (std::strcmp(argv[i], "--entries") == 0 && i + 1 < argc) entries = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--menu") == 0 && i + 1 < argc) menu = std::atoi(argv[++i]);
         else out = argv[i];
     }
     if (out == nullptr) {
@@ -54,8 +62,20 @@ int main(int argc, char** argv) {
         frame.SwitchInterface("Settings");
         frame.SavePath->SetText("/home/ada/Videos/");
     }
+    frame.move(40, 40);
     frame.show();
     QApplication::processEvents();
+    if (menu >= 0) {
+        bool saved = false;
+        QTimer::singleShot(500, [&] {
+            saved = QApplication::primaryScreen()->grabWindow(0).copy(0, 0, 520, 320).save(out);
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        const skin::Rect row = frame.ListButton[2]->GetRect();
+        QCursor::setPos(frame.mapToGlobal(QPoint(row.left + 60, (row.top + row.bottom) / 2)));
+        frame.SetSkinPopupMenu(static_cast<std::int16_t>(menu));
+        return saved ? 0 : 1;
+    }
     if (!frame.grab().save(out)) {
         std::fprintf(stderr, "cannot write %s\n", out);
         return 1;
