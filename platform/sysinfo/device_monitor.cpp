@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <libudev.h>
 
@@ -39,6 +40,16 @@ class DeviceMonitor::Watch : public QObject {
 public:
     explicit Watch(DeviceEvents events) : events_(std::move(events)) {
         Monitors().push_back(this);
+        for (QTimer* t : {&arrival_, &removal_}) {
+            t->setSingleShot(true);
+            t->setInterval(0);
+        }
+        connect(&arrival_, &QTimer::timeout, this, [this] {
+            if (events_.DeviceArrival) events_.DeviceArrival();
+        });
+        connect(&removal_, &QTimer::timeout, this, [this] {
+            if (events_.DeviceRemoveComplete) events_.DeviceRemoveComplete();
+        });
         WatchMounts();
         WatchUdev();
     }
@@ -51,16 +62,9 @@ public:
         if (udev_ != nullptr) udev_unref(udev_);
     }
 
-    // Runs a handler from the event loop, after the current call returns.
-    void Later(bool arrival) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, arrival] {
-                const auto& handler = arrival ? events_.DeviceArrival : events_.DeviceRemoveComplete;
-                if (handler) handler();
-            },
-            Qt::QueuedConnection);
-    }
+    // Runs a handler from the event loop, after the current call returns; a
+    // burst of events of one kind (a disc's partitions) makes one call.
+    void Later(bool arrival) { (arrival ? arrival_ : removal_).start(); }
 
     static std::vector<Watch*>& Monitors() {
         static std::vector<Watch*> monitors;
@@ -117,6 +121,8 @@ private:
     }
 
     DeviceEvents events_;
+    QTimer arrival_;
+    QTimer removal_;
     int mountinfo_fd_ = -1;
     std::set<std::string> mounts_;
     QSocketNotifier* mount_notifier_ = nullptr;
