@@ -50,8 +50,10 @@ public:
         connect(&removal_, &QTimer::timeout, this, [this] {
             if (events_.DeviceRemoveComplete) events_.DeviceRemoveComplete();
         });
-        WatchMounts();
-        WatchUdev();
+        if (WatchingMachine()) {
+            WatchMounts();
+            WatchUdev();
+        }
     }
     ~Watch() override {
         std::erase(Monitors(), this);
@@ -65,6 +67,11 @@ public:
     // Runs a handler from the event loop, after the current call returns; a
     // burst of events of one kind (a disc's partitions) makes one call.
     void Later(bool arrival) { (arrival ? arrival_ : removal_).start(); }
+
+    static bool& WatchingMachine() {
+        static bool watch = true;
+        return watch;
+    }
 
     static std::vector<Watch*>& Monitors() {
         static std::vector<Watch*> monitors;
@@ -141,5 +148,7 @@ void DeviceMonitor::PlugFakeDevice() {
 void DeviceMonitor::UnplugFakeDevice() {
     for (Watch* w : Watch::Monitors()) w->Later(false);
 }
+
+void DeviceMonitor::WatchMachine(bool watch) { Watch::WatchingMachine() = watch; }
 
 } // namespace sysinfo

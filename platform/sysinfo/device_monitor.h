@@ -32,6 +32,10 @@ public:
     // removal from its event loop, as if a device had come or gone.
     static void PlugFakeDevice();
     static void UnplugFakeDevice();
+    // Whether monitors made from now on watch the machine's devices and
+    // mounts (the default) or hear only of fake ones, so that a test is not
+    // disturbed by what other programs mount meanwhile.
+    static void WatchMachine(bool watch);
 
 private:
     class Watch;

@@ -41,6 +41,8 @@ std::vector<std::string> TitleVobs(const fs::path& root) {
 
 class DriveScan : public MainFrameTest {
 protected:
+    explicit DriveScan(bool machine_devices = false) : MainFrameTest(machine_devices) {}
+
     std::vector<std::string> Entries() {
         std::vector<std::string> entries;
         for (int i = 1; i <= frame.List.GetListCount(); ++i) entries.push_back(frame.List.FileList[i]);
@@ -133,7 +135,12 @@ TEST_F(DriveScan, AnEventDuringAScanWaitsAndRunsOnceAfterIt) {
 
 // A real mount: an ISO image mounted with fuseiso while the window runs. Its
 // mount point is presented as a DVD drive (fuseiso reports no capacity).
-TEST_F(DriveScan, MountingADiscImageRescansOnceItsFilesAreReadable) {
+class RealDevices : public DriveScan {
+protected:
+    RealDevices() : DriveScan(true) {}
+};
+
+TEST_F(RealDevices, MountingADiscImageRescansOnceItsFilesAreReadable) {
     if (std::system("command -v fuseiso >/dev/null && command -v genisoimage >/dev/null && test -c /dev/fuse") != 0) {
         GTEST_SKIP() << "needs fuseiso, genisoimage and /dev/fuse";
     }

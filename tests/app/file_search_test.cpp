@@ -166,11 +166,17 @@ protected:
         });
         poll->start();
     }
+    // Types a whole path into the dialog's name field, as a user may.
+    static void Type(QFileDialog& d, const fs::path& path) {
+        auto* name = d.findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(path.string()));
+    }
     // during, if given, runs at the search's first yield.
     void Import(const fs::path& folder, std::function<void()> during = {}) {
         Answer("BrowseForFolder", [folder, during](QFileDialog& d) {
             EXPECT_EQ(d.windowTitle(), "Select a directory from which you want to import file(s)");
-            d.setDirectory(QString::fromStdString(folder.string()));  // the folder the user went into
+            Type(d, folder);
             if (during) QTimer::singleShot(0, during);
             static_cast<QDialog&>(d).accept();  // as the dialog's own button does
         });
@@ -179,11 +185,7 @@ protected:
     void Open(const fs::path& file) {
         Answer("OpenFile", [file](QFileDialog& d) {
             EXPECT_EQ(d.nameFilters(), QStringList("VOB Files(*.vob) (*.[vV][oO][bB])"));
-            // The user goes to the file's folder and types its name.
-            d.setDirectory(QString::fromStdString(file.parent_path().string()));
-            auto* name = d.findChild<QLineEdit*>("fileNameEdit");
-            ASSERT_NE(name, nullptr);
-            name->setText(QString::fromStdString(file.filename().string()));
+            Type(d, file);
             static_cast<QDialog&>(d).accept();  // as the dialog's own button does
         });
         frame.OpenFile_Click();

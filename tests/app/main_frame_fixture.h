@@ -5,6 +5,7 @@
 #include "app/shell/main_frame.h"
 #include "app/shell/settings_store.h"
 #include "platform/shell/drives.h"
+#include "platform/sysinfo/device_monitor.h"
 #include "temp_folder.h"
 
 #include <QTest>
@@ -14,8 +15,18 @@
 #include <cstdlib>
 #include <string>
 
+// Made before the window: whether its device monitor watches the machine.
+// Other tests running at the same time mount and unmount disc images, and a
+// window that heard of them would empty its list in the middle of a test.
+struct MachineDevices {
+    explicit MachineDevices(bool watch) { sysinfo::DeviceMonitor::WatchMachine(watch); }
+    ~MachineDevices() { sysinfo::DeviceMonitor::WatchMachine(true); }
+};
+
 class MainFrameTest : public ::testing::Test {
 protected:
+    explicit MainFrameTest(bool machine_devices = false) : machine_devices_(machine_devices) {}
+
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         shell::SetDriveProvider(drives);  // no drive of the machine's reaches a test
@@ -41,6 +52,7 @@ protected:
         for (int i = 1; i <= entries; ++i) frame.List.FileList.Set(i, prefix + std::to_string(i) + ".VOB");
     }
 
+    MachineDevices machine_devices_;
     testing_support::TempFolder config;
     std::shared_ptr<shell::FakeDrives> drives = std::make_shared<shell::FakeDrives>();
     MainFrame frame;
