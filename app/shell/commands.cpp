@@ -15,7 +15,13 @@ void ShowFolder(skin::Object& label, const std::string& folder) {
 
 void MainFrame::Skin_Click(skin::Object& source) {
     const std::string& name = source.Name();
-    if (name == "FileMenu") {
+    if (name == "StartCompress") {
+        StartRun();
+    } else if (name == "StopCompress") {
+        OnForceStop();
+    } else if (name == "BackGround") {
+        SendToBackground();
+    } else if (name == "FileMenu") {
         SetSkinPopupMenu(1);
     } else if (name == "Settings") {
         SwitchInterface("Settings");

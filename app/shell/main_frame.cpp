@@ -1,5 +1,7 @@
 #include "main_frame.h"
 
+#include "platform/shell/folders.h"
+
 MainFrame::MainFrame()
     : SysInfo1({[this] { SysInfo1_DeviceArrival(); }, [this] { SysInfo1_DeviceRemoveComplete(); }}) {
     setWindowTitle("DVD");
@@ -12,17 +14,22 @@ MainFrame::MainFrame()
                   {"Separator2", "-", nullptr},
                   {"CancelMenu2", "Cancel", nullptr}};
     MenuBar[2] = {{"AboutMenu", "About", nullptr}, {"Separator3", "-", nullptr}, {"CancelMenu3", "Cancel", nullptr}};
-    MenuBar[3] = {{"OpenMenu", "Open DVD", nullptr},
+    MenuBar[3] = {{"OpenMenu", "Open DVD", [this] { OpenMenu_Click(); }},
                   {"Separator4", "-", nullptr},
                   {"CancelMenu4", "Cancel", nullptr},
-                  {"ExitMenu", "Exit", nullptr}};
+                  {"ExitMenu", "Exit", [this] { ExitMenu_Click(); }}};
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
+    SetIcon(Image1, {});
     Skin.events.MouseUp = [this](skin::Object& o, int button, int shift, int x, int y) { Skin_MouseUp(o, button, shift, x, y); };
     Skin.events.Click = [this](skin::Object& o) { Skin_Click(o); };
     Skin.events.Scroll = [this](skin::Object& o, std::int32_t p) { Skin_Scroll(o, p); };
     Skin.events.ScrollTrack = [this](skin::Object& o, std::int32_t p) { Skin_ScrollTrack(o, p); };
 }
 
-MainFrame::~MainFrame() = default;
+// A window destroyed without being closed still leaves no conversion behind.
+MainFrame::~MainFrame() { Form_QueryUnload(); }
 
 std::uintptr_t MainFrame::Handle() const { return static_cast<std::uintptr_t>(winId()); }
 

@@ -3,17 +3,22 @@
 // It owns the program's state: the source list and the bound skin objects.
 #pragma once
 
+#include "app/run/engine_calls.h"
+#include "app/run/tray_icon.h"
 #include "app/sources/file_search.h"
 #include "app/sources/source_list.h"
 #include "platform/skin/skin.h"
 #include "platform/sysinfo/device_monitor.h"
 
+#include <QIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -54,12 +59,35 @@ public:
     void SysInfo1_DeviceArrival();
     void SysInfo1_DeviceRemoveComplete();
 
+    // The conversion run. A run is in progress exactly while "StopCompress"
+    // is enabled.
+    void StartRun();  // the Start command
+    void StartCompress_Click(int slot, std::int16_t flag);
+    void StopCompress_Click();  // the converting entry is complete
+    void OnForceStop();         // the user's Stop
+    std::string MakeAviPath(const std::string& path);
+    void Timer1_Timer();
+    bool Running() const;
+
+    // The notification area and closing.
+    void SendToBackground();  // the "BackGround" command
+    void Form_MouseMove(int message);
+    void OpenMenu_Click();
+    void ExitMenu_Click();
+    void Form_QueryUnload();
+
     // Shows menu number position of the menu bar at the mouse pointer.
     void SetSkinPopupMenu(std::int16_t position);
     const skin::Menu& GetSubMenu(std::int16_t position) const { return MenuBar[static_cast<std::size_t>(position)]; }
 
     skin::Skin Skin;
     SourceList List;
+    std::unique_ptr<EngineCalls> Engine = std::make_unique<BoundEngine>();
+    TrayIcon Tray;
+    QTimer Timer1;             // 1000 ms; on exactly while an entry converts
+    QIcon Image1;              // the program's own icon
+    QIcon CurrentIcon;         // the icon the window shows now
+    std::string CurrentIconFile;  // the file it came from; empty for Image1
     // LISTMENU, FILEMENU, the about menu and DVDMENU, used as popup menus.
     std::array<skin::Menu, 4> MenuBar;
 
@@ -75,7 +103,23 @@ public:
     skin::Object* Browse = nullptr;
     std::array<skin::Object*, 8> ListButton{};  // rows 1 to 7
 
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // Marks slot's row with mark, scrolling the list so that the row shows
+    // it; returns the row (0 for a slot outside the table).
+    int Positioning(int slot, const std::string& mark);
+    // Steps 1 to 6 of closing an entry, and the end of a run.
+    void CloseEntry();
+    void EndRun();
+    // destination, or a free "name (2).avi" when it is the source itself or
+    // an output of this run already.
+    std::string FreeOutputName(const std::string& source, const std::string& destination) const;
+    void SetIcon(const QIcon& icon, std::string file);
+    std::uintptr_t IconHandle() const;
+
     // Runs search now or, when a search is running (it lets window events run
     // while it works), once that search has ended; of several searches asked
     // for meanwhile only the last runs. Device events and imports go through
@@ -93,5 +137,6 @@ private:
     bool searching_ = false;
     bool list_overflowed_ = false;
     std::function<void()> deferred_search_;
+    std::set<std::string> run_outputs_;  // the AVI files this run has written
     sysinfo::DeviceMonitor SysInfo1;
 };

@@ -1,6 +1,5 @@
 #include "engine_binding.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
@@ -18,54 +17,35 @@ std::string ProgramFolder() {
     return exe.substr(0, exe.rfind('/') + 1);
 }
 
-EngineBinding::EngineBinding(std::string library) : library_(std::move(library)) {}
+EngineBinding::EngineBinding(std::string library)
+    : library_(library.find('/') == std::string::npos ? ProgramFolder() + library : library) {}
 
-EngineBinding::~EngineBinding() {
-    if (handle_) dlclose(handle_);
-}
-
-bool EngineBinding::Load() {
-    if (handle_) return true;
-    const std::string path = library_.find('/') == std::string::npos ? ProgramFolder() + library_ : library_;
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
-        const char* why = dlerror();
-        error_ = why ? why : ("cannot load " + path);
-    }
-    return handle_ != nullptr;
-}
-
-void* EngineBinding::Symbol(const char* name) {
-    if (!Load()) return nullptr;
-    void* symbol = dlsym(handle_, name);
-    if (!symbol) error_ = std::string("the engine has no function ") + name;
-    return symbol;
-}
+EngineBinding::~EngineBinding() = default;
 
 std::int32_t EngineBinding::DoInit(std::uintptr_t window, const std::string& source, const std::string& destination,
                                    std::int32_t flag) {
     auto* fn = reinterpret_cast<std::int32_t (*)(std::uintptr_t, const char*, const char*, std::int32_t)>(
-        Symbol("DoInit"));
+        library_.Symbol("DoInit"));
     return fn ? fn(window, source.c_str(), destination.c_str(), flag) : kEFail;
 }
 
 std::int32_t EngineBinding::StartComp() {
-    auto* fn = reinterpret_cast<std::int32_t (*)()>(Symbol("StartComp"));
+    auto* fn = reinterpret_cast<std::int32_t (*)()>(library_.Symbol("StartComp"));
     return fn ? fn() : kEFail;
 }
 
 std::int32_t EngineBinding::StopComp() {
-    auto* fn = reinterpret_cast<std::int32_t (*)()>(Symbol("StopComp"));
+    auto* fn = reinterpret_cast<std::int32_t (*)()>(library_.Symbol("StopComp"));
     return fn ? fn() : kEFail;
 }
 
 std::int32_t EngineBinding::DoUninit() {
-    auto* fn = reinterpret_cast<std::int32_t (*)()>(Symbol("DoUninit"));
+    auto* fn = reinterpret_cast<std::int32_t (*)()>(library_.Symbol("DoUninit"));
     return fn ? fn() : kEFail;
 }
 
 std::int64_t EngineBinding::GetCurrentPos() {
-    auto* fn = reinterpret_cast<std::int64_t (*)()>(Symbol("GetCurrentPos"));
+    auto* fn = reinterpret_cast<std::int64_t (*)()>(library_.Symbol("GetCurrentPos"));
     return fn ? fn() : -1;
 }
 

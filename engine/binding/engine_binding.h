@@ -2,6 +2,8 @@
 // name at the first call of any of its five functions, as the program does.
 #pragma once
 
+#include "platform/kernel/library.h"
+
 #include <cstdint>
 #include <string>
 
@@ -25,16 +27,11 @@ public:
     std::int32_t DoUninit();
     std::int64_t GetCurrentPos();
 
-    bool Loaded() const { return handle_ != nullptr; }
-    const std::string& LoadError() const { return error_; }
+    bool Loaded() const { return library_.Loaded(); }
+    const std::string& LoadError() const { return library_.Error(); }
 
 private:
-    bool Load();
-    void* Symbol(const char* name);
-
-    std::string library_;
-    void* handle_ = nullptr;
-    std::string error_;
+    kernel::Library library_;
 };
 
 // The folder of the running executable, ending in "/".

@@ -52,7 +52,7 @@ protected:
     static bool WaitFor(const std::function<bool()>& done) {
         QElapsedTimer clock;
         clock.start();
-        while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        while (!done() && clock.elapsed() < 5000) QTest::qWait(20);
         return done();
     }
 

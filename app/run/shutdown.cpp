@@ -1,0 +1,60 @@
+// Closing the main window, and the notification-area icon's commands.
+#include "app/shell/main_frame.h"
+
+#include "platform/systray/systray.h"
+
+#include <QCloseEvent>
+
+void MainFrame::Form_QueryUnload() {
+    if (!Loaded() || !Running()) return;
+    Timer1.stop();
+    Engine->StopComp();
+    Engine->DoUninit();
+    Tray.DELETEICON(Handle());
+    // Nothing shows it, as the window is going; it keeps a second close (the
+    // window destroyed after closing) from releasing the engine again.
+    StopCompress->SetDisabled(true);
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+}
+
+void MainFrame::ExitMenu_Click() {
+    Tray.DELETEICON(Handle());
+    close();
+}
+
+void MainFrame::SendToBackground() {
+    Tray.ADDICON(Handle(), IconHandle(), "Corvenna");
+    hide();
+}
+
+void MainFrame::OpenMenu_Click() {
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void MainFrame::Form_MouseMove(int message) {
+    switch (message) {
+    case 0x203:  // left double click
+        OpenMenu_Click();
+        break;
+    case 0x204:  // right button down
+        activateWindow();
+        raise();
+        SetSkinPopupMenu(3);
+        break;
+    default:
+        break;
+    }
+}
+
+bool MainFrame::event(QEvent* e) {
+    if (e->type() == TrayNotifyEvent::kType) {
+        Form_MouseMove(static_cast<TrayNotifyEvent*>(e)->message());
+        return true;
+    }
+    return QWidget::event(e);
+}

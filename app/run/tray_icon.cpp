@@ -1,0 +1,31 @@
+#include "tray_icon.h"
+
+#include "platform/shell/folders.h"
+
+#include <cstdio>
+
+TrayIcon::TrayIcon() : library_(shell::ProgramFolder() + "/libSysTrayDLL.so") {}
+
+void* TrayIcon::Function(const char* name) {
+    void* fn = library_.Symbol(name);
+    if (fn == nullptr && !warned_) {
+        std::fprintf(stderr, "Marbleway: no notification-area icon: %s\n", library_.Error().c_str());
+        warned_ = true;
+    }
+    return fn;
+}
+
+void TrayIcon::ADDICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip) {
+    if (observer) observer("ADDICON", tip);
+    if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t, std::uintptr_t, const char*)>(Function("ADDICON"))) fn(window, icon, tip.c_str());
+}
+
+void TrayIcon::MODIFYICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip) {
+    if (observer) observer("MODIFYICON", tip);
+    if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t, std::uintptr_t, const char*)>(Function("MODIFYICON"))) fn(window, icon, tip.c_str());
+}
+
+void TrayIcon::DELETEICON(std::uintptr_t window) {
+    if (observer) observer("DELETEICON", {});
+    if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t)>(Function("DELETEICON"))) fn(window);
+}

@@ -1,0 +1,69 @@
+#include "systray.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include <map>
+
+namespace {
+
+constexpr int WM_LBUTTONDOWN = 0x201;
+constexpr int WM_LBUTTONDBLCLK = 0x203;
+constexpr int WM_RBUTTONDOWN = 0x204;
+
+// The icons, one per window, until DELETEICON. They belong to the
+// application, so that none outlives it.
+std::map<uintptr_t, QPointer<QSystemTrayIcon>>& Icons() {
+    static std::map<uintptr_t, QPointer<QSystemTrayIcon>> icons;
+    return icons;
+}
+
+void Notify(uintptr_t window, int message) {
+    if (QWidget* target = QWidget::find(static_cast<WId>(window))) {
+        QCoreApplication::postEvent(target, new TrayNotifyEvent(message));
+    }
+}
+
+QIcon IconOf(uintptr_t icon) { return icon != 0 ? *reinterpret_cast<const QIcon*>(icon) : QIcon(); }
+
+} // namespace
+
+extern "C" {
+
+void ADDICON(uintptr_t window, uintptr_t icon, const char* tip) {
+    if (qApp == nullptr) return;
+    auto& slot = Icons()[window];
+    if (!slot) {
+        slot = new QSystemTrayIcon(qApp);
+        QObject::connect(slot, &QSystemTrayIcon::activated, [window](QSystemTrayIcon::ActivationReason why) {
+            switch (why) {
+            case QSystemTrayIcon::Trigger: Notify(window, WM_LBUTTONDOWN); break;
+            case QSystemTrayIcon::DoubleClick: Notify(window, WM_LBUTTONDBLCLK); break;
+            case QSystemTrayIcon::Context: Notify(window, WM_RBUTTONDOWN); break;
+            default: break;
+            }
+        });
+    }
+    slot->setIcon(IconOf(icon));
+    slot->setToolTip(QString::fromUtf8(tip != nullptr ? tip : ""));
+    slot->show();
+}
+
+void MODIFYICON(uintptr_t window, uintptr_t icon, const char* tip) {
+    const auto it = Icons().find(window);
+    if (it == Icons().end() || !it->second) return;
+    it->second->setIcon(IconOf(icon));
+    it->second->setToolTip(QString::fromUtf8(tip != nullptr ? tip : ""));
+}
+
+void DELETEICON(uintptr_t window) {
+    const auto it = Icons().find(window);
+    if (it == Icons().end()) return;
+    delete it->second.data();
+    Icons().erase(it);
+}
+
+} // extern "C"

@@ -1,0 +1,44 @@
+/* The notification-area library SysTrayDLL: one icon per window in the
+ * desktop's notification area, on QSystemTrayIcon. Built as its own shared
+ * library, libSysTrayDLL.so, which the program loads by file name.
+ *
+ * window: the window's native id. icon: a QIcon* (the window's icon), read
+ * during the call only. tip: UTF-8 text, read during the call only. Every
+ * function may be called for a window without an icon, and then does nothing
+ * visible; where the desktop has no notification area, nothing shows at all.
+ * The icon's mouse notifications reach the window as a TrayNotifyEvent
+ * carrying the Windows mouse message: 0x201 left button down, 0x203 left
+ * double click, 0x204 right button down. User-interface thread only. */
+#ifndef MARBLEWAY_SYSTRAY_H
+#define MARBLEWAY_SYSTRAY_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+#include <QEvent>
+
+// Posted to the window when the user clicks its notification-area icon.
+class TrayNotifyEvent : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 0x7a1);
+    explicit TrayNotifyEvent(int message) : QEvent(kType), message_(message) {}
+    int message() const { return message_; }
+
+private:
+    int message_;
+};
+
+extern "C" {
+#endif
+
+#define SYSTRAY_EXPORT __attribute__((visibility("default")))
+
+SYSTRAY_EXPORT void ADDICON(uintptr_t window, uintptr_t icon, const char* tip);
+SYSTRAY_EXPORT void MODIFYICON(uintptr_t window, uintptr_t icon, const char* tip);
+SYSTRAY_EXPORT void DELETEICON(uintptr_t window);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,326 @@
+// Converting from the window: runs through the real engine on generated VOBs,
+// and the polling arithmetic against a scripted engine.
+#include "main_frame_fixture.h"
+
+#include "platform/systray/systray.h"
+#include "platform/ui/message_box.h"
+#include "platform/vfw/compressor.h"
+#include "test_media.h"
+
+#include <QElapsedTimer>
+#include <QSystemTrayIcon>
+
+#include <deque>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempFolder;
+
+// Every engine call, passed on to the real libvobcast.so or answered from a script.
+class RecordingEngine final : public EngineCalls {
+public:
+    explicit RecordingEngine(bool real) : real_(real ? std::make_unique<BoundEngine>() : nullptr) {}
+
+    std::int32_t DoInit(std::uintptr_t w, const std::string& s, const std::string& d, std::int32_t flag) override {
+        calls.push_back("DoInit " + std::to_string(flag));
+        sources.push_back(s);
+        destinations.push_back(d);
+        return real_ ? real_->DoInit(w, s, d, flag) : init_status;
+    }
+    std::int32_t StartComp() override { return Call("StartComp", &EngineCalls::StartComp); }
+    std::int32_t StopComp() override { return Call("StopComp", &EngineCalls::StopComp); }
+    std::int32_t DoUninit() override { return Call("DoUninit", &EngineCalls::DoUninit); }
+    std::int64_t GetCurrentPos() override {
+        if (real_) return real_->GetCurrentPos();
+        if (positions.empty()) return 0;
+        const std::int64_t p = positions.front();
+        positions.pop_front();
+        return p;
+    }
+    int Count(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
+
+    std::vector<std::string> calls, sources, destinations;
+    std::deque<std::int64_t> positions;  // scripted reads
+    std::int32_t init_status = 0;
+
+private:
+    std::int32_t Call(const char* name, std::int32_t (EngineCalls::*fn)()) {
+        calls.emplace_back(name);
+        return real_ ? (real_.get()->*fn)() : 0;
+    }
+    std::unique_ptr<EngineCalls> real_;
+};
+
+class JobRunner : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
+        frame.Tray.observer = [this](const std::string& fn, const std::string& tip) { tray.push_back(fn + " " + tip); };
+        WriteIniValue("SavePath", "PathName", out.path().string() + "/");
+    }
+    void TearDown() override {
+        ui::SetMessageSink(nullptr);
+        vfw::SetChooserHook(nullptr);
+        MainFrameTest::TearDown();
+    }
+    RecordingEngine& UseEngine(bool real) {
+        auto engine = std::make_unique<RecordingEngine>(real);
+        RecordingEngine& e = *engine;
+        frame.Engine = std::move(engine);
+        return e;
+    }
+    // Lets the window run (its timer ticks) until done() or the time is up.
+    static bool RunUntil(const std::function<bool()>& done, int ms = 90000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < ms) QTest::qWait(5);
+        return done();
+    }
+    void ChooseDivX() {
+        vfw::SetChooserHook([this](const vfw::ChooserRequest&) {
+            ++choices;
+            vfw::ChooserAnswer answer;
+            answer.accepted = true;
+            answer.index = 0;
+            return answer;
+        });
+    }
+    int Count(const std::string& call) const { return static_cast<int>(std::count(tray.begin(), tray.end(), call)); }
+
+    TempFolder out;
+    TempFolder sources;
+    std::vector<std::string> boxes;
+    std::vector<std::string> tray;
+    int choices = 0;
+};
+
+TEST_F(JobRunner, AnAviPathIsTheFolderAndTheSourceNameWithAvi) {
+    WriteIniValue("SavePath", "PathName", "/srv/Movies/");
+    EXPECT_EQ(frame.MakeAviPath("/media/dvd/VIDEO_TS/VTS_01_1.VOB"), "/srv/Movies/VTS_01_1.avi");
+    EXPECT_EQ(frame.MakeAviPath("/clips/a.b.vob"), "/srv/Movies/a.b.avi");
+    EXPECT_EQ(frame.MakeAviPath("/clips/noext"), "/srv/Movies/avi");
+    EXPECT_EQ(frame.MakeAviPath("/clips/back\\slash.vob"), "/srv/Movies/back\\slash.avi");
+    testing_support::WriteFile(IniFileName(), "[SavePath]\n");
+    EXPECT_EQ(frame.MakeAviPath("/x/VTS_01_1.VOB"), "0VTS_01_1.avi");
+}
+
+TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
+    const std::string ntsc = testing_media::MediaPath("ntsc.vob");
+    const std::string pal = testing_media::MediaPath("pal.vob");
+    // A second "ntsc.vob" from another folder must not overwrite the first.
+    fs::copy_file(ntsc, sources / "ntsc.vob");
+    frame.List.FileList.Set(1, ntsc);
+    frame.List.FileList.Set(2, pal);
+    frame.List.FileList.Set(3, sources / "ntsc.vob");
+    frame.List.ScrollBarChanged(0);
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+
+    ClickOn(*frame.StartCompress);
+    EXPECT_TRUE(frame.StartCompress->Disabled());
+    EXPECT_FALSE(frame.StopCompress->Disabled());
+    EXPECT_EQ(frame.ListButton[1]->ButtonColors()[61], 255) << "row 1 is marked PROCESSING";
+    ClickOn(*frame.StartCompress);  // disabled: nothing happens
+    ASSERT_TRUE(RunUntil([&] { return frame.Processing->Text() == "Complete!"; }));
+
+    EXPECT_EQ(choices, 1) << "the compressor is chosen once per run";
+    EXPECT_EQ(engine.Count("DoInit 0"), 1);
+    EXPECT_EQ(engine.Count("DoInit 1"), 2);
+    EXPECT_EQ(engine.Count("StopComp"), 3);
+    EXPECT_EQ(engine.Count("DoUninit"), 3);
+    EXPECT_EQ(engine.sources, (std::vector<std::string>{ntsc, pal, sources / "ntsc.vob"}));
+    EXPECT_EQ(engine.destinations,
+              (std::vector<std::string>{out / "ntsc.avi", out / "pal.avi", out / "ntsc (2).avi"}));
+    EXPECT_NE(frame.ListButton[3]->HintText().find("ntsc (2).avi"), std::string::npos) << "the row says where it went";
+    EXPECT_EQ(frame.List.CurrentIndex, 0);
+    EXPECT_FALSE(frame.StartCompress->Disabled());
+    EXPECT_TRUE(frame.StopCompress->Disabled());
+    EXPECT_FALSE(frame.Timer1.isActive());
+    EXPECT_EQ(Count("DELETEICON "), 1);
+    EXPECT_GE(Count("MODIFYICON Progressing:100%"), 1);
+    for (int r = 1; r <= 3; ++r) EXPECT_EQ(frame.ListButton[static_cast<std::size_t>(r)]->ButtonColors()[61], 128) << r;
+    EXPECT_TRUE(frame.CurrentIconFile.empty()) << "the window has its own icon back";
+    EXPECT_TRUE(boxes.empty());
+    for (const std::string& avi : engine.destinations) {
+        const testing_media::Decoded decoded = testing_media::DecodeAvi(avi);
+        EXPECT_TRUE(decoded.ok) << avi << ": " << decoded.error;
+        EXPECT_GT(decoded.videoFrames, 60) << avi;
+    }
+}
+
+TEST_F(JobRunner, StopInTheMiddleKeepsAPlayablePartialFile) {
+    frame.List.FileList.Set(1, testing_media::MediaPath("long.vob"));
+    frame.List.FileList.Set(2, testing_media::MediaPath("ntsc.vob"));
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+    frame.StartRun();
+    // Stop once a part is converted, well before the end.
+    ASSERT_TRUE(RunUntil([&] { return engine.GetCurrentPos() >= 15; }));
+    ASSERT_LT(engine.GetCurrentPos(), 100) << "the clip converted before it could be stopped";
+    ClickOn(*frame.StopCompress);
+    EXPECT_EQ(frame.Processing->Text(), "Complete!");
+    EXPECT_EQ(frame.List.CurrentIndex, 0);
+    EXPECT_EQ(engine.Count("DoInit 1"), 0) << "the next entry is never started";
+    EXPECT_EQ(Count("DELETEICON "), 1);
+    const testing_media::AviFile avi = testing_media::ReadAvi(out / "long.avi");
+    EXPECT_TRUE(avi.valid && avi.hasIndex) << avi.error;
+    const testing_media::Decoded decoded = testing_media::DecodeAvi(out / "long.avi");
+    EXPECT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_GT(decoded.videoFrames, 0);
+    EXPECT_LT(decoded.videoFrames, 600);
+    ClickOn(*frame.StopCompress);  // idle: nothing
+    EXPECT_EQ(engine.Count("StopComp"), 1);
+}
+
+TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
+    frame.List.FileList.Set(1, testing_media::MediaPath("long.vob"));
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+    frame.StartRun();
+    ASSERT_TRUE(frame.Timer1.isActive());
+    ClickOn(Named("Close"));
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_FALSE(frame.Timer1.isActive());
+    EXPECT_EQ(engine.Count("StopComp"), 1);
+    EXPECT_EQ(engine.Count("DoUninit"), 1);
+    EXPECT_EQ(Count("DELETEICON "), 1);
+    frame.close();
+    frame.Form_QueryUnload();
+    EXPECT_EQ(engine.Count("DoUninit"), 1) << "once, however often the window closes";
+    EXPECT_TRUE(testing_media::ReadAvi(out / "long.avi").hasIndex);
+}
+
+TEST_F(JobRunner, ACancelledCompressorChoiceHaltsAtTheFirstEntryWithoutAWord) {
+    frame.List.FileList.Set(1, testing_media::MediaPath("ntsc.vob"));
+    RecordingEngine& engine = UseEngine(true);
+    vfw::SetChooserHook([](const vfw::ChooserRequest&) { return vfw::ChooserAnswer{}; });
+    frame.List.SetStatus("Press Start...");
+    frame.StartRun();
+    EXPECT_EQ(frame.List.CurrentIndex, 1);
+    EXPECT_FALSE(frame.StartCompress->Disabled());
+    EXPECT_TRUE(frame.StopCompress->Disabled());
+    EXPECT_FALSE(frame.Timer1.isActive());
+    EXPECT_EQ(engine.Count("DoUninit"), 1);
+    EXPECT_EQ(engine.Count("StartComp"), 0);
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(frame.ListButton[1]->ButtonColors()[61], 128) << "no row mark";
+}
+
+TEST_F(JobRunner, AMissingOutputFolderIsNamedBeforeTheEngineStarts) {
+    WriteIniValue("SavePath", "PathName", out.path().string() + "/unplugged-disk/");
+    frame.List.FileList.Set(1, "/media/dvd/VIDEO_TS/VTS_01_1.VOB");
+    RecordingEngine& engine = UseEngine(false);
+    frame.StartRun();
+    EXPECT_TRUE(engine.calls.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "The folder \"" + out.path().string() + "/unplugged-disk\" for the AVI files does not exist.\n"
+                        "Connect its disk, or choose another folder under Settings.");
+    EXPECT_FALSE(frame.Running());
+    EXPECT_EQ(frame.List.CurrentIndex, 1);
+}
+
+TEST_F(JobRunner, TheEngineGetsThePathAsListedBackslashesAndAll) {
+    frame.List.FileList.Set(1, "/media/dvd/Disc\\1/VTS_01_1.VOB");
+    RecordingEngine& engine = UseEngine(false);
+    engine.init_status = -1;
+    frame.StartRun();
+    EXPECT_EQ(engine.sources, (std::vector<std::string>{"/media/dvd/Disc\\1/VTS_01_1.VOB"}));
+    EXPECT_EQ(frame.List.FileList[1], "/media/dvd/Disc\\1/VTS_01_1.VOB");
+}
+
+TEST_F(JobRunner, EachTickShowsTheProgressAndPicksAFrame) {
+    frame.List.FileList.Set(1, "/media/dvd/VIDEO_TS/VTS_01_1.VOB");
+    frame.List.FileList.Set(2, "/media/dvd/VIDEO_TS/VTS_01_2.VOB");
+    RecordingEngine& engine = UseEngine(false);
+    frame.StartRun();
+    ASSERT_TRUE(frame.Running());
+    struct Tick {
+        std::int64_t p;
+        const char* frame;  // expected icon file, or null for unchanged
+    };
+    for (const Tick& t : {Tick{0, "round0.ico"}, Tick{5, "round0.ico"}, Tick{6, "round1.ico"}, Tick{95, "round15.ico"},
+                          Tick{-1, nullptr}, Tick{96, "round16.ico"}, Tick{101, nullptr}, Tick{42, "round7.ico"}}) {
+        const std::string before = frame.CurrentIconFile;
+        engine.positions = {t.p, t.p, t.p};
+        tray.clear();
+        frame.Timer1_Timer();
+        EXPECT_EQ(frame.Processing->Text(), "Progressing:" + std::to_string(t.p) + "%");
+        if (t.frame != nullptr) EXPECT_TRUE(frame.CurrentIconFile.ends_with(std::string("/icon/") + t.frame)) << t.p;
+        else EXPECT_EQ(frame.CurrentIconFile, before) << t.p;
+        EXPECT_EQ(tray, (std::vector<std::string>{"MODIFYICON Progressing:" + std::to_string(t.p) + "%"}));
+    }
+    EXPECT_EQ(frame.List.CurrentIndex, 1);
+
+    // Completion is the third read's 100; the status line may still say 99.
+    engine.positions = {99, 99, 100};
+    frame.Timer1_Timer();
+    EXPECT_EQ(frame.Processing->Text(), "Progressing:99%");
+    EXPECT_EQ(frame.List.CurrentIndex, 2);
+    EXPECT_EQ(engine.Count("DoInit 1"), 1);
+    engine.positions = {100, 100, 100};
+    frame.Timer1_Timer();
+    EXPECT_EQ(frame.Processing->Text(), "Complete!");
+    EXPECT_FALSE(frame.Timer1.isActive());
+}
+
+TEST_F(JobRunner, AnEntryBelowTheSeventhRowScrollsTheListToIt) {
+    Fill(9);
+    frame.List.ScrollBarChanged(0);
+    RecordingEngine& engine = UseEngine(false);
+    frame.StartRun();
+    for (int slot = 1; slot < 9; ++slot) {
+        engine.positions = {100, 100, 100};
+        frame.Timer1_Timer();
+    }
+    EXPECT_EQ(frame.List.CurrentIndex, 9);
+    EXPECT_EQ(frame.ScrollBar->Position(), 2);
+    EXPECT_EQ(frame.ListButton[7]->Caption(), frame.List.FileList[9]);
+    EXPECT_EQ(frame.ListButton[7]->ButtonColors()[61], 255);
+    EXPECT_EQ(frame.ListButton[6]->ButtonColors()[61], 128);
+    engine.positions = {100, 100, 100};
+    frame.Timer1_Timer();
+    EXPECT_EQ(frame.ScrollBar->Position(), 2);
+    EXPECT_EQ(frame.ListButton[7]->ButtonColors()[61], 128);
+    EXPECT_EQ(frame.Processing->Text(), "Complete!");
+}
+
+TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {
+    skin::Menu shown;
+    skin::SetPopupMenuHook([&](const skin::Menu& menu, int, int) {
+        shown = menu;
+        return -1;
+    });
+    ClickOn(Named("BackGround"));
+    EXPECT_EQ(tray, (std::vector<std::string>{"ADDICON Corvenna"}));
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "the real library made its icon";
+    ClickOn(Named("BackGround"));
+    EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "a second ADDICON leaves one icon";
+
+    TrayNotifyEvent left(0x201);
+    QCoreApplication::sendEvent(&frame, &left);
+    EXPECT_FALSE(frame.isVisible()) << "a single left click does nothing";
+    TrayNotifyEvent double_click(0x203);
+    QCoreApplication::sendEvent(&frame, &double_click);
+    EXPECT_TRUE(frame.isVisible());
+    frame.hide();
+    TrayNotifyEvent right(0x204);
+    QCoreApplication::sendEvent(&frame, &right);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0].caption, "Open DVD");
+    skin::SetPopupMenuHook(nullptr);
+
+    shown[0].handler();  // Open DVD
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "showing the window keeps the icon";
+    shown[3].handler();  // Exit
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(Count("DELETEICON "), 1);
+    EXPECT_TRUE(qApp->findChildren<QSystemTrayIcon*>().isEmpty());
+}
+
+} // namespace
