@@ -181,6 +181,7 @@ TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
     ChooseDivX();
     frame.StartRun();
     ASSERT_TRUE(frame.Timer1.isActive());
+    ASSERT_TRUE(RunUntil([&] { return engine.GetCurrentPos() >= 5; }));
     ClickOn(Named("Close"));
     EXPECT_FALSE(frame.isVisible());
     EXPECT_FALSE(frame.Timer1.isActive());
