@@ -23,6 +23,7 @@ void MainFrame::closeEvent(QCloseEvent* event) {
 
 void MainFrame::ExitMenu_Click() {
     Tray.DELETEICON(Handle());
+    UnloadSplash();
     close();
 }
 

@@ -2,6 +2,11 @@
 #include "main_frame.h"
 
 #include "settings_store.h"
+#include "splash.h"
+
+#include "app/sources/path_text.h"
+#include "platform/shell/dialogs.h"
+#include "platform/ui/message_box.h"
 
 namespace {
 
@@ -26,6 +31,9 @@ void MainFrame::Skin_Click(skin::Object& source) {
     } else if (name == "Settings") {
         SwitchInterface("Settings");
         ShowFolder(*SavePath, ReadIniValue("SavePath", "PathName"));
+    } else if (name == "Browse") {
+        std::string folder = shell::BrowseForFolder(Handle(), "Select a directory that you want AVI file(s) to be stored in!");
+        if (!folder.empty()) ShowFolder(*SavePath, AddBackslash(folder));
     } else if (name == "Ok") {
         WriteIniValue("SavePath", "PathName", SavePath->Text());
         SwitchInterface("Main");
@@ -34,6 +42,29 @@ void MainFrame::Skin_Click(skin::Object& source) {
     } else if (name == "About") {
         SetSkinPopupMenu(2);
     } else if (name == "Close") {
+        UnloadSplash();
         close();
     }
 }
+
+void MainFrame::UnloadSplash() {
+    if (splash_) splash_->close();
+}
+
+void MainFrame::AboutMenu_Click() {
+    hide();
+    auto* splash = new Splash(*this);
+    try {
+        splash->Form_Load();
+    } catch (const skin::SkinError& e) {
+        delete splash;
+        show();
+        ui::MessageBox(std::string("The About window cannot be shown: its skin is missing or broken.\n\n") + e.what(),
+                       "Marbleway", ui::Icon::Warning);
+        return;
+    }
+    splash_ = splash;
+    splash->show();
+}
+
+Splash* MainFrame::SplashWindow() const { return splash_; }

@@ -13,7 +13,7 @@ MainFrame::MainFrame()
                   {"ImportFile", "Import File", [this] { ImportFile_Click(); }},
                   {"Separator2", "-", nullptr},
                   {"CancelMenu2", "Cancel", nullptr}};
-    MenuBar[2] = {{"AboutMenu", "About", nullptr}, {"Separator3", "-", nullptr}, {"CancelMenu3", "Cancel", nullptr}};
+    MenuBar[2] = {{"AboutMenu", "About", [this] { AboutMenu_Click(); }}, {"Separator3", "-", nullptr}, {"CancelMenu3", "Cancel", nullptr}};
     MenuBar[3] = {{"OpenMenu", "Open DVD", [this] { OpenMenu_Click(); }},
                   {"Separator4", "-", nullptr},
                   {"CancelMenu4", "Cancel", nullptr},

@@ -11,6 +11,7 @@
 #include "platform/sysinfo/device_monitor.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -21,6 +22,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+
+class Splash;
 
 class MainFrame : public QWidget {
 public:
@@ -68,6 +71,11 @@ public:
     std::string MakeAviPath(const std::string& path);
     void Timer1_Timer();
     bool Running() const;
+
+    // The About item: hides this window and shows the Splash window.
+    void AboutMenu_Click();
+    // The Splash window while it is loaded; null otherwise.
+    Splash* SplashWindow() const;
 
     // The notification area and closing.
     void SendToBackground();  // the "BackGround" command
@@ -118,6 +126,7 @@ private:
     // an output of this run already.
     std::string FreeOutputName(const std::string& source, const std::string& destination) const;
     void SetIcon(const QIcon& icon, std::string file);
+    void UnloadSplash();
     std::uintptr_t IconHandle() const;
 
     // Runs search now or, when a search is running (it lets window events run
@@ -138,5 +147,6 @@ private:
     bool list_overflowed_ = false;
     std::function<void()> deferred_search_;
     std::set<std::string> run_outputs_;  // the AVI files this run has written
+    QPointer<Splash> splash_;
     sysinfo::DeviceMonitor SysInfo1;
 };

@@ -1,0 +1,166 @@
+// The About window and the settings panel's Browse, clicked as a user would.
+#include "main_frame_fixture.h"
+
+#include "app/shell/splash.h"
+#include "platform/shell/shell_execute.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+class SplashTest : public MainFrameTest {
+protected:
+    void SetUp() override {
+        MainFrameTest::SetUp();
+        shell::SetShellExecuteHook([this](const std::string& target) { opened.push_back(target); });
+    }
+    void TearDown() override {
+        shell::SetShellExecuteHook(nullptr);
+        MainFrameTest::TearDown();
+    }
+    Splash& ShowAbout() {
+        frame.AboutMenu_Click();
+        Splash* splash = frame.SplashWindow();
+        EXPECT_NE(splash, nullptr);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(splash));
+        return *splash;
+    }
+    static QWidget* SurfaceOf(Splash& splash) { return splash.findChild<QWidget*>("skin-surface"); }
+    static QPoint Middle(const skin::Object& o) {
+        const skin::Rect r = o.GetRect();
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    // Lets deleteLater and queued events run.
+    static void Settle() {
+        for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete), QCoreApplication::processEvents();
+    }
+    std::vector<std::string> opened;
+};
+
+TEST_F(SplashTest, AboutHidesTheMainWindowAndShowsTheDescription) {
+    Splash& splash = ShowAbout();
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_TRUE(splash.isVisible());
+    EXPECT_EQ(splash.size(), QSize(360, 210));
+    EXPECT_EQ(splash.Description->Text(), "Convert and back up DVDs to DIVX, AVI, and MPEG format.");
+    EXPECT_NE(splash.Skin.GetSkinWindow(static_cast<std::uintptr_t>(splash.winId()))->FindObject("Application"), nullptr);
+}
+
+TEST_F(SplashTest, TheLinksOpenWithTheLeftButtonAndTheWindowStays) {
+    Splash& splash = ShowAbout();
+    QWidget* surface = SurfaceOf(splash);
+    QTest::mouseClick(surface, Qt::RightButton, {}, Middle(*splash.HomePage));
+    EXPECT_TRUE(opened.empty());
+    QTest::mouseClick(surface, Qt::LeftButton, {}, Middle(*splash.HomePage));
+    QTest::mouseClick(surface, Qt::LeftButton, {}, Middle(*splash.Email));
+    EXPECT_EQ(opened, (std::vector<std::string>{splash.HomePage->Text(), "mailto:" + splash.Email->Text()}));
+    EXPECT_EQ(opened[1], "mailto:hello@marbleway.org");
+    EXPECT_TRUE(splash.isVisible());
+    EXPECT_FALSE(frame.isVisible());
+}
+
+TEST_F(SplashTest, HoverColoursFollowThePointer) {
+    Splash& splash = ShowAbout();
+    auto bytes = [](const skin::Object& o) {
+        const auto& c = o.LabelColors();
+        return std::vector<int>{c[4], c[5], c[6]};
+    };
+    skin::LabelColorRecord odd = splash.Continue->LabelColors();
+    odd[4] = 1;
+    odd[5] = 2;
+    odd[6] = 3;
+    odd[0] = 77;
+    splash.Continue->SetLabelColors(odd);
+    splash.Skin_MouseIn(*splash.Continue);
+    EXPECT_EQ(bytes(*splash.Continue), (std::vector<int>{255, 0, 0}));
+    splash.Skin_MouseOut(*splash.Continue);
+    EXPECT_EQ(bytes(*splash.Continue), (std::vector<int>{0, 0, 128}));
+    EXPECT_EQ(splash.Continue->LabelColors()[0], 77) << "the rest of the record stays";
+    splash.Skin_MouseIn(*splash.Email);
+    EXPECT_EQ(bytes(*splash.Email), (std::vector<int>{255, 0, 0}));
+    splash.Skin_MouseOut(*splash.Email);
+    splash.Skin_MouseOut(*splash.HomePage);
+    EXPECT_EQ(bytes(*splash.Email), (std::vector<int>{255, 248, 240}));
+    EXPECT_EQ(bytes(*splash.HomePage), (std::vector<int>{255, 248, 240}));
+    skin::Object& application = *splash.Skin.GetSkinWindow(static_cast<std::uintptr_t>(splash.winId()))->FindObject("Application");
+    const skin::LabelColorRecord before = application.LabelColors();
+    splash.Skin_MouseIn(application);
+    EXPECT_EQ(application.LabelColors(), before) << "other objects have no hover";
+}
+
+TEST_F(SplashTest, EveryWayOutBringsTheMainWindowBack) {
+    Splash& first = ShowAbout();
+    QTest::mouseDClick(SurfaceOf(first), Qt::LeftButton, {}, Middle(*first.Email));
+    Settle();
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(frame.SplashWindow(), nullptr) << "the window is unloaded";
+
+    Splash& second = ShowAbout();
+    EXPECT_EQ(second.Description->Text(), "Convert and back up DVDs to DIVX, AVI, and MPEG format.");
+    QTest::mouseClick(SurfaceOf(second), Qt::LeftButton, {}, Middle(*second.Continue));
+    Settle();
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(frame.SplashWindow(), nullptr);
+
+    Splash& third = ShowAbout();
+    third.close();  // the window manager's close button
+    Settle();
+    EXPECT_TRUE(frame.isVisible()) << "otherwise the program would run on without a window";
+    EXPECT_EQ(frame.SplashWindow(), nullptr);
+}
+
+TEST_F(SplashTest, CloseUnloadsTheSplashWindowToo) {
+    ShowAbout();
+    frame.show();
+    ClickOn(Named("Close"));
+    Settle();
+    EXPECT_EQ(frame.SplashWindow(), nullptr);
+    EXPECT_FALSE(frame.isVisible());
+}
+
+class BrowseTest : public MainFrameTest {
+protected:
+    void Browse(const std::string& typed) {
+        auto* poll = new QTimer;
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, [poll, typed] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_EQ(dialog->windowTitle(), "Select a directory that you want AVI file(s) to be stored in!");
+            if (typed.empty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        poll->start();
+        ClickOn(*frame.Browse);
+    }
+    testing_support::TempFolder target;
+};
+
+TEST_F(BrowseTest, TheChosenFolderIsShownWithOneTrailingSlashAndStoredOnlyByOk) {
+    const std::string stored = ReadIniValue("SavePath", "PathName");
+    ClickOn(Named("Settings"));
+    Browse(target.path().string());
+    EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
+    EXPECT_EQ(frame.SavePath->HintText(), target.path().string() + "/");
+    Browse(target.path().string() + "/");
+    EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
+    Browse("");  // cancelled
+    EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
+    ClickOn(*frame.Cancel);
+    ClickOn(Named("Settings"));
+    EXPECT_EQ(frame.SavePath->Text(), stored) << "Cancel dropped the browsed folder";
+    Browse(target.path().string());
+    ClickOn(*frame.Ok);
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), target.path().string() + "/");
+}
+
+} // namespace
