@@ -2,6 +2,7 @@
 #include "app/shell/main_frame.h"
 
 #include "platform/systray/systray.h"
+#include "platform/ui/event_loop.h"
 
 #include <QCloseEvent>
 
@@ -25,6 +26,8 @@ void MainFrame::ExitMenu_Click() {
     Tray.DELETEICON(Handle());
     UnloadSplash();
     close();
+    // Closing a hidden window does not end the loop by itself.
+    ui::EndMessageLoop();
 }
 
 void MainFrame::SendToBackground() {

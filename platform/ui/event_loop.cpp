@@ -7,6 +7,8 @@ namespace ui {
 
 void DoEvents() { QCoreApplication::processEvents(); }
 
+void EndMessageLoop() { QCoreApplication::exit(0); }
+
 Point GetCursorPos() {
     const QPoint p = QCursor::pos();
     return {p.x(), p.y()};
