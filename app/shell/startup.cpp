@@ -27,11 +27,13 @@ bool LoadMainFrame(MainFrame& frame) {
     return true;
 }
 
-int RunMarbleway(int argc, char** argv) {
+int RunMarbleway(int argc, char** argv, const std::function<void(MainFrame&)>& shown) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Marbleway");
+    QApplication::setDesktopFileName("marbleway");
     MainFrame frame;
     if (!LoadMainFrame(frame)) return 1;
     frame.show();
+    if (shown) shown(frame);
     return QApplication::exec();
 }

@@ -1,8 +1,9 @@
 // Draws Marbleway's icons into an icon folder at build time:
 //   icon-frames FOLDER
-// writes round0.ico to round16.ico (a progress ring filling in 17 steps) and
-// marbleway.ico (the program's own icon), each with 16, 32 and 48 pixel
-// images in 32-bit colour with an alpha channel.
+// writes round0.ico to round16.ico (a progress ring filling in 17 steps), with
+// 16, 32 and 48 pixel images in 32-bit colour with an alpha channel, and
+// marbleway.ico (the program's own icon), with the same sizes in 32-bit colour
+// and in 256 colours, plus marbleway.png (256 pixels) for the desktop menu.
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -29,8 +30,9 @@ void Put32(std::string& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
-// One icon image as a DIB: header, bottom-up BGRA rows, then the AND mask.
-std::string Dib(const QImage& source) {
+// One icon image as a DIB: header, palette (8 bits), bottom-up rows, then the
+// AND mask that marks the transparent pixels.
+std::string Dib(const QImage& source, int bits) {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int n = image.width();
     std::string out;
@@ -38,38 +40,62 @@ std::string Dib(const QImage& source) {
     Put32(out, static_cast<std::uint32_t>(n));
     Put32(out, static_cast<std::uint32_t>(2 * n));  // colour rows and mask rows
     Put16(out, 1);
-    Put16(out, 32);
+    Put16(out, static_cast<std::uint16_t>(bits));
     for (int i = 0; i < 6; ++i) Put32(out, 0);
-    for (int y = n - 1; y >= 0; --y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < n; ++x) Put32(out, row[x]);
+    if (bits == 8) {
+        // Transparent pixels are black under the mask; the rest in 256 colours.
+        QImage opaque(n, n, QImage::Format_RGB32);
+        opaque.fill(Qt::black);
+        QPainter(&opaque).drawImage(0, 0, image);
+        const QImage indexed = opaque.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+        QList<QRgb> palette = indexed.colorTable();
+        palette.resize(256, qRgb(0, 0, 0));
+        for (const QRgb c : palette) Put32(out, c & 0xffffff);
+        const int row_bytes = (n + 3) / 4 * 4;
+        for (int y = n - 1; y >= 0; --y) {
+            std::string row(static_cast<std::size_t>(row_bytes), '\0');
+            for (int x = 0; x < n; ++x) {
+                row[static_cast<std::size_t>(x)] = qAlpha(image.pixel(x, y)) < 128 ? '\0' : static_cast<char>(indexed.pixelIndex(x, y));
+            }
+            out += row;
+        }
+    } else {
+        for (int y = n - 1; y >= 0; --y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+            for (int x = 0; x < n; ++x) Put32(out, row[x]);
+        }
     }
     const int mask_row = ((n + 31) / 32) * 4;
     for (int y = n - 1; y >= 0; --y) {
-        std::string bits(static_cast<std::size_t>(mask_row), '\0');
+        std::string mask(static_cast<std::size_t>(mask_row), '\0');
         for (int x = 0; x < n; ++x) {
-            if (qAlpha(image.pixel(x, y)) == 0) bits[static_cast<std::size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+            if (qAlpha(image.pixel(x, y)) < (bits == 8 ? 128 : 1)) mask[static_cast<std::size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
         }
-        out += bits;
+        out += mask;
     }
     return out;
 }
 
-bool WriteIco(const std::string& path, const std::vector<QImage>& images) {
+struct IconImage {
+    QImage image;
+    int bits;
+};
+
+bool WriteIco(const std::string& path, const std::vector<IconImage>& images) {
     std::string out;
     Put16(out, 0);
     Put16(out, 1);
     Put16(out, static_cast<std::uint16_t>(images.size()));
     std::vector<std::string> dibs;
-    for (const QImage& image : images) dibs.push_back(Dib(image));
+    for (const IconImage& i : images) dibs.push_back(Dib(i.image, i.bits));
     std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
-        out.push_back(static_cast<char>(images[i].width()));
-        out.push_back(static_cast<char>(images[i].height()));
+        out.push_back(static_cast<char>(images[i].image.width()));
+        out.push_back(static_cast<char>(images[i].image.height()));
         out.push_back(0);
         out.push_back(0);
         Put16(out, 1);
-        Put16(out, 32);
+        Put16(out, static_cast<std::uint16_t>(images[i].bits));
         Put32(out, static_cast<std::uint32_t>(dibs[i].size()));
         Put32(out, offset);
         offset += static_cast<std::uint32_t>(dibs[i].size());
@@ -142,11 +168,14 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     for (int step = 0; step < kFrames; ++step) {
-        std::vector<QImage> images;
-        for (int size : kSizes) images.push_back(Frame(size, step));
+        std::vector<IconImage> images;
+        for (int size : kSizes) images.push_back({Frame(size, step), 32});
         if (!WriteIco(folder + "/round" + std::to_string(step) + ".ico", images)) return 1;
     }
-    std::vector<QImage> images;
-    for (int size : kSizes) images.push_back(ProgramIcon(size));
-    return WriteIco(folder + "/marbleway.ico", images) ? 0 : 1;
+    std::vector<IconImage> images;
+    for (int bits : {8, 32}) {
+        for (int size : kSizes) images.push_back({ProgramIcon(size), bits});
+    }
+    const bool png = ProgramIcon(256).save(QString::fromStdString(folder + "/marbleway.png"));
+    return WriteIco(folder + "/marbleway.ico", images) && png ? 0 : 1;
 }

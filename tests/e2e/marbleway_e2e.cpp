@@ -1,0 +1,246 @@
+// Marbleway whole, as a user meets it: the program's own start-up and message
+// loop, a generated DVD in a drive, a fresh configuration folder, and a user
+// (this script) who clicks, answers the dialogs and closes the program.
+//
+//   marbleway-e2e convert WORK    Settings -> Browse -> Ok, Start, every title
+//                                 converts, "Complete!", Close.
+//   marbleway-e2e stop-exit WORK  Start, Stop in the middle, to the notification
+//                                 area, Exit from its menu.
+// Exits 0 when the program ended with 0 and every check held.
+#include "app/shell/main_frame.h"
+#include "app/shell/settings_store.h"
+#include "app/shell/startup.h"
+#include "platform/shell/drives.h"
+#include "platform/systray/systray.h"
+#include "test_media.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> failures;
+
+void Check(bool ok, const std::string& what) {
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    if (!ok) failures.push_back(what);
+}
+
+// The user's next steps, one at a time from the program's own event loop.
+class User {
+public:
+    using Step = std::function<bool()>;  // true when done; false to try again shortly
+    void Then(Step step) { steps_.push_back(std::move(step)); }
+    void Start() {
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Next(); });
+        clock_.start();
+        timer_.start();
+    }
+
+private:
+    void Next() {
+        if (busy_ || steps_.empty()) return;
+        if (clock_.elapsed() > 120000) {
+            Check(false, "the program got through in time (stuck at step " + std::to_string(done_ + 1) + ")");
+            steps_.clear();
+            QApplication::exit(3);
+            return;
+        }
+        busy_ = true;  // a step may open a modal dialog that runs this loop again
+        const bool finished = steps_.front()();
+        busy_ = false;
+        if (finished) {
+            steps_.erase(steps_.begin());
+            ++done_;
+        }
+    }
+    std::vector<Step> steps_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    bool busy_ = false;
+    int done_ = 0;
+};
+
+void Click(MainFrame& frame, const char* name) {
+    const skin::Object* o = frame.Skin.GetSkinWindow(frame.Handle())->FindObject(name);
+    const skin::Rect r = o->GetRect();
+    QTest::mouseClick(frame.findChild<QWidget*>("skin-surface"), Qt::LeftButton, {},
+                      QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+}
+
+// Answers the next modal dialog that answer accepts, from its own loop.
+void WhenDialogShows(std::function<bool(QDialog&)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(30);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) return;
+        if (!answer(*dialog)) {
+            std::fprintf(stderr, "unexpected dialog: %s\n", qPrintable(dialog->windowTitle()));
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+    });
+    poll->start();
+}
+
+void ChooseDivX() {
+    WhenDialogShows([](QDialog& d) {
+        auto* list = d.findChild<QComboBox*>("compressor");
+        if (d.windowTitle() != "Video Compression" || list == nullptr) return false;
+        list->setCurrentIndex(1);  // "MPEG-4 Part 2 (DivX compatible)"
+        d.accept();
+        return true;
+    });
+}
+
+// A DVD: the menus, two title sets, an IFO, as a disc in a drive.
+fs::path MakeDisc(const fs::path& root, const std::string& title1, const std::string& title2) {
+    fs::create_directories(root / "VIDEO_TS");
+    fs::create_directories(root / "AUDIO_TS");
+    const std::string small = testing_media::MediaPath("pal.vob");
+    fs::copy_file(small, root / "VIDEO_TS/VIDEO_TS.VOB");
+    fs::copy_file(small, root / "VIDEO_TS/VTS_01_0.VOB");
+    fs::copy_file(testing_media::MediaPath(title1), root / "VIDEO_TS/VTS_01_1.VOB");
+    fs::copy_file(testing_media::MediaPath(title2), root / "VIDEO_TS/VTS_02_1.VOB");
+    std::ofstream(root / "VIDEO_TS/VIDEO_TS.IFO") << "DVDVIDEO-VMG";
+    return root;
+}
+
+void Convert(User& user, MainFrame& frame, const fs::path& out) {
+    user.Then([&frame] {
+        Check(frame.List.GetListCount() == 2, "the list shows the two title VOBs");
+        Check(frame.Processing->Text() == "Press Start...", "the status line says \"Press Start...\"");
+        return true;
+    });
+    user.Then([&frame, out] {
+        Click(frame, "Settings");
+        WhenDialogShows([out](QDialog& d) {
+            auto* dialog = qobject_cast<QFileDialog*>(&d);
+            if (dialog == nullptr) return false;
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(out.string()));
+            d.accept();
+            return true;
+        });
+        Click(frame, "Browse");
+        Check(frame.SavePath->Text() == out.string() + "/", "Browse shows the chosen folder");
+        Click(frame, "Ok");
+        Check(ReadIniValue("SavePath", "PathName") == out.string() + "/", "Ok stores it in DVD.ini");
+        return true;
+    });
+    user.Then([&frame] {
+        ChooseDivX();
+        Click(frame, "StartCompress");
+        return true;
+    });
+    user.Then([&frame] { return frame.Processing->Text() == "Complete!"; });
+    user.Then([&frame, out] {
+        for (const char* name : {"VTS_01_1.avi", "VTS_02_1.avi"}) {
+            const testing_media::Decoded avi = testing_media::DecodeAvi((out / name).string());
+            Check(avi.ok && avi.videoFrames > 0, std::string(name) + " plays (" + std::to_string(avi.videoFrames) + " frames)");
+        }
+        Check(!fs::exists(out / "VIDEO_TS.avi") && !fs::exists(out / "VTS_01_0.avi"), "the menus are not converted");
+        Check(frame.List.CurrentIndex == 0, "the run is over");
+        Click(frame, "Close");
+        return true;
+    });
+}
+
+void StopAndExit(User& user, MainFrame& frame, const fs::path& out) {
+    user.Then([&frame, out] {
+        WriteIniValue("SavePath", "PathName", out.string() + "/");
+        ChooseDivX();
+        Click(frame, "StartCompress");
+        return true;
+    });
+    // Part of the film is on disk (a tick a second can be too late for a short clip).
+    user.Then([out] {
+        std::error_code ec;
+        const auto size = fs::file_size(out / "VTS_01_1.avi", ec);
+        return !ec && size > 64 * 1024;
+    });
+    user.Then([&frame, out] {
+        Click(frame, "StopCompress");
+        Check(frame.Processing->Text() == "Complete!", "Stop ends the run");
+        const testing_media::AviFile avi = testing_media::ReadAvi((out / "VTS_01_1.avi").string());
+        Check(avi.valid && avi.hasIndex, "the stopped file is kept with its index");
+        const testing_media::Decoded part = testing_media::DecodeAvi((out / "VTS_01_1.avi").string());
+        Check(part.ok && part.videoFrames > 0 && part.videoFrames < 600,
+              "it plays up to where it stopped (" + std::to_string(part.videoFrames) + " of 600 frames)");
+        Check(!fs::exists(out / "VTS_02_1.avi"), "the next title is not started");
+        Click(frame, "BackGround");
+        Check(!frame.isVisible(), "BackGround hides the window");
+        return true;
+    });
+    user.Then([&frame] {
+        skin::SetPopupMenuHook([](const skin::Menu& menu, int, int) {
+            for (std::size_t i = 0; i < menu.size(); ++i) {
+                if (menu[i].name == "ExitMenu") return static_cast<int>(i);
+            }
+            return -1;
+        });
+        QCoreApplication::postEvent(&frame, new TrayNotifyEvent(0x204));  // right click on the icon
+        return true;
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: marbleway-e2e convert|stop-exit WORK\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string scenario = argv[1];
+    const fs::path work = argv[2];
+    fs::remove_all(work);
+    fs::create_directories(work / "out");
+    setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+
+    const bool stop_exit = scenario == "stop-exit";
+    const fs::path disc = MakeDisc(work / "cdrom", stop_exit ? "long.vob" : "ntsc.vob", stop_exit ? "long.vob" : "pal.vob");
+    auto drives = std::make_shared<shell::FakeDrives>();
+    drives->Plug(disc.string(), shell::DRIVE_CDROM, 4.7e9);
+    shell::SetDriveProvider(drives);
+
+    User user;
+    std::vector<std::string> tray;
+    int program_argc = 1;
+    const int status = RunMarbleway(program_argc, argv, [&](MainFrame& frame) {
+        frame.Tray.observer = [&tray](const std::string& fn, const std::string&) { tray.push_back(fn); };
+        // A user clicks once the window is on the screen.
+        user.Then([&frame] { return frame.windowHandle() != nullptr && frame.windowHandle()->isExposed(); });
+        if (stop_exit) StopAndExit(user, frame, work / "out");
+        else Convert(user, frame, work / "out");
+        user.Start();
+    });
+    Check(status == 0, "the program ended with status 0 (it said " + std::to_string(status) + ")");
+    Check(fs::is_regular_file(work / "config/Marbleway/DVD.ini"), "DVD.ini was made in the fresh configuration folder");
+    if (stop_exit) {
+        Check(std::count(tray.begin(), tray.end(), "ADDICON") == 1, "the notification-area icon was added");
+        Check(std::count(tray.begin(), tray.end(), "DELETEICON") >= 2, "Stop and Exit removed it");
+    }
+    std::printf("%zu checks failed\n", failures.size());
+    return failures.empty() ? 0 : 1;
+}
