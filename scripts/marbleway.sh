@@ -2,8 +2,9 @@
 # Sets up a Debian 12 machine for Marbleway (installs what is missing, builds),
 # then either runs the program's main job or the whole test suite.
 #
-#   scripts/marbleway.sh run    build, then convert a generated sample VOB
-#   scripts/marbleway.sh test   build, then run every test with CTest
+#   scripts/marbleway.sh run      build, then start Marbleway
+#   scripts/marbleway.sh sample   build, then convert a generated sample VOB
+#   scripts/marbleway.sh test     build, then run every test with CTest
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -46,6 +47,16 @@ build_all
 
 case "$mode" in
   run)
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "Marbleway is built, but this session has no display (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
+      echo "Start it from a desktop session with: $build/bin/Marbleway" >&2
+      echo "Or convert without a window: $0 sample" >&2
+      exit 1
+    fi
+    echo "Starting Marbleway ($build/bin/Marbleway)"
+    exec "$build/bin/Marbleway"
+    ;;
+  sample)
     sample_dir="$build/sample"
     mkdir -p "$sample_dir"
     if [ ! -s "$sample_dir/sample.vob" ]; then
@@ -67,7 +78,7 @@ case "$mode" in
     ctest --output-on-failure -j "$(nproc)"
     ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|sample|test" >&2
     exit 2
     ;;
 esac

@@ -215,8 +215,8 @@ private:
                            [&] { Fail("align is left, center or right"); });
     }
     Elide ElideOf(std::string_view v) const {
-        return Pick<Elide>(v, {{"none", Elide::None}, {"left", Elide::Left}, {"middle", Elide::Middle}, {"right", Elide::Right}},
-                           [&] { Fail("elide is none, left, middle or right"); });
+        return Pick<Elide>(v, {{"none", Elide::None}, {"left", Elide::Left}, {"middle", Elide::Middle}, {"right", Elide::Right}, {"wrap", Elide::Wrap}},
+                           [&] { Fail("elide is none, left, middle, right or wrap"); });
     }
 
     void Key(const std::string& key, std::string_view v) {

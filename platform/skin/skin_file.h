@@ -26,7 +26,7 @@
 //       cursor = arrow | hand
 //     button:
 //       caption, disabled = yes|no, font, align = left|center|right,
-//       elide = none|left|middle|right, padding = PX,
+//       elide = none|left|middle|right|wrap (wrap: words wrap onto more lines), padding = PX,
 //       color, hover-color, pressed-color, disabled-color   caption colours
 //       face, hover-face, pressed-face, disabled-face       face fills
 //       border, border-width = PX, radius = PX, glow = COLOUR (hover outline),
@@ -87,7 +87,7 @@ struct Font {
 };
 
 enum class Align : std::uint8_t { Left, Center, Right };
-enum class Elide : std::uint8_t { None, Left, Middle, Right };
+enum class Elide : std::uint8_t { None, Left, Middle, Right, Wrap };
 
 // Art of an object, one file per state; empty when the state has none.
 struct Art {

@@ -51,7 +51,8 @@ Qt::TextElideMode ElideMode(std::uint8_t e) {
     case Elide::Left: return Qt::ElideLeft;
     case Elide::Middle: return Qt::ElideMiddle;
     case Elide::Right: return Qt::ElideRight;
-    case Elide::None: break;
+    case Elide::None:
+    case Elide::Wrap: break;
     }
     return Qt::ElideNone;
 }
@@ -240,9 +241,11 @@ void Surface::DrawLabel(QPainter& p, const Object& o) const {
     QFont font = FontOf(o.Definition());
     font.setUnderline(c[14] != 0);
     const QRectF inner = box.adjusted(c[15], 0, -c[15], 0);
-    const QString text = QFontMetrics(font).elidedText(QString::fromStdString(o.Text()), ElideMode(c[13]),
-                                                       static_cast<int>(inner.width()));
-    const int flags = static_cast<int>(AlignmentOf(c[12]));
+    const bool wrap = static_cast<Elide>(c[13]) == Elide::Wrap;
+    const QString text = wrap ? QString::fromStdString(o.Text())
+                              : QFontMetrics(font).elidedText(QString::fromStdString(o.Text()), ElideMode(c[13]),
+                                                              static_cast<int>(inner.width()));
+    const int flags = static_cast<int>(AlignmentOf(c[12])) | (wrap ? Qt::TextWordWrap : 0);
     p.setFont(font);
     if (Shows(&c[8])) {
         p.setPen(ColourAt(&c[8]));

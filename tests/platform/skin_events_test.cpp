@@ -43,6 +43,13 @@ text = somewhere
 color = #fff8f0
 background = #00000000
 
+[label Note]
+rect = 10, 60, 110, 100
+text = one two three four five six
+font = DejaVu Sans, 12px
+color = #ffffff
+elide = wrap
+
 [scrollbar Bar]
 rect = 180, 0, 190, 100
 range = 10
@@ -204,6 +211,31 @@ TEST_F(SkinEvents, ColourRecordsStartFromTheSkinAndAreDrawn) {
     go.Repaint();
     EXPECT_EQ(count(QColor(0, 128, 255)), 0);
     EXPECT_GT(count(QColor(64, 255, 0)), 0);
+}
+
+TEST_F(SkinEvents, AWrappingLabelBreaksLongTextOntoMoreLines) {
+    // The height of the band of rows that hold white text.
+    auto text_height = [&] {
+        const QImage shot = window.grab(QRect(10, 60, 100, 40)).toImage();
+        int first = -1;
+        int last = -1;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                if (shot.pixelColor(x, y).lightness() > 200) {
+                    if (first < 0) first = y;
+                    last = y;
+                    break;
+                }
+            }
+        }
+        return first < 0 ? 0 : last - first + 1;
+    };
+    const int two_lines = text_height();
+    Find("Note").SetText("one");
+    Find("Note").Repaint();
+    const int one_line = text_height();
+    EXPECT_GT(one_line, 0);
+    EXPECT_GT(two_lines, one_line + 8) << "the long text takes a second line";
 }
 
 TEST_F(SkinEvents, PopupMenusRunTheChosenItemOnly) {

@@ -1,9 +1,11 @@
 // Draws Marbleway's main window with sample entries into a PNG, for skin
 // authors and the README:
-//   skin-preview [--settings] [--entries N] [--running] [--menu N] OUT.png
+//   skin-preview [--settings] [--entries N] [--running] [--menu N] [--splash] OUT.png
 // --menu opens popup menu N (0 list, 1 file, 2 about) on row 2 and takes the
-// whole screen, so it needs a real display (Xvfb).
+// whole screen, so it needs a real display (Xvfb). --splash draws the About
+// window instead.
 #include "app/shell/main_frame.h"
+#include "app/shell/splash.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -14,24 +16,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     bool settings = false;
     bool running = false;
+    bool splash = false;
     int entries = 9;
     int menu = -1;
     const char* out = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--settings") == 0) settings = true;
         else if (std::strcmp(argv[i], "--running") == 0) running = true;
+        else if (std::strcmp(argv[i], "--splash") == 0) splash = true;
         else if (std::strcmp(argv[i], "--entries") == 0 && i + 1 < argc) entries = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--menu") == 0 && i + 1 < argc) menu = std::atoi(argv[++i]);
         else out = argv[i];
     }
     if (out == nullptr) {
-        std::fprintf(stderr, "usage: skin-preview [--settings] [--entries N] [--running] OUT.png\n");
+        std::fprintf(stderr, "usage: skin-preview [--settings] [--entries N] [--running] [--menu N] [--splash] OUT.png\n");
         return 2;
     }
     MainFrame frame;
@@ -53,7 +58,7 @@ int main(int argc, char** argv) {
         list.CurrentIndex = 2;
         frame.StartCompress->SetDisabled(true);
         frame.StopCompress->SetDisabled(false);
-        list.SetStatus("Progressing: 42%");
+        list.SetStatus("Progressing:42%");
     } else {
         list.SetStatus(entries > 0 ? "Press Start..." : "Insert DVD...");
     }
@@ -76,7 +81,21 @@ int main(int argc, char** argv) {
         frame.SetSkinPopupMenu(static_cast<std::int16_t>(menu));
         return saved ? 0 : 1;
     }
-    if (!frame.grab().save(out)) {
+    QWidget* shown = &frame;
+    std::unique_ptr<Splash> about;
+    if (splash) {
+        about = std::make_unique<Splash>(frame);
+        try {
+            about->Form_Load();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+        about->show();
+        QApplication::processEvents();
+        shown = about.get();
+    }
+    if (!shown->grab().save(out)) {
         std::fprintf(stderr, "cannot write %s\n", out);
         return 1;
     }
