@@ -114,6 +114,18 @@ void ChooseDivX() {
     });
 }
 
+// The files below folder that this process still holds open.
+std::vector<std::string> OpenFilesUnder(const fs::path& folder) {
+    std::vector<std::string> open;
+    const std::string prefix = fs::canonical(folder).string() + "/";
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        const fs::path target = fs::read_symlink(fd.path(), ec);
+        if (!ec && target.string().starts_with(prefix)) open.push_back(target.string());
+    }
+    return open;
+}
+
 // A DVD: the menus, two title sets, an IFO, as a disc in a drive.
 fs::path MakeDisc(const fs::path& root, const std::string& title1, const std::string& title2) {
     fs::create_directories(root / "VIDEO_TS");
@@ -129,6 +141,10 @@ fs::path MakeDisc(const fs::path& root, const std::string& title1, const std::st
 
 void Convert(User& user, MainFrame& frame, const fs::path& out) {
     user.Then([&frame] {
+        Check(frame.windowTitle() == "DVD", "the window is titled \"DVD\"");
+        const QList<QSize> sizes = frame.windowIcon().availableSizes();
+        Check(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)) && sizes.contains(QSize(48, 48)),
+              "the program icon comes in 16, 32 and 48 pixels");
         Check(frame.List.GetListCount() == 2, "the list shows the two title VOBs");
         Check(frame.Processing->Text() == "Press Start...", "the status line says \"Press Start...\"");
         return true;
@@ -235,6 +251,8 @@ int main(int argc, char** argv) {
         else Convert(user, frame, work / "out");
         user.Start();
     });
+    Check(OpenFilesUnder(work / "out").empty() && OpenFilesUnder(disc).empty(),
+          "no VOB or AVI file is left open (" + std::to_string(OpenFilesUnder(work / "out").size() + OpenFilesUnder(disc).size()) + ")");
     Check(status == 0, "the program ended with status 0 (it said " + std::to_string(status) + ")");
     Check(fs::is_regular_file(work / "config/Marbleway/DVD.ini"), "DVD.ini was made in the fresh configuration folder");
     if (stop_exit) {
