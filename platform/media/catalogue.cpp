@@ -34,11 +34,11 @@ std::vector<CatalogueEntry> BuiltIn() {
 
 const std::vector<VideoEncoderSpec>& KnownVideoEncoders() {
     static const std::vector<VideoEncoderSpec> encoders = {
-        {"MPEG-4 Part 2 (DivX compatible)", "DX50", "avenc_mpeg4", "", "gop-size", "bitrate", 1,
+        {"MPEG-4 Part 2 (DivX compatible)", "DX50", "avenc_mpeg4", "threads=0", "gop-size", "bitrate", 1,
          "video/x-divx,divxversion=5"},
         {"H.264 (x264)", "H264", "x264enc", "speed-preset=veryfast bframes=0", "key-int-max", "bitrate", 1000,
          nullptr},
-        {"Microsoft MPEG-4 v3", "MP43", "avenc_msmpeg4", "", "gop-size", "bitrate", 1, nullptr},
+        {"Microsoft MPEG-4 v3", "MP43", "avenc_msmpeg4", "threads=0", "gop-size", "bitrate", 1, nullptr},
         {"Motion JPEG", "MJPG", "jpegenc", "", nullptr, nullptr, 1, nullptr},
     };
     return encoders;
