@@ -69,7 +69,7 @@ case "$mode" in
         ! avenc_ac3 bitrate=448000 ! ac3parse ! queue ! mx.
       mv "$sample_dir/sample.vob.part" "$sample_dir/sample.vob"
     fi
-    "$build/bin/vobcast-convert" "$sample_dir/sample.vob" "$sample_dir/sample.avi" | grep -v '^Direct connect'
+    "$build/bin/vobcast-convert" --overwrite -o "$sample_dir" "$sample_dir/sample.vob"
     echo "The AVI is at $sample_dir/sample.avi"
     ;;
   test)

@@ -3,26 +3,16 @@
 #include "app/shell/main_frame.h"
 
 #include "path_text.h"
+#include "vob_files.h"
 
 #include "platform/shell/dialogs.h"
 #include "platform/ui/event_loop.h"
 #include "platform/ui/message_box.h"
 
-#include <algorithm>
-#include <cctype>
 
 namespace {
 
 constexpr const char* kListFull = "The list is full: 100 files. Press Start...";
-
-// The disc's menu files, which are never converted. A search compares the
-// name upper-cased, so that lower-case copies (a disc copied to disk, an image
-// mounted without Rock Ridge) are left out too; the path itself keeps its case.
-bool IsMenuFile(const std::string& path) {
-    std::string name = GetFileName(path);
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name == "VIDEO_TS.VOB" || name == "VTS_01_0.VOB";
-}
 
 } // namespace
 
@@ -43,7 +33,7 @@ void MainFrame::RunSearch(std::function<void()> search) {
 void MainFrame::SearchForVobs(const std::string& root) {
     fs = std::make_unique<clsFileSearch>();
     fs->FindedFileInfo = [this](const std::string& path) { fs_FindedFileInfo(path); };
-    fs->AutoListFiles(root, "*.vob");
+    fs->AutoListFiles(root, kVobPattern);
     fs.reset();
 }
 

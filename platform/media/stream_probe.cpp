@@ -1,4 +1,5 @@
 #include "stream_probe.h"
+#include "duration.h"
 
 #include <algorithm>
 #include <atomic>
@@ -104,6 +105,15 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     if (result.error.empty() && result.streams.empty()) result.error = "no MPEG program stream was found in the file";
     result.ok = result.error.empty();
     return result;
+}
+
+} // namespace media
+
+namespace media {
+
+double ProgramStreamSeconds(const std::string& path) {
+    const ProbeResult probe = ProbeProgramStream(path);
+    return probe.ok && probe.durationNs > 0 ? static_cast<double>(probe.durationNs) / 1e9 : 0.0;
 }
 
 } // namespace media

@@ -1,72 +1,242 @@
-// vobcast-convert as a user runs it.
-#include "converter.h"
+// vobcast-convert as a user runs it: its command line, which files a folder
+// gives, and real batches on generated clips (a bad input among good ones, an
+// existing AVI, Ctrl-C, a full disk).
+#include "jobs.h"
+#include "options.h"
+#include "temp_folder.h"
 #include "test_media.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
+namespace fs = std::filesystem;
+using testing_support::MakeFile;
+using testing_support::TempFolder;
+
 struct Result {
-    int status;
+    int status = -1;
     std::string out;
 };
 
-Result RunTool(const std::string& args) {
-    const std::string command = "'" VOBCAST_CONVERT "' " + args + " 2>&1";
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
+// Starts the tool (through bash, for a ulimit) with its output in a pipe.
+struct Running {
+    pid_t pid = -1;
+    int fd = -1;
+};
+
+Running Start(const std::string& args, const std::string& limits = "") {
+    int p[2];
+    if (::pipe(p) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(p[1], STDOUT_FILENO);
+        ::dup2(p[1], STDERR_FILENO);
+        ::close(p[0]);
+        const std::string command = limits + "exec '" VOBCAST_CONVERT "' " + args;
+        ::execl("/bin/bash", "bash", "-c", command.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(p[1]);
+    return {pid, p[0]};
+}
+
+Result Finish(Running r) {
+    Result result;
     char buf[4096];
-    while (p && std::fgets(buf, sizeof buf, p)) out += buf;
-    const int raw = p ? pclose(p) : -1;
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+    ssize_t n = 0;
+    while ((n = ::read(r.fd, buf, sizeof buf)) > 0) result.out.append(buf, static_cast<std::size_t>(n));
+    ::close(r.fd);
+    int raw = 0;
+    ::waitpid(r.pid, &raw, 0);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+Result RunTool(const std::string& args, const std::string& limits = "") { return Finish(Start(args, limits)); }
+
+std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A DVD copied to disk: the menus, two titles, one of them with a lower-case extension.
+fs::path MakeVideoTs(const fs::path& root) {
+    const fs::path v = root / "VIDEO_TS";
+    fs::create_directories(v);
+    fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VIDEO_TS.VOB");
+    fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VTS_01_0.VOB");
+    fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VTS_02_1.vob");
+    fs::copy_file(testing_media::MediaPath("ntsc.vob"), v / "VTS_01_1.VOB");
+    return v;
 }
 
 TEST(ConvertCli, ReadsItsCommandLine) {
-    vobcast::cli::Options o;
+    using vobcast::cli::Options;
+    using vobcast::cli::ParseArguments;
+    Options o;
     std::string error;
-    EXPECT_TRUE(vobcast::cli::ParseArguments({"--bitrate", "900", "--keyint", "12", "a.vob", "b.avi"}, o, error));
+    EXPECT_TRUE(ParseArguments({"--bitrate", "900", "--keyint=12", "-j", "2", "-o", "out", "--overwrite", "-q", "a.vob",
+                                "--", "-dash.vob"},
+                               o, error))
+        << error;
     EXPECT_EQ(o.bitrateKbps, 900);
     EXPECT_EQ(o.keyFrames, 12);
-    EXPECT_EQ(o.source, "a.vob");
-    EXPECT_FALSE(vobcast::cli::ParseArguments({"--bitrate", "fast", "a", "b"}, o, error));
-    EXPECT_NE(error.find("--bitrate"), std::string::npos);
-    EXPECT_FALSE(vobcast::cli::ParseArguments({"a.vob"}, o, error));
-    EXPECT_FALSE(vobcast::cli::ParseArguments({"--frobnicate", "a", "b"}, o, error));
+    EXPECT_EQ(o.jobs, 2);
+    EXPECT_EQ(o.outputDir, "out");
+    EXPECT_TRUE(o.overwrite && o.quiet);
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.vob", "-dash.vob"}));
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--bitrate", "fast", "a.vob"}, {"-j", "0", "a.vob"}, {"--frobnicate", "a.vob"}, {}, {"-o"}}) {
+        Options wrong;
+        EXPECT_FALSE(ParseArguments(bad, wrong, error)) << bad.size();
+        EXPECT_FALSE(error.empty());
+    }
+    Options help;
+    EXPECT_TRUE(ParseArguments({"--help"}, help, error));
 }
 
-TEST(ConvertCli, ConvertsAndFailsWithTheEnginesMessage) {
-    const auto dir = std::filesystem::temp_directory_path() / ("vobcast-cli-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string dst = (dir / "out.avi").string();
+TEST(ConvertCli, TheManualPageSaysWhatTheHelpSays) {
+    const std::string usage = vobcast::cli::Usage();
+    const std::string man = vobcast::cli::ManPage();
+    EXPECT_TRUE(man.starts_with(".TH VOBCAST-CONVERT 1"));
+    for (const char* option : {"output-dir", "compressor", "list-compressors", "bitrate", "keyint", "jobs", "overwrite",
+                               "quiet", "help"}) {
+        EXPECT_TRUE(Contains(usage, std::string("--") + option)) << option;
+        std::string typeset;  // roff writes a hyphen as "\-"
+        for (const char c : std::string("--") + option) typeset += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_TRUE(Contains(man, typeset)) << option;
+    }
+    EXPECT_TRUE(Contains(man, "time left"));
+    EXPECT_TRUE(Contains(usage, "time left"));
+}
 
-    const auto usage = RunTool("only-one-file.vob");
-    EXPECT_EQ(usage.status, 2);
-    EXPECT_NE(usage.out.find("Usage:"), std::string::npos);
+TEST(ConvertCli, AFolderGivesItsTitleVobsInNameOrderAndOutputsNeverCollide) {
+    TempFolder dir;
+    const fs::path v = MakeVideoTs(dir.path() / "disc");
+    MakeFile(dir.path() / "more/b/VTS_01_1.VOB", "x");
+    MakeFile(dir.path() / "more/a.Vob", "x");
+    MakeFile(dir.path() / "more/notes.txt", "x");
+    fs::create_directories(dir.path() / "empty");
+    fs::create_directories(dir.path() / "out");
+    MakeFile(dir.path() / "out/VTS_02_1.avi", "kept");
 
-    const auto list = RunTool("--list-compressors");
+    const auto jobs = vobcast::cli::PlanJobs(
+        {v.string(), (dir.path() / "more").string(), (dir.path() / "empty").string(), (dir.path() / "nothing").string()},
+        (dir.path() / "out").string(), false);
+    std::vector<std::string> seen;
+    for (const auto& job : jobs) seen.push_back(fs::path(job.source).filename().string() + " -> " +
+                                                (job.destination.empty() ? job.problem : fs::path(job.destination).filename().string()));
+    const std::string out = (dir.path() / "out/VTS_02_1.avi").string();
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "VTS_01_1.VOB -> VTS_01_1.avi",
+                        "VTS_02_1.vob -> " + out + " exists (--overwrite replaces it)",
+                        "a.Vob -> a.avi",
+                        "VTS_01_1.VOB -> VTS_01_1 (2).avi",
+                        "empty -> no VOB files in this folder",
+                        "nothing -> no such file or folder",
+                    }));
+    const auto replacing = vobcast::cli::PlanJobs({v.string()}, (dir.path() / "out").string(), true);
+    ASSERT_EQ(replacing.size(), 2u);
+    EXPECT_EQ(replacing[1].destination, out);
+
+    EXPECT_EQ(vobcast::cli::OutputFolderProblem((dir.path() / "out").string()), "");
+    EXPECT_TRUE(Contains(vobcast::cli::OutputFolderProblem((dir.path() / "gone").string()), "does not exist"));
+    EXPECT_TRUE(Contains(vobcast::cli::OutputFolderProblem((dir.path() / "more/a.Vob").string()), "is not a folder"));
+}
+
+TEST(ConvertCli, ConvertsAFolderTwoAtATimeAndNamesWhatItCouldNot) {
+    TempFolder dir;
+    const fs::path v = MakeVideoTs(dir.path() / "disc");
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+
+    const Result list = RunTool("--list-compressors");
     EXPECT_EQ(list.status, 0);
-    EXPECT_NE(list.out.find("MPEG-4 Part 2 (DivX compatible)"), std::string::npos) << list.out;
+    EXPECT_TRUE(Contains(list.out, "MPEG-4 Part 2 (DivX compatible)")) << list.out;
+    EXPECT_EQ(RunTool("--compressor 'No Such Codec' a.vob").status, 2);
+    const Result no_folder = RunTool("-o " + Q(dir.path() / "gone") + " " + Q(v));
+    EXPECT_EQ(no_folder.status, 2);
+    EXPECT_TRUE(Contains(no_folder.out, "gone does not exist")) << no_folder.out;
 
-    const auto wrong = RunTool("--compressor 'No Such Codec' a.vob b.avi");
-    EXPECT_EQ(wrong.status, 2);
-    EXPECT_NE(wrong.out.find("No Such Codec"), std::string::npos);
+    const Result batch = RunTool("-j 2 -o " + Q(out) + " " + Q(v) + " " + Q(dir.path() / "missing.vob"));
+    EXPECT_EQ(batch.status, 1) << batch.out;
+    EXPECT_TRUE(Contains(batch.out, "missing.vob: no such file or folder")) << batch.out;
+    EXPECT_TRUE(Contains(batch.out, "Converted 2 of 3 files")) << batch.out;
+    for (const char* name : {"VTS_01_1.avi", "VTS_02_1.avi"}) {
+        const auto decoded = testing_media::DecodeAvi((out / name).string());
+        EXPECT_TRUE(decoded.ok && decoded.videoFrames > 0) << name << ": " << decoded.error;
+    }
+    EXPECT_FALSE(fs::exists(out / "VIDEO_TS.avi") || fs::exists(out / "VTS_01_0.avi")) << "menus are left out";
 
-    const auto ok = RunTool("'" + testing_media::MediaPath("pal.vob") + "' '" + dst + "'");
-    EXPECT_EQ(ok.status, 0) << ok.out;
-    EXPECT_NE(ok.out.find("100%"), std::string::npos);
-    EXPECT_NE(ok.out.find("Wrote " + dst), std::string::npos);
-    EXPECT_TRUE(testing_media::ReadAvi(dst).hasIndex);
+    // A second run refuses to replace them, and says so; --overwrite replaces.
+    const auto before = fs::last_write_time(out / "VTS_01_1.avi");
+    const Result again = RunTool("-q -o " + Q(out) + " " + Q(v / "VTS_01_1.VOB"));
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(Contains(again.out, "VTS_01_1.avi exists (--overwrite replaces it)")) << again.out;
+    EXPECT_EQ(fs::last_write_time(out / "VTS_01_1.avi"), before);
+    const Result replaced = RunTool("-q --overwrite -o " + Q(out) + " " + Q(v / "VTS_01_1.VOB"));
+    EXPECT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_FALSE(Contains(replaced.out, "VTS_01_1.VOB: ")) << "quiet prints no progress";
+    for (const auto& entry : fs::directory_iterator(out)) EXPECT_NE(entry.path().extension(), ".part");
+}
 
-    const auto missing = RunTool("'" + (dir / "missing.vob").string() + "' '" + dst + "'");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("Error : \nSpecified pin was not found.\n"), std::string::npos) << missing.out;
-    std::filesystem::remove_all(dir);
+TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
+    TempFolder dir;
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    const Running run = Start("-o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "' '" +
+                              testing_media::MediaPath("ntsc.vob") + "'");
+    // Wait until part of the film is written.
+    const fs::path part = out / "long.avi.part";
+    for (int i = 0; i < 600; ++i) {
+        std::error_code ec;
+        if (fs::file_size(part, ec) > 64 * 1024 && !ec) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(run.pid, SIGINT);
+    const Result stopped = Finish(run);
+    EXPECT_EQ(stopped.status, 130) << stopped.out;
+    EXPECT_TRUE(Contains(stopped.out, "Stopped long.vob")) << stopped.out;
+    EXPECT_TRUE(Contains(stopped.out, "Not started:")) << stopped.out;
+    EXPECT_TRUE(Contains(stopped.out, "long.vob: ")) << "plain progress lines off a terminal\n" << stopped.out;
+    const auto avi = testing_media::ReadAvi((out / "long.avi").string());
+    EXPECT_TRUE(avi.valid && avi.hasIndex) << avi.error;
+    const auto decoded = testing_media::DecodeAvi((out / "long.avi").string());
+    EXPECT_TRUE(decoded.ok && decoded.videoFrames > 0 && decoded.videoFrames < 600) << decoded.videoFrames;
+    EXPECT_FALSE(fs::exists(out / "ntsc.avi")) << "the rest is not started";
+    EXPECT_FALSE(fs::exists(part));
+}
+
+TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
+    TempFolder dir;
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    MakeFile(out / "long.avi", "an earlier conversion");
+    // Files may not grow past 300 KiB, as if the disk were full.
+    const Result full = RunTool("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'",
+                            "ulimit -f 300; ");
+    EXPECT_EQ(full.status, 1) << full.out;
+    EXPECT_TRUE(Contains(full.out, "long.vob: ")) << full.out;
+    EXPECT_TRUE(Contains(full.out, "Not converted:")) << full.out;
+    EXPECT_FALSE(fs::exists(out / "long.avi.part"));
+    std::ifstream kept(out / "long.avi");
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "an earlier conversion") << "a failed conversion replaces nothing";
 }
 
 } // namespace

@@ -1,21 +1,27 @@
-// The command-line converter: one VOB file into one AVI file through the
-// engine's five functions, with the compressor chosen without a dialog.
+// vobcast-convert's command line: what it reads, and the one text that is both
+// its --help and its manual page.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
 namespace vobcast::cli {
 
 struct Options {
-    std::string source;
-    std::string destination;
+    std::vector<std::string> inputs;  // VOB files and folders, as given
+    std::string outputDir = ".";
     std::string compressor;  // by description; empty for the first installed one
     long keyFrames = 0;      // 0: the chooser's default
     long bitrateKbps = 0;    // 0: the chooser's default
+    long jobs = 1;
+    bool overwrite = false;
+    bool quiet = false;
     bool listCompressors = false;
     bool help = false;
+    bool manPage = false;
+    // Internal: convert inputs[0] into inputs[1] in this process, reporting
+    // progress on standard output for the process that started it.
+    bool worker = false;
 };
 
 // Reads the command line; on a mistake returns false with the reason in error.
@@ -23,9 +29,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
 
 std::string Usage();
 
-// Runs what the options ask for and returns the exit status: 0 when the AVI was
-// written, 1 when the engine reported a failure, 2 for bad usage, 130 when
-// interrupted (the AVI written so far is finalised and kept).
-int Run(const Options& options, std::ostream& out, std::ostream& err);
+// The manual page, in roff, made from the same text as Usage().
+std::string ManPage();
 
 } // namespace vobcast::cli

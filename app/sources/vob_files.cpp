@@ -1,0 +1,23 @@
+#include "vob_files.h"
+
+#include "file_search.h"
+#include "path_text.h"
+
+#include <algorithm>
+#include <cctype>
+
+bool IsMenuFile(const std::string& path) {
+    std::string name = GetFileName(path);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name == "VIDEO_TS.VOB" || name == "VTS_01_0.VOB";
+}
+
+std::vector<std::string> FindTitleVobs(const std::string& folder) {
+    std::vector<std::string> found;
+    clsFileSearch search;
+    search.FindedFileInfo = [&found](const std::string& path) {
+        if (!IsMenuFile(path)) found.push_back(path);
+    };
+    search.AutoListFiles(folder, kVobPattern);
+    return found;
+}

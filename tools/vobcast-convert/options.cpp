@@ -1,0 +1,205 @@
+#include "options.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <sstream>
+
+namespace vobcast::cli {
+namespace {
+
+struct OptionText {
+    const char* shortName;  // "" when there is none
+    const char* longName;
+    const char* value;      // "" for a switch
+    const char* help;
+};
+
+constexpr OptionText kOptions[] = {
+    {"-o", "--output-dir", "DIR", "write the AVI files into DIR (default: the current folder)"},
+    {"", "--compressor", "NAME", "video compressor, by description (default: the first installed)"},
+    {"", "--list-compressors", "", "print the installed video compressors and exit"},
+    {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: 1800)"},
+    {"", "--keyint", "N", "a key frame at least every N frames (default: 250)"},
+    {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
+    {"", "--overwrite", "", "replace AVI files that already exist (default: refuse, and skip the file)"},
+    {"-q", "--quiet", "", "print only errors and the summary"},
+    {"-h", "--help", "", "show this help and exit"},
+};
+
+constexpr const char* kName = "vobcast-convert";
+constexpr const char* kSummary = "convert DVD video files (VOB) into AVI files";
+constexpr const char* kSynopsis = "[OPTION]... INPUT...";
+constexpr const char* kDescription =
+    "Converts each INPUT into an AVI file: the MPEG-2 video re-encoded with a video compressor of your "
+    "choice (DivX-compatible MPEG-4 by default), the AC-3 audio as Windows Media Audio V2. An INPUT is a "
+    "VOB file, or a folder: every VOB file below it, in name order, whatever the letter case of its "
+    "extension. A DVD's VIDEO_TS folder gives its title files; the menus VIDEO_TS.VOB and VTS_01_0.VOB are "
+    "left out, as Marbleway leaves them out. Each AVI file is named after its source, with the extension "
+    "\"avi\"; a name that two sources share gets a number, as in \"VTS_01_1 (2).avi\". A file is written under a temporary "
+    "name and takes its own only when it is complete.";
+constexpr const char* kProgress =
+    "On a terminal each file being converted has a progress line (percent, speed as a multiple of real "
+    "time, time left); otherwise a plain line is printed every 10 percent. Ctrl-C stops: the file being "
+    "converted is finalised and kept, playable up to where it stopped, and the rest are not started.";
+constexpr const char* kExitStatus =
+    "0 when every file converted; 1 when some did not (they are named, with the cause); 2 for a usage "
+    "mistake or an output folder that cannot be written; 130 when interrupted.";
+
+bool ParseCount(const std::string& text, long& value) {
+    try {
+        std::size_t used = 0;
+        value = std::stol(text, &used);
+        return used == text.size() && value > 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string Wrap(const std::string& text, std::size_t width, const std::string& indent) {
+    std::istringstream words(text);
+    std::string word;
+    std::string out;
+    std::size_t column = 0;
+    while (words >> word) {
+        if (column > 0 && column + 1 + word.size() > width) {
+            out += "\n";
+            column = 0;
+        }
+        if (column == 0) {
+            out += indent;
+            column = indent.size();
+        } else {
+            out += " ";
+            ++column;
+        }
+        out += word;
+        column += word.size();
+    }
+    return out + "\n";
+}
+
+std::string Spelling(const OptionText& o) {
+    std::string s = o.shortName[0] ? std::string(o.shortName) + ", " : "    ";
+    s += o.longName;
+    if (o.value[0]) s += std::string(" ") + o.value;
+    return s;
+}
+
+std::string Roff(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '-' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Usage() {
+    std::string text = std::string("Usage: ") + kName + " " + kSynopsis + "\n" + Wrap(kDescription, 78, "") + "\n";
+    for (const OptionText& o : kOptions) {
+        std::string line = "  " + Spelling(o);
+        line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
+        text += line + o.help + "\n";
+    }
+    text += "\n" + Wrap(kProgress, 78, "") + "\n" + Wrap(std::string("Exit status: ") + kExitStatus, 78, "");
+    return text;
+}
+
+std::string ManPage() {
+    std::string page = std::string(".TH VOBCAST-CONVERT 1 \"\" \"vobcast\" \"User Commands\"\n.SH NAME\n") + Roff(kName) +
+                       " \\- " + kSummary + "\n.SH SYNOPSIS\n.B " + Roff(kName) + "\n" + Roff(kSynopsis) +
+                       "\n.SH DESCRIPTION\n" + Roff(kDescription) + "\n.SH OPTIONS\n";
+    for (const OptionText& o : kOptions) {
+        page += ".TP\n.B " + Roff(Spelling(o).substr(o.shortName[0] ? 0 : 4)) + "\n" + Roff(o.help) + "\n";
+    }
+    page += ".SH PROGRESS\n" + Roff(kProgress) + "\n.SH EXIT STATUS\n" + Roff(kExitStatus) + "\n";
+    page += ".SH SEE ALSO\n.BR marbleway (1)\n";
+    return page;
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
+    bool files_only = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (files_only || a == "-" || a.empty() || a[0] != '-') {
+            o.inputs.push_back(a);
+            continue;
+        }
+        // "--name=value" is read as "--name value".
+        std::string name = a;
+        std::string inline_value;
+        bool has_inline = false;
+        if (const auto eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            inline_value = a.substr(eq + 1);
+            has_inline = true;
+        }
+        const auto value = [&](std::string& into) {
+            if (has_inline) {
+                into = inline_value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        const auto count = [&](long& into) {
+            std::string v;
+            if (!value(v)) return false;
+            if (!ParseCount(v, into)) {
+                error = name + " takes a positive whole number, not \"" + v + "\"";
+                return false;
+            }
+            return true;
+        };
+        if (name == "--") {
+            files_only = true;
+        } else if (name == "-h" || name == "--help") {
+            o.help = true;
+        } else if (name == "--man-page") {
+            o.manPage = true;
+        } else if (name == "--worker") {
+            o.worker = true;
+        } else if (name == "--list-compressors") {
+            o.listCompressors = true;
+        } else if (name == "--overwrite") {
+            o.overwrite = true;
+        } else if (name == "-q" || name == "--quiet") {
+            o.quiet = true;
+        } else if (name == "-o" || name == "--output-dir") {
+            if (!value(o.outputDir)) return false;
+        } else if (name == "--compressor") {
+            if (!value(o.compressor)) return false;
+        } else if (name == "--bitrate") {
+            if (!count(o.bitrateKbps)) return false;
+        } else if (name == "--keyint") {
+            if (!count(o.keyFrames)) return false;
+        } else if (name == "-j" || name == "--jobs") {
+            if (!count(o.jobs)) return false;
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    if (o.help || o.manPage || o.listCompressors) return true;
+    if (o.worker && o.inputs.size() != 2) {
+        error = "--worker takes one source and one destination";
+        return false;
+    }
+    if (o.inputs.empty()) {
+        error = "give at least one VOB file or folder";
+        return false;
+    }
+    if (o.outputDir.empty()) {
+        error = "--output-dir needs a folder";
+        return false;
+    }
+    return true;
+}
+
+} // namespace vobcast::cli

@@ -1,0 +1,28 @@
+// One conversion in this process, through the engine's five functions, with
+// the compressor chosen without a dialog. The engine holds one conversion per
+// process, so a batch runs each file in a worker process of its own.
+#pragma once
+
+#include "options.h"
+
+#include <iosfwd>
+
+namespace vobcast::cli {
+
+// Converts source into destination. Reports on out, one line each:
+//   "duration SECONDS"   the source's length, once, when it is known
+//   "progress PERCENT"   whenever the engine's position changes
+// and the engine's messages on err. Returns 0 when the AVI was written, 1 when
+// the engine reported a failure, 130 when interrupted by SIGINT or SIGTERM
+// (the AVI written so far is finalised).
+int ConvertOne(const Options& options, const std::string& source, const std::string& destination, std::ostream& out,
+               std::ostream& err);
+
+// Prints the installed compressors; 0.
+int ListCompressors(std::ostream& out);
+
+// The index of the compressor options name among the installed ones; -1 and a
+// message naming the installed ones when there is none of that name.
+int ChooseCompressor(const Options& options, std::ostream& err);
+
+} // namespace vobcast::cli
