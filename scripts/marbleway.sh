@@ -16,6 +16,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  libavcodec-dev libavutil-dev
   qt6-base-dev qt6-svg-dev libudev-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )

@@ -1,6 +1,7 @@
 #include "catalogue.h"
 
 #include "gst_ptr.h"
+#include "mpeg4_encoder.h"
 
 #include <algorithm>
 #include <mutex>
@@ -11,6 +12,7 @@ namespace {
 std::mutex g_lock;
 
 std::vector<CatalogueEntry> BuiltIn() {
+    RegisterMpeg4Encoder();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},
         {Category::LegacyAmFilter, u"MPEG-2 Splitter", MakeMpeg2Splitter},
@@ -34,7 +36,7 @@ std::vector<CatalogueEntry> BuiltIn() {
 
 const std::vector<VideoEncoderSpec>& KnownVideoEncoders() {
     static const std::vector<VideoEncoderSpec> encoders = {
-        {"MPEG-4 Part 2 (DivX compatible)", "DX50", "avenc_mpeg4", "threads=0", "gop-size", "bitrate", 1,
+        {"MPEG-4 Part 2 (DivX compatible)", "DX50", kMpeg4EncoderName, "", "gop-size", "bitrate", 1,
          "video/x-divx,divxversion=5"},
         {"H.264 (x264)", "H264", "x264enc", "speed-preset=veryfast bframes=0", "key-int-max", "bitrate", 1000,
          nullptr},

@@ -90,7 +90,7 @@ ComPtr<IBaseFilter> MakeValid(Args&&... args) {
 } // namespace
 
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) {
-    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! mpegvideoparse ! avdec_mpeg2video",
+    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! mpegvideoparse ! avdec_mpeg2video max-threads=1",
                                       u"MPEG In", u"Video Out");
 }
 
