@@ -5,6 +5,7 @@
 #   scripts/marbleway.sh run      build, then start Marbleway
 #   scripts/marbleway.sh sample   build, then convert a generated sample VOB
 #   scripts/marbleway.sh test     build, then run every test with CTest
+#   scripts/marbleway.sh bench    build, then time vobcast-convert against ffmpeg
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,10 +23,13 @@ packages=(
 )
 # The tests also mount a generated DVD image, as a user's desktop would.
 test_packages=(fuseiso fuse genisoimage)
+# The benchmark measures against ffmpeg, which also makes its sources.
+bench_packages=(ffmpeg)
 
 install_missing() {
   local missing=() wanted=("${packages[@]}")
   [ "$mode" = test ] && wanted+=("${test_packages[@]}")
+  [ "$mode" = bench ] && wanted+=("${bench_packages[@]}")
   for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
@@ -78,8 +82,11 @@ case "$mode" in
     cd "$build"
     ctest --output-on-failure -j "$(nproc)"
     ;;
+  bench)
+    "$build/bin/convert-vs-ffmpeg" --work "$build/bench-work" "${@:2}"
+    ;;
   *)
-    echo "usage: $0 run|sample|test" >&2
+    echo "usage: $0 run|sample|test|bench" >&2
     exit 2
     ;;
 esac
