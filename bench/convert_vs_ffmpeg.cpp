@@ -35,6 +35,7 @@ struct Sample {
 // Runs argv and measures it; its output goes to log.
 Sample Measure(const std::vector<std::string>& argv, const fs::path& log) {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     std::vector<std::string> copy = argv;
     for (std::string& a : copy) args.push_back(a.data());
     args.push_back(nullptr);
@@ -203,6 +204,7 @@ int main(int argc, char** argv) {
         }
         auto med = [](const std::vector<Sample>& v, double Sample::*field) {
             std::vector<double> x;
+            x.reserve(v.size());
             for (const Sample& s : v) x.push_back(s.*field);
             return Median(x);
         };

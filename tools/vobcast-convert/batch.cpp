@@ -141,7 +141,13 @@ private:
     void Start(Job job) {
         int out_pipe[2];
         int err_pipe[2];
-        if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+        if (::pipe2(out_pipe, O_CLOEXEC) != 0) {
+            Fail(job.source, std::string("cannot start a worker: ") + std::strerror(errno));
+            return;
+        }
+        if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+            ::close(out_pipe[0]);
+            ::close(out_pipe[1]);
             Fail(job.source, std::string("cannot start a worker: ") + std::strerror(errno));
             return;
         }
@@ -151,6 +157,7 @@ private:
         if (o_.keyFrames > 0) args.insert(args.end(), {"--keyint", std::to_string(o_.keyFrames)});
         args.insert(args.end(), {"--", job.source, PartName(job.destination)});
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
 

@@ -85,7 +85,7 @@ std::string Spelling(const OptionText& o) {
     return s;
 }
 
-std::string Roff(std::string text) {
+std::string Roff(const std::string& text) {
     std::string out;
     for (char c : text) {
         if (c == '-' || c == '\\') out += '\\';
