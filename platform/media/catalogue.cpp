@@ -12,7 +12,7 @@ namespace {
 std::mutex g_lock;
 
 std::vector<CatalogueEntry> BuiltIn() {
-    RegisterMpeg4Encoder();
+    RegisterMpeg4Encoders();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},
         {Category::LegacyAmFilter, u"MPEG-2 Splitter", MakeMpeg2Splitter},
@@ -40,7 +40,7 @@ const std::vector<VideoEncoderSpec>& KnownVideoEncoders() {
          "video/x-divx,divxversion=5"},
         {"H.264 (x264)", "H264", "x264enc", "speed-preset=veryfast bframes=0", "key-int-max", "bitrate", 1000,
          nullptr},
-        {"Microsoft MPEG-4 v3", "MP43", "avenc_msmpeg4", "threads=0", "gop-size", "bitrate", 1, nullptr},
+        {"Microsoft MPEG-4 v3", "MP43", kMsmpeg4EncoderName, "", "gop-size", "bitrate", 1, nullptr},
         {"Motion JPEG", "MJPG", "jpegenc", "", nullptr, nullptr, 1, nullptr},
     };
     return encoders;

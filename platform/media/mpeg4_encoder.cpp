@@ -12,6 +12,7 @@ extern "C" {
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace media {
 namespace {
@@ -26,21 +27,38 @@ struct Mpeg4Enc {
     gint gopSize;
 };
 
+// What distinguishes one registered encoder from another.
+struct EncoderKind {
+    const char* factory;
+    AVCodecID codec;
+    const char* outputCaps;
+    const char* longName;
+};
+
+constexpr EncoderKind kKinds[] = {
+    {kMpeg4EncoderName, AV_CODEC_ID_MPEG4, "video/mpeg, mpegversion=(int)4, systemstream=(boolean)false",
+     "MPEG-4 Part 2 encoder"},
+    {kMsmpeg4EncoderName, AV_CODEC_ID_MSMPEG4V3, "video/x-msmpeg, msmpegversion=(int)43",
+     "Microsoft MPEG-4 v3 encoder"},
+};
+
 struct Mpeg4EncClass {
     GstVideoEncoderClass parent;
+    const EncoderKind* kind;
 };
+
+const EncoderKind& KindOf(gpointer instance) {
+    return *reinterpret_cast<Mpeg4EncClass*>(G_OBJECT_GET_CLASS(instance))->kind;
+}
 
 enum { PROP_0, PROP_BITRATE, PROP_GOP_SIZE };
 
-GType Mpeg4EncType();
 #define VOBCAST_MPEG4_ENC(obj) (reinterpret_cast<Mpeg4Enc*>(obj))
 
 GstStaticPadTemplate kSinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("video/x-raw, format=(string)I420, width=(int)[16, 4096], height=(int)[16, 4096], "
                     "framerate=(fraction)[1/65535, 65535/1]"));
-GstStaticPadTemplate kSrcTemplate = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("video/mpeg, mpegversion=(int)4, systemstream=(boolean)false"));
 
 GstElementClass* g_parentClass = nullptr;
 
@@ -92,7 +110,8 @@ GstFlowReturn PushPackets(Mpeg4Enc* enc) {
 gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
     CloseEncoder(enc);
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    const EncoderKind& kind = KindOf(enc);
+    const AVCodec* codec = avcodec_find_encoder(kind.codec);
     if (!codec) return FALSE;
     enc->context = avcodec_alloc_context3(codec);
     if (!enc->context) return FALSE;
@@ -112,14 +131,13 @@ gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
     c->thread_count = 0;  // as many as there are cores
     c->thread_type = FF_THREAD_SLICE;
     if (avcodec_open2(c, codec, nullptr) < 0) {
-        GST_ELEMENT_ERROR(enc, LIBRARY, INIT, (nullptr), ("cannot open the MPEG-4 encoder"));
+        GST_ELEMENT_ERROR(enc, LIBRARY, INIT, (nullptr), ("cannot open the %s", kind.longName));
         avcodec_free_context(&enc->context);
         return FALSE;
     }
     enc->input = gst_video_codec_state_ref(state);
 
-    GstCaps* caps = gst_caps_new_simple("video/mpeg", "mpegversion", G_TYPE_INT, 4, "systemstream", G_TYPE_BOOLEAN,
-                                        FALSE, nullptr);
+    GstCaps* caps = gst_caps_from_string(kind.outputCaps);
     GstVideoCodecState* output = gst_video_encoder_set_output_state(encoder, caps, state);
     gst_video_codec_state_unref(output);
     return TRUE;
@@ -200,7 +218,9 @@ void Finalize(GObject* object) {
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
 }
 
-void ClassInit(gpointer klass, gpointer) {
+void ClassInit(gpointer klass, gpointer data) {
+    const auto* kind = static_cast<const EncoderKind*>(data);
+    reinterpret_cast<Mpeg4EncClass*>(klass)->kind = kind;
     g_parentClass = GST_ELEMENT_CLASS(g_type_class_peek_parent(klass));
     auto* object_class = G_OBJECT_CLASS(klass);
     object_class->set_property = SetProperty;
@@ -216,10 +236,11 @@ void ClassInit(gpointer klass, gpointer) {
                          static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     auto* element_class = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
-    gst_element_class_add_static_pad_template(element_class, &kSrcTemplate);
-    gst_element_class_set_static_metadata(element_class, "MPEG-4 Part 2 encoder", "Codec/Encoder/Video",
-                                          "MPEG-4 Part 2 video by libavcodec at the stream's own frame rate",
-                                          "Marbleway developers");
+    GstCaps* src_caps = gst_caps_from_string(kind->outputCaps);
+    gst_element_class_add_pad_template(element_class, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, src_caps));
+    gst_caps_unref(src_caps);
+    gst_element_class_set_static_metadata(element_class, kind->longName, "Codec/Encoder/Video",
+                                          "Video by libavcodec at the stream's own frame rate", "Marbleway developers");
     auto* video_class = GST_VIDEO_ENCODER_CLASS(klass);
     video_class->set_format = SetFormat;
     video_class->handle_frame = HandleFrame;
@@ -237,24 +258,24 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     enc->gopSize = 250;
 }
 
-GType Mpeg4EncType() {
-    static const GType type = [] {
-        const GTypeInfo info = {sizeof(Mpeg4EncClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
-                                sizeof(Mpeg4Enc), 0, InstanceInit, nullptr};
-        return g_type_register_static(GST_TYPE_VIDEO_ENCODER, "VobcastMpeg4Enc", &info, static_cast<GTypeFlags>(0));
-    }();
-    return type;
+GType RegisterType(const EncoderKind& kind) {
+    const GTypeInfo info = {sizeof(Mpeg4EncClass), nullptr, nullptr, ClassInit, nullptr, &kind,
+                            sizeof(Mpeg4Enc), 0, InstanceInit, nullptr};
+    const std::string name = std::string("Vobcast_") + kind.factory;
+    return g_type_register_static(GST_TYPE_VIDEO_ENCODER, name.c_str(), &info, static_cast<GTypeFlags>(0));
 }
 
 } // namespace
 
-bool RegisterMpeg4Encoder() {
-    static const bool registered = [] {
+void RegisterMpeg4Encoders() {
+    static std::once_flag once;
+    std::call_once(once, [] {
         EnsureGstInit();
-        return avcodec_find_encoder(AV_CODEC_ID_MPEG4) != nullptr &&
-               gst_element_register(nullptr, kMpeg4EncoderName, GST_RANK_NONE, Mpeg4EncType()) != FALSE;
-    }();
-    return registered;
+        for (const EncoderKind& kind : kKinds) {
+            if (avcodec_find_encoder(kind.codec) == nullptr) continue;
+            gst_element_register(nullptr, kind.factory, GST_RANK_NONE, RegisterType(kind));
+        }
+    });
 }
 
 } // namespace media

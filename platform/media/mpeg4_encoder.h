@@ -1,5 +1,6 @@
-// "vobcastmpeg4enc": MPEG-4 Part 2 (DivX-compatible) video encoding by
-// libavcodec, as a GStreamer element registered within this process.
+// "vobcastmpeg4enc" and "vobcastmsmpeg4enc": MPEG-4 Part 2 (DivX-compatible)
+// and Microsoft MPEG-4 v3 video encoding by libavcodec, as GStreamer elements
+// registered within this process.
 //
 // The libav wrapper element in GStreamer 1.22 opens this encoder with a clock of
 // 65535 ticks a second (its nanosecond time base, scaled down), so the rate
@@ -12,10 +13,11 @@
 
 namespace media {
 
-// The element's factory name, once registered.
+// The elements' factory names, once registered.
 inline constexpr const char* kMpeg4EncoderName = "vobcastmpeg4enc";
+inline constexpr const char* kMsmpeg4EncoderName = "vobcastmsmpeg4enc";
 
-// Registers the element; true when it is available. Safe to call often.
-bool RegisterMpeg4Encoder();
+// Registers the elements whose encoders libavcodec has. Safe to call often.
+void RegisterMpeg4Encoders();
 
 } // namespace media

@@ -113,7 +113,7 @@ TEST_F(EngineTest, TheChoosersKeyFrameIntervalIsHonouredAndRemembered) {
 }
 
 TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
-    // The zone plate is hard to code: MPEG-4 Part 2 needs several Mbit/s for
+    // The zone plate is hard to code: the MPEG-4 compressors need several Mbit/s for
     // it even at its coarsest quantiser, so its rates are set higher.
     struct Rates {
         std::string fourcc;
@@ -121,7 +121,7 @@ TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
         long high;
     };
     const auto listed = vfw::InstalledCompressors();
-    for (const Rates& rates : {Rates{"DX50", 6000, 24000}, Rates{"H264", 300, 3000}}) {
+    for (const Rates& rates : {Rates{"DX50", 6000, 24000}, Rates{"MP43", 6000, 24000}, Rates{"H264", 300, 3000}}) {
         const auto it = std::find_if(listed.begin(), listed.end(), [&](auto& c) { return c.fourcc == rates.fourcc; });
         if (it == listed.end()) continue;  // x264enc may be missing
         answer.index = static_cast<int>(it - listed.begin());
