@@ -219,6 +219,21 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     EXPECT_TRUE(decoded.ok && decoded.videoFrames > 0 && decoded.videoFrames < 600) << decoded.videoFrames;
     EXPECT_FALSE(fs::exists(out / "ntsc.avi")) << "the rest is not started";
     EXPECT_FALSE(fs::exists(part));
+
+    // Stopped again while replacing it: the part is kept beside the whole file.
+    const auto kept_size = fs::file_size(out / "long.avi");
+    const Running again = Start("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'");
+    for (int i = 0; i < 600; ++i) {
+        std::error_code ec;
+        if (fs::file_size(part, ec) > 64 * 1024 && !ec) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(again.pid, SIGINT);
+    const Result second = Finish(again);
+    EXPECT_EQ(second.status, 130) << second.out;
+    EXPECT_EQ(fs::file_size(out / "long.avi"), kept_size) << "a stopped part does not replace a file";
+    EXPECT_TRUE(Contains(second.out, "long.avi.part")) << second.out;
+    EXPECT_TRUE(testing_media::ReadAvi(part.string()).hasIndex);
 }
 
 TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {

@@ -245,7 +245,9 @@ private:
         if (status == 0 || status == 130) {
             // Finished, or finalised after a stop: the file takes its name,
             // without replacing one that appeared meanwhile unless asked to.
-            const bool placed = o_.overwrite ? ::rename(part.c_str(), w.job.destination.c_str()) == 0
+            // A part cut short by a stop never replaces a whole file.
+            const bool replace = o_.overwrite && status == 0;
+            const bool placed = replace ? ::rename(part.c_str(), w.job.destination.c_str()) == 0
                                              : ::link(part.c_str(), w.job.destination.c_str()) == 0 &&
                                                    ::unlink(part.c_str()) == 0;
             const std::string kept = placed ? w.job.destination : part;
