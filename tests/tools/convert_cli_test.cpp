@@ -72,6 +72,15 @@ std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// Waits (12 s at most) until part of the film is written to part.
+void WaitUntilPartWritten(const fs::path& part) {
+    for (int i = 0; i < 600; ++i) {
+        std::error_code ec;
+        if (fs::file_size(part, ec) > 64 * 1024 && !ec) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 // A DVD copied to disk: the menus, two titles, one of them with a lower-case extension.
 fs::path MakeVideoTs(const fs::path& root) {
     const fs::path v = root / "VIDEO_TS";
@@ -200,13 +209,8 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     fs::create_directories(out);
     const Running run = Start("-o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "' '" +
                               testing_media::MediaPath("ntsc.vob") + "'");
-    // Wait until part of the film is written.
     const fs::path part = out / "long.avi.part";
-    for (int i = 0; i < 600; ++i) {
-        std::error_code ec;
-        if (fs::file_size(part, ec) > 64 * 1024 && !ec) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    WaitUntilPartWritten(part);
     ::kill(run.pid, SIGINT);
     const Result stopped = Finish(run);
     EXPECT_EQ(stopped.status, 130) << stopped.out;
@@ -223,11 +227,7 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     // Stopped again while replacing it: the part is kept beside the whole file.
     const auto kept_size = fs::file_size(out / "long.avi");
     const Running again = Start("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'");
-    for (int i = 0; i < 600; ++i) {
-        std::error_code ec;
-        if (fs::file_size(part, ec) > 64 * 1024 && !ec) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    WaitUntilPartWritten(part);
     ::kill(again.pid, SIGINT);
     const Result second = Finish(again);
     EXPECT_EQ(second.status, 130) << second.out;
