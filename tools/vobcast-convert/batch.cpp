@@ -43,7 +43,7 @@ struct Worker {
     Clock::time_point started = Clock::now();
 };
 
-std::string Clock_(double seconds) {
+std::string Duration(double seconds) {
     const long s = std::lround(seconds);
     char text[32];
     if (s >= 3600) std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
@@ -263,7 +263,7 @@ private:
             ++converted_;
             if (!o_.quiet) {
                 std::string line = "Converted " + name + " -> " + kept + " (" + Size(ec ? 0 : size) + ", " +
-                                   Clock_(Seconds(w.started));
+                                   Duration(Seconds(w.started));
                 if (const std::string speed = Speed(w); !speed.empty()) line += ", " + speed + " real time";
                 Print(line + ")");
             }
@@ -300,7 +300,7 @@ private:
         for (const Worker& w : running_) {
             char line[512];
             const double elapsed = Seconds(w.started);
-            const std::string eta = w.percent > 0 ? "ETA " + Clock_(elapsed * static_cast<double>(100 - w.percent) /
+            const std::string eta = w.percent > 0 ? "ETA " + Duration(elapsed * static_cast<double>(100 - w.percent) /
                                                                     static_cast<double>(w.percent))
                                                   : "";
             std::snprintf(line, sizeof line, "%3ld%%  %-24s %7s  %s", w.percent, Name(w.job.source).c_str(),
@@ -315,7 +315,7 @@ private:
     void Summary(double seconds) {
         Clear();
         out_ << "Converted " << converted_ << " of " << total_ << " file" << (total_ == 1 ? "" : "s") << " in "
-             << Clock_(seconds) << (interrupted_ ? "; interrupted" : "") << ".\n";
+             << Duration(seconds) << (interrupted_ ? "; interrupted" : "") << ".\n";
         if (!failed_.empty()) {
             out_ << "Not converted:\n";
             for (const std::string& f : failed_) out_ << "  " << f << "\n";
