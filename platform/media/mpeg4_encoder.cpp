@@ -10,7 +10,6 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-#include <cstring>
 #include <mutex>
 #include <string>
 

@@ -118,11 +118,10 @@ public:
                 Start(std::move(pending_.front()));
                 pending_.pop_front();
             }
-            if (g_stop && !forwarded_) {
+            if (g_stop && !interrupted_) {
                 // A Ctrl-C reaches the workers too; a signal sent to this
                 // process alone is passed on, so that they finalise their files.
                 for (const Worker& w : running_) ::kill(w.pid, SIGINT);
-                forwarded_ = true;
                 interrupted_ = true;
                 for (const Job& job : pending_) not_started_.push_back(job.source);
                 pending_.clear();
@@ -340,7 +339,6 @@ private:
     std::size_t converted_ = 0;
     std::size_t drawn_ = 0;
     Clock::time_point last_draw_{};
-    bool forwarded_ = false;
     bool interrupted_ = false;
 };
 

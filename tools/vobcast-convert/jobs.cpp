@@ -57,7 +57,7 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
             if (found.empty()) jobs.push_back({input, {}, "no VOB files in this folder"});
             for (std::string& vob : found) jobs.push_back({std::move(vob), {}, {}});
         } else {
-            jobs.push_back({input, {}, Readable(input)});
+            jobs.push_back({input, {}, {}});  // read access is checked with the folders' files below
         }
     }
 
