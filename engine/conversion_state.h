@@ -3,6 +3,7 @@
 
 #include "platform/media/interfaces.h"
 
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -35,6 +36,12 @@ struct ConversionState {
     ComPtr<media::IBaseFilter> fileWriter;
 
     ComPtr<media::IMediaSeeking> mediaSeeking;
+
+    // How the running conversion has moved: the percentage reported last (it
+    // never goes back) and when the multiplexer's position last changed.
+    std::int64_t reportedPercent = 0;
+    std::int64_t lastPosition = -1;
+    std::chrono::steady_clock::time_point lastMove{};
 
     // These survive from one conversion to the next.
     std::int64_t duration = 0;

@@ -60,6 +60,10 @@ int32_t DoInit(uintptr_t window, const char* source, const char* destination, in
     hr = AttachFiles(s.source.c_str(), s.destination.c_str());
     if (FAILED(hr)) return Fail(s, msg::kAttachFile, hr);
     hr = ConnectFilters();
+    if (hr == media::VFW_E_SOURCE_ENCRYPTED) {
+        ReleaseTheFour(s);
+        return hr;
+    }
     if (FAILED(hr)) return Fail(s, msg::kConnectFilters, hr);
     hr = QuerySeeking();
     if (FAILED(hr)) return Fail(s, msg::kQuerySeeking, hr);

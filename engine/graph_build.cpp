@@ -138,7 +138,10 @@ HRESULT ConnectFilters() {
         {s.aviMux, "AVI Out", s.fileWriter, "in"},
     };
     for (const Connection& c : connections) {
-        if (ConnectPins(c.from.Get(), c.out, c.to.Get(), c.in) != 0) {
+        const HRESULT hr = ConnectPins(c.from.Get(), c.out, c.to.Get(), c.in);
+        // An encrypted source has been named in its own message.
+        if (hr == media::VFW_E_SOURCE_ENCRYPTED) return hr;
+        if (hr != 0) {
             msg::Show(msg::kConnectPins);
             return E_FAIL;
         }
@@ -159,6 +162,10 @@ HRESULT ConnectPins(media::IBaseFilter* outFilter, const char* outPin, media::IB
     if (hr == 0) {
         std::fwrite(msg::kConnectTrace.data(), 1, msg::kConnectTrace.size(), stdout);
         std::fflush(stdout);
+    } else if (hr == media::VFW_E_SOURCE_ENCRYPTED) {
+        msg::Show("Error : \nThe file \"" + State().source +
+                  "\" is encrypted (CSS): its sectors are scrambled and cannot be decoded. It must be decrypted "
+                  "first: copy the disc with a DVD copying program that decrypts it, then convert the copy.\n");
     } else {
         msg::Show(msg::kDirectConnect);
     }

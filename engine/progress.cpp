@@ -6,6 +6,29 @@
 #include <string>
 
 namespace vobcast {
+namespace {
+
+// A running graph whose position stands still this long is stuck (a source
+// that can't be decoded, a device that stopped answering).
+constexpr auto kStallLimit = std::chrono::seconds(15);
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// Shows why the graph ended before its end of stream; the run goes on with
+// its next file.
+void ShowStall(ConversionState& s) {
+    std::string stream = "its";
+    ComPtr<media::IStreamPositions> positions;
+    if (SUCCEEDED(com::QueryInterface(s.aviMux, positions))) {
+        const std::string slowest = positions->SlowestStream();
+        if (!slowest.empty()) stream = "the " + slowest;
+    }
+    msg::Show("Error : \nThe conversion of " + Quoted(s.source) + " into " + Quoted(s.destination) +
+              " stalled: " + stream + " stream has not moved for " + std::to_string(kStallLimit.count()) +
+              " seconds. The file may be damaged or unreadable.\n");
+}
+
+} // namespace
 
 HRESULT QuerySeeking() {
     ConversionState& s = State();
@@ -25,6 +48,9 @@ void RecordDuration() {
 HRESULT Start() {
     ConversionState& s = State();
     s.completed = 0;
+    s.reportedPercent = 0;
+    s.lastPosition = -1;
+    s.lastMove = std::chrono::steady_clock::now();
     // Held for the whole call: a box can let a nested DoUninit empty the state.
     ComPtr<media::IMediaControl> control = s.mediaControl;
     if (!control) return E_FAIL;
@@ -49,13 +75,14 @@ std::int64_t CurrentPos() {
     if (!events || !seeking) return -1;
 
     long code = 0;
-    if (SUCCEEDED(events->WaitForCompletion(0, code))) {
+    const HRESULT ended = events->WaitForCompletion(0, code);
+    if (SUCCEEDED(ended)) {
         s.completed = 1;
         // A graph that ended in an error is over too (the run goes on with its
         // next file), but never silently.
         if (code == media::EC_ERRORABORT) {
-            msg::Show("Error : \nThe conversion of \"" + s.source + "\" into \"" + s.destination +
-                      "\" failed:\n" + events->ErrorText() + "\n");
+            msg::Show("Error : \nThe conversion of " + Quoted(s.source) + " into " + Quoted(s.destination) +
+                      " failed:\n" + events->ErrorText() + "\n");
         }
         return 100;
     }
@@ -70,15 +97,25 @@ std::int64_t CurrentPos() {
         msg::Show(msg::kGetPosition);
         return -1;
     }
+    const auto now = std::chrono::steady_clock::now();
+    if (position != s.lastPosition) {
+        s.lastPosition = position;
+        s.lastMove = now;
+    } else if (ended == E_ABORT && now - s.lastMove >= kStallLimit) {
+        ShowStall(s);
+        s.completed = 1;
+        return 100;
+    }
     // Nothing to measure against: the duration could not be read for any
     // conversion yet.
-    if (s.duration <= 0) return 0;
-    // The multiplexer can run a little past the duration before end of stream
-    // arrives; the percentage stays within 0..100. Once 100 has been reported
-    // the conversion counts as complete, and keeps reporting 100.
-    const std::int64_t percent = std::clamp<std::int64_t>(position * 100 / s.duration, 0, 100);
-    if (percent == 100) s.completed = 1;
-    return percent;
+    if (s.duration <= 0) return s.reportedPercent;
+    // 100 means the end of stream has reached the file writer, and nothing
+    // else does: a duration misjudged (a clock that starts again part-way
+    // through the file) must not end the conversion early. The percentage
+    // never goes back.
+    const std::int64_t percent = std::clamp<std::int64_t>(position * 100 / s.duration, 0, 99);
+    s.reportedPercent = std::max(s.reportedPercent, percent);
+    return s.reportedPercent;
 }
 
 } // namespace vobcast

@@ -17,12 +17,14 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  libavcodec-dev libavutil-dev
+  libgstreamer-plugins-bad1.0-dev libavcodec-dev libavutil-dev
   qt6-base-dev qt6-svg-dev libudev-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )
-# The tests also mount a generated DVD image, as a user's desktop would.
-test_packages=(fuseiso fuse genisoimage)
+# The tests also mount a generated DVD image, as a user's desktop would, make
+# their DVD media with ffmpeg, dvdauthor and mjpegtools, and read every AVI
+# back with ffmpeg as well as GStreamer.
+test_packages=(fuseiso fuse genisoimage ffmpeg dvdauthor mjpegtools)
 # The benchmark measures against ffmpeg, which also makes its sources.
 bench_packages=(ffmpeg)
 

@@ -6,8 +6,13 @@
 // splitter probed upstream.
 //
 // Each input has a queue of its own in front of avimux: the multiplexer holds
-// one stream while it waits for the other, and without room to wait in, an
-// encoder blocked there ends up blocking the demultiplexer that feeds both.
+// one stream while it waits for the other (for seconds where a stream starts
+// late), and without room to wait in, an encoder blocked there ends up
+// blocking the demultiplexer that feeds both.
+//
+// The header avimux writes is mended on its way to the file writer (see
+// avi_header.h), at the start and again when the index is written.
+#include "avi_header.h"
 #include "filter.h"
 #include "filters.h"
 #include "splitter.h"
@@ -19,8 +24,10 @@ namespace media {
 namespace {
 
 constexpr std::int64_t kNsPerRefTime = 100;
+// Compressed data waiting for the other stream: a late stream's lead-in.
+constexpr GstClockTime kInputQueueTime = 10 * GST_SECOND;
 
-class AviMux final : public Filter, public IMediaSeeking {
+class AviMux final : public Filter, public IMediaSeeking, public IStreamPositions {
 public:
     explicit AviMux(const std::u16string& name) : Filter(name) {
         mux_ = MakeElement("avimux");
@@ -32,6 +39,7 @@ public:
         AddGhostPin(u"Input 01", PINDIR_INPUT, nullptr, any.get());
         AddGhostPin(u"Input 02", PINDIR_INPUT, nullptr, any.get());
         AddGhostPin(u"AVI Out", PINDIR_OUTPUT, src.get());
+        gst_pad_add_probe(src.get(), GST_PAD_PROBE_TYPE_BUFFER, OnOutput, this, nullptr);
     }
 
     HRESULT PrepareInput(Pin* in, Pin* upstream) override {
@@ -45,15 +53,18 @@ public:
         if (!templ) return VFW_E_NO_ACCEPTABLE_TYPES;
         GstPad* pad = gst_element_request_pad_simple(mux_, templ);
         if (!pad) return VFW_E_NO_ACCEPTABLE_TYPES;
+        requested_.emplace_back(pad);
         GstElement* queue = MakeElement("queue");
-        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", 3 * GST_SECOND, nullptr);
+        if (!queue) return VFW_E_NO_ACCEPTABLE_TYPES;
+        g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", kInputQueueTime, nullptr);
         gst_bin_add(GST_BIN(bin_), queue);
         GstPtr<GstPad> queueSrc(gst_element_get_static_pad(queue, "src"));
         GstPtr<GstPad> queueSink(gst_element_get_static_pad(queue, "sink"));
-        gst_pad_link(queueSrc.get(), pad);
-        gst_ghost_pad_set_target(GST_GHOST_PAD(in->Pad()), queueSink.get());
-        requested_.emplace_back(pad);
+        if (GST_PAD_LINK_FAILED(gst_pad_link(queueSrc.get(), pad)) ||
+            !gst_ghost_pad_set_target(GST_GHOST_PAD(in->Pad()), queueSink.get()))
+            return VFW_E_NO_ACCEPTABLE_TYPES;
         auto progress = std::make_unique<InputProgress>();
+        progress->audio = templ[0] == 'a';
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                           OnInputData, progress.get(), nullptr);
         progress_.push_back(std::move(progress));
@@ -93,6 +104,18 @@ public:
         return S_OK;
     }
 
+    std::string SlowestStream() override {
+        const InputProgress* slowest = nullptr;
+        for (const auto& p : progress_) {
+            if (p->ended.load(std::memory_order_relaxed)) continue;
+            if (!slowest || p->streamTimeNs.load(std::memory_order_relaxed) <
+                                slowest->streamTimeNs.load(std::memory_order_relaxed))
+                slowest = p.get();
+        }
+        if (!slowest) return {};
+        return slowest->audio ? "audio" : "video";
+    }
+
     ~AviMux() override {
         for (auto& pad : requested_) gst_element_release_request_pad(mux_, pad.get());
     }
@@ -102,14 +125,37 @@ private:
         GstSegment segment;
         std::atomic<std::int64_t> streamTimeNs{0};
         std::atomic<bool> ended{false};
+        std::atomic<std::uint64_t> bytes{0};
+        bool audio = false;
         InputProgress() { gst_segment_init(&segment, GST_FORMAT_TIME); }
     };
+
+    // Runs on the multiplexer's streaming thread.
+    static GstPadProbeReturn OnOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        auto* self = static_cast<AviMux*>(data);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        std::uint8_t head[24];
+        if (gst_buffer_extract(buffer, 0, head, sizeof head) != sizeof head || !IsAviHeader(head, sizeof head))
+            return GST_PAD_PROBE_OK;
+        std::vector<AudioTotals> audio;
+        for (const auto& p : self->progress_)
+            if (p->audio) audio.push_back({p->bytes.load(std::memory_order_relaxed)});
+        buffer = gst_buffer_make_writable(buffer);
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_READWRITE)) {
+            MendAviHeader(map.data, map.size, audio);
+            gst_buffer_unmap(buffer, &map);
+        }
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        return GST_PAD_PROBE_OK;
+    }
 
     // Runs on the input's streaming thread.
     static GstPadProbeReturn OnInputData(GstPad*, GstPadProbeInfo* info, gpointer data) {
         auto* p = static_cast<InputProgress*>(data);
         if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
             GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+            p->bytes.fetch_add(gst_buffer_get_size(buffer), std::memory_order_relaxed);
             GstClockTime ts = GST_BUFFER_PTS_IS_VALID(buffer) ? GST_BUFFER_PTS(buffer) : GST_BUFFER_DTS(buffer);
             if (!GST_CLOCK_TIME_IS_VALID(ts)) return GST_PAD_PROBE_OK;
             if (GST_BUFFER_DURATION_IS_VALID(buffer)) ts += GST_BUFFER_DURATION(buffer);

@@ -17,6 +17,10 @@ namespace media {
 
 using com::ComPtr;
 
+// The source's payload is scrambled (CSS): it can be demultiplexed but not
+// decoded. Not a DirectShow code; the splitter refuses such an input with it.
+constexpr HRESULT VFW_E_SOURCE_ENCRYPTED = MakeHresult(0x80040300u);
+
 enum class Category {
     LegacyAmFilter,   // CLSID_LegacyAmFilterCategory
     VideoCompressor,  // CLSID_VideoCompressorCategory
@@ -105,6 +109,13 @@ public:
     // Both in reference time, units of 100 nanoseconds.
     virtual HRESULT GetDuration(std::int64_t& duration) = 0;
     virtual HRESULT GetCurrentPosition(std::int64_t& position) = 0;
+};
+
+// Which of a multiplexer's inputs has come least far: "video" or "audio", or
+// empty when all have ended. Not a DirectShow interface.
+class IStreamPositions : public virtual com::Unknown {
+public:
+    virtual std::string SlowestStream() = 0;
 };
 
 class IFileSourceFilter : public virtual com::Unknown {

@@ -15,19 +15,6 @@
 namespace media {
 namespace {
 
-bool IsMpegVideo(GstCaps* caps) {
-    const GstStructure* s = gst_caps_get_structure(caps, 0);
-    int version = 0;
-    return gst_structure_has_name(s, "video/mpeg") && gst_structure_get_int(s, "mpegversion", &version) &&
-           (version == 1 || version == 2);
-}
-
-bool IsAc3(GstCaps* caps) {
-    const GstStructure* s = gst_caps_get_structure(caps, 0);
-    return gst_structure_has_name(s, "audio/x-private1-ac3") || gst_structure_has_name(s, "audio/x-ac3") ||
-           gst_structure_has_name(s, "audio/ac3");
-}
-
 class Splitter final : public Filter, public ISplitterInfo {
 public:
     explicit Splitter(const std::u16string& name) : Filter(name) {
@@ -47,14 +34,15 @@ public:
         if (FAILED(com::QueryInterface(upstream->Owner(), source)) || FAILED(source->GetCurFile(path)))
             return VFW_E_TYPE_NOT_ACCEPTED;
         ProbeResult probe = ProbeProgramStream(com::WideToAnsi(path));
+        if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
         if (!probe.ok) {
             GST_INFO_OBJECT(bin_, "refusing the input: %s", probe.error.c_str());
             return VFW_E_TYPE_NOT_ACCEPTED;
         }
         durationNs_ = probe.durationNs;
+        film_ = probe.film;
         probed_ = true;
         for (ProbedStream& stream : probe.streams) {
-            if (!stream.caps || gst_caps_is_empty(stream.caps.get())) continue;
             if (!video_.pin && IsMpegVideo(stream.caps.get())) {
                 video_ = {stream.padName, AddGhostPin(u"Video", PINDIR_OUTPUT, nullptr, stream.caps.get())};
             } else if (!audio_.pin && IsAc3(stream.caps.get())) {
@@ -65,6 +53,7 @@ public:
     }
 
     std::int64_t DurationNs() const override { return durationNs_; }
+    bool Film() const override { return film_; }
 
 private:
     struct Output {
@@ -96,6 +85,7 @@ private:
     bool probed_ = false;
     Output video_, audio_;
     std::int64_t durationNs_ = -1;
+    bool film_ = false;
 };
 
 } // namespace

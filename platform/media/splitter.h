@@ -12,6 +12,8 @@ class ISplitterInfo : public virtual com::Unknown {
 public:
     // The stream's duration in nanoseconds, -1 when unknown or not probed yet.
     virtual std::int64_t DurationNs() const = 0;
+    // Whether the video is film carried with 3:2 repeat-field flags.
+    virtual bool Film() const = 0;
 };
 
 } // namespace media

@@ -1,5 +1,11 @@
 #include "stream_probe.h"
 #include "duration.h"
+#include "pack_scan.h"
+
+// The picture-header parser is stable in practice; GStreamer only marks it as
+// an interface it may still change.
+#define GST_USE_UNSTABLE_API 1
+#include <gst/codecparsers/gstmpegvideoparser.h>
 
 #include <algorithm>
 #include <atomic>
@@ -8,18 +14,33 @@
 namespace media {
 namespace {
 
-// Stream time read past the first timestamp before the set of streams is
-// taken as complete: DVD packs interleave every stream within half a second.
+// Stream time read before the set of streams is taken as complete: DVD packs
+// interleave every stream within half a second once they have started.
 constexpr GstClockTime kProbeSpan = GST_SECOND;
+// A stream may start this late in a valid VOB (audio after a silent lead-in).
+constexpr GstClockTime kLateStreamSpan = 8 * GST_SECOND;
 constexpr GstClockTime kProbeWallLimit = 10 * GST_SECOND;
+// Repeat-first-field flags on at least this share of progressive pictures
+// make a film cadence (3:2 pulldown sets them on every other picture).
+constexpr double kFilmShare = 0.4;
+constexpr int kFilmMinPictures = 12;
 
 struct ProbeState {
     GstElement* pipeline = nullptr;
     std::mutex lock;
     std::vector<ProbedStream> streams;
     GstClockTime first = GST_CLOCK_TIME_NONE;
+    bool haveVideo = false, haveAc3 = false;
+    int pictures = 0, repeatedPictures = 0;
+    bool ntscSequence = false;
     std::atomic<bool> done{false};
 };
+
+void Finish(ProbeState* state) {
+    if (!state->done.exchange(true))
+        gst_element_post_message(state->pipeline,
+                                 gst_message_new_application(nullptr, gst_structure_new_empty("probe-done")));
+}
 
 GstPadProbeReturn OnBuffer(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* state = static_cast<ProbeState*>(data);
@@ -30,12 +51,40 @@ GstPadProbeReturn OnBuffer(GstPad*, GstPadProbeInfo* info, gpointer data) {
     {
         std::lock_guard guard(state->lock);
         if (!GST_CLOCK_TIME_IS_VALID(state->first) || ts < state->first) state->first = ts;
-        finished = ts - state->first >= kProbeSpan;
+        const GstClockTime span = ts - state->first;
+        finished = span >= kLateStreamSpan || (span >= kProbeSpan && state->haveVideo && state->haveAc3);
     }
-    if (finished && !state->done.exchange(true)) {
-        gst_element_post_message(state->pipeline,
-                                 gst_message_new_application(nullptr, gst_structure_new_empty("probe-done")));
+    if (finished) Finish(state);
+    return GST_PAD_PROBE_OK;
+}
+
+// Counts the pictures of the video stream and those flagged to repeat a field.
+GstPadProbeReturn OnVideoData(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* state = static_cast<ProbeState*>(data);
+    GstMapInfo map;
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+    GstMpegVideoPacket packet;
+    guint offset = 0;
+    std::lock_guard guard(state->lock);
+    while (offset < map.size && gst_mpeg_video_parse(&packet, map.data, map.size, offset)) {
+        offset = packet.offset;
+        if (packet.type == GST_MPEG_VIDEO_PACKET_SEQUENCE) {
+            GstMpegVideoSequenceHdr header;
+            if (gst_mpeg_video_packet_parse_sequence_header(&packet, &header))
+                state->ntscSequence = header.fps_n == 30000 && header.fps_d == 1001;
+        } else if (packet.type == GST_MPEG_VIDEO_PACKET_EXTENSION && packet.size > 0 &&
+                   (packet.data[packet.offset] >> 4) == GST_MPEG_VIDEO_PACKET_EXT_PICTURE) {
+            GstMpegVideoPictureExt ext;
+            if (gst_mpeg_video_packet_parse_picture_extension(&packet, &ext)) {
+                ++state->pictures;
+                if (ext.repeat_first_field && ext.progressive_frame) ++state->repeatedPictures;
+            }
+        }
+        if (packet.size < 0) break;  // the packet runs past this buffer
+        offset += static_cast<guint>(packet.size);
     }
+    gst_buffer_unmap(buffer, &map);
     return GST_PAD_PROBE_OK;
 }
 
@@ -44,21 +93,50 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     GstCaps* caps = gst_pad_get_current_caps(pad);
     if (!caps) caps = gst_pad_query_caps(pad, nullptr);
     gchar* name = gst_pad_get_name(pad);
+    const bool video = IsMpegVideo(caps);
     {
         std::lock_guard guard(state->lock);
+        state->haveVideo = state->haveVideo || video;
+        state->haveAc3 = state->haveAc3 || IsAc3(caps);
         state->streams.push_back({name, CapsPtr(caps)});
     }
     g_free(name);
 
     DrainPad(GST_BIN(state->pipeline), pad);
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnBuffer, state, nullptr);
+    if (video) gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnVideoData, state, nullptr);
 }
 
 } // namespace
 
+bool IsMpegVideo(const GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return false;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    int version = 0;
+    return gst_structure_has_name(s, "video/mpeg") && gst_structure_get_int(s, "mpegversion", &version) &&
+           (version == 1 || version == 2);
+}
+
+bool IsAc3(const GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return false;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    return gst_structure_has_name(s, "audio/x-private1-ac3") || gst_structure_has_name(s, "audio/x-ac3") ||
+           gst_structure_has_name(s, "audio/ac3");
+}
+
 ProbeResult ProbeProgramStream(const std::string& path) {
     ProbeResult result;
     EnsureGstInit();
+    const PackScan packs = ScanPacks(path);
+    // A few scrambled packets among thousands could be damage; CSS scrambles
+    // most of the video.
+    if (packs.scrambledPackets >= 4 && packs.scrambledPackets * 10 >= packs.packetsRead) {
+        result.scrambled = true;
+        result.error = "the file is encrypted (CSS)";
+        return result;
+    }
+
+    GstPtr<GstElement> pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("probe"))));
     GstElement* src = MakeElement("filesrc");
     GstElement* demux = MakeElement("mpegpsdemux");
     if (!src || !demux) {
@@ -68,16 +146,18 @@ ProbeResult ProbeProgramStream(const std::string& path) {
         return result;
     }
     ProbeState state;
-    state.pipeline = gst_pipeline_new("probe");
+    state.pipeline = pipeline.get();
     g_object_set(src, "location", path.c_str(), nullptr);
     gst_bin_add_many(GST_BIN(state.pipeline), src, demux, nullptr);
-    gst_element_link(src, demux);
+    if (!gst_element_link(src, demux)) {
+        result.error = "the file cannot be demultiplexed";
+        return result;
+    }
     const gulong handler = g_signal_connect(demux, "pad-added", G_CALLBACK(OnPadAdded), &state);
 
     GstPtr<GstBus> bus(gst_element_get_bus(state.pipeline));
-    if (gst_element_set_state(state.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(state.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         result.error = "the file cannot be read";
-    }
     const GstClockTime deadline = gst_util_get_timestamp() + kProbeWallLimit;
     bool finished = !result.error.empty();
     while (!finished) {
@@ -87,18 +167,21 @@ ProbeResult ProbeProgramStream(const std::string& path) {
             bus.get(), deadline - now,
             static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION)));
         if (!msg) break;
-        switch (GST_MESSAGE_TYPE(msg.get())) {
-        case GST_MESSAGE_ERROR: result.error = ErrorText(msg.get()); finished = true; break;
-        default: finished = true; break;
-        }
+        if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_ERROR) result.error = ErrorText(msg.get());
+        finished = true;
     }
     gint64 duration = -1;
     if (result.error.empty() && gst_element_query_duration(state.pipeline, GST_FORMAT_TIME, &duration))
         result.durationNs = duration;
     gst_element_set_state(state.pipeline, GST_STATE_NULL);
     g_signal_handler_disconnect(demux, handler);
-    gst_object_unref(state.pipeline);
 
+    // The demuxer measures from the first timestamp to the last, which is
+    // short of the truth when the clock starts again part-way through.
+    if (packs.clockRestarts > 0 && packs.durationNs > result.durationNs) result.durationNs = packs.durationNs;
+    if (result.durationNs < 0) result.durationNs = packs.durationNs;
+    result.film = state.ntscSequence && state.pictures >= kFilmMinPictures &&
+                  state.repeatedPictures >= kFilmShare * state.pictures;
     result.streams = std::move(state.streams);
     std::sort(result.streams.begin(), result.streams.end(),
               [](const ProbedStream& a, const ProbedStream& b) { return a.padName < b.padName; });
@@ -106,10 +189,6 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     result.ok = result.error.empty();
     return result;
 }
-
-} // namespace media
-
-namespace media {
 
 double ProgramStreamSeconds(const std::string& path) {
     const ProbeResult probe = ProbeProgramStream(path);

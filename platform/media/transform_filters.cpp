@@ -1,9 +1,12 @@
 // The decoders and compressors: a chain of elements between one input and one
 // output pin. Each chain that starts a branch begins with a queue, so that
 // demultiplexing, decoding and encoding run on threads of their own.
+#include "avi_header.h"
 #include "filter.h"
 #include "filters.h"
 #include "gst_ptr.h"
+#include "splitter.h"
+#include "timeline.h"
 
 #include <string>
 
@@ -16,6 +19,17 @@ constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 
 // Between decoder and encoder a few raw frames are enough to keep both busy.
 constexpr const char* kFrameQueue = "queue max-size-buffers=4 max-size-bytes=0 max-size-time=0";
 constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"video/x-raw,interlace-mode=progressive\"";
+// The decoders hand on whole timelines: one picture every frame period from
+// the start of the stream's segment to its end, whatever the source skipped
+// (damaged sectors, the gap where its clock starts again) or repeated; sound
+// without gaps or overlaps. A player times AVI streams by counting frames and
+// blocks, so this is what keeps picture and sound together.
+constexpr const char* kVideoDecoder =
+    "mpegvideoparse ! avdec_mpeg2video max-threads=1 ! videorate name=rate ! capsfilter name=framerate";
+constexpr const char* kAudioDecoder =
+    "ac3parse ! avdec_ac3 ! audioconvert name=mix ! "
+    "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
+    "audiorate tolerance=10000000";
 
 class TransformFilter : public Filter {
 public:
@@ -33,6 +47,7 @@ public:
     bool Valid() const { return chain_ != nullptr; }
 
 protected:
+    // One element of the chain by its name; the caller owns the reference.
     GstElement* Element(const char* name) const {
         return chain_ ? gst_bin_get_by_name(GST_BIN(chain_), name) : nullptr;
     }
@@ -80,6 +95,51 @@ private:
     const VideoEncoderSpec& spec_;
 };
 
+// Film carried with repeat-field flags leaves the decoder at the display
+// rate, its pictures timed 3:2; it is retimed to one frame per picture.
+class VideoDecoder final : public TransformFilter {
+public:
+    explicit VideoDecoder(const std::u16string& name)
+        : TransformFilter(name, std::string(kBranchQueue) + " ! " + kVideoDecoder, u"MPEG In", u"Video Out") {}
+
+    HRESULT PrepareInput(Pin*, Pin* upstream) override {
+        ComPtr<ISplitterInfo> splitter;
+        if (!upstream->Owner() || FAILED(com::QueryInterface(upstream->Owner(), splitter)) || !splitter->Film())
+            return S_OK;
+        GstPtr<GstElement> rate(Element("framerate"));
+        if (!rate) return S_OK;
+        CapsPtr film(gst_caps_from_string("video/x-raw,framerate=24000/1001"));
+        g_object_set(rate.get(), "caps", film.get(), nullptr);
+        GST_INFO_OBJECT(rate.get(), "film: one frame per picture at 24000/1001");
+        return S_OK;
+    }
+};
+
+class AudioDecoder final : public TransformFilter {
+public:
+    explicit AudioDecoder(const std::u16string& name)
+        : TransformFilter(name, std::string(kBranchQueue) + " ! " + kAudioDecoder, u"MPEG / AC-3 / LPCM in",
+                          u"PCM out") {
+        GstPtr<GstElement> mix(Element("mix"));
+        GstPtr<GstElement> stereo(Element("stereo"));
+        if (!mix || !stereo) return;
+        MixToStereo(mix.get());
+        GstPtr<GstPad> out(gst_element_get_static_pad(stereo.get(), "src"));
+        GuardLevel(out.get());
+    }
+};
+
+class WmaCompressor final : public TransformFilter {
+public:
+    explicit WmaCompressor(const std::u16string& name)
+        : TransformFilter(name, "audioconvert ! audioresample ! avenc_wmav2 name=encoder bitrate=128000", u"Input",
+                          u"Output") {
+        // WMA's first block decodes to silence: the encoder starts one block late.
+        if (GstPtr<GstElement> encoder(Element("encoder")); encoder)
+            TrimEncoderDelay(encoder.get(), [](guint rate) -> guint { return WmaBlockSamples(rate); });
+    }
+};
+
 template <typename T, typename... Args>
 ComPtr<IBaseFilter> MakeValid(Args&&... args) {
     auto filter = com::Make<T>(std::forward<Args>(args)...);
@@ -89,20 +149,11 @@ ComPtr<IBaseFilter> MakeValid(Args&&... args) {
 
 } // namespace
 
-ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) {
-    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! mpegvideoparse ! avdec_mpeg2video max-threads=1",
-                                      u"MPEG In", u"Video Out");
-}
+ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) { return MakeValid<VideoDecoder>(name); }
 
-ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& name) {
-    return MakeValid<TransformFilter>(name, std::string(kBranchQueue) + " ! ac3parse ! avdec_ac3",
-                                      u"MPEG / AC-3 / LPCM in", u"PCM out");
-}
+ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& name) { return MakeValid<AudioDecoder>(name); }
 
-ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& name) {
-    return MakeValid<TransformFilter>(name, "audioconvert ! audioresample ! avenc_wmav2 name=encoder bitrate=128000",
-                                      u"Input", u"Output");
-}
+ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& name) { return MakeValid<WmaCompressor>(name); }
 
 ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& name, const VideoEncoderSpec& spec) {
     // videoconvert passes the decoder's I420 through untouched when the

@@ -1,0 +1,151 @@
+#include "pack_scan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace media {
+namespace {
+
+constexpr int kSamples = 48;
+constexpr std::size_t kSampleBytes = 64 * 1024;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::vector<std::uint8_t> ReadAt(std::FILE* f, std::uint64_t offset, std::size_t bytes) {
+    std::vector<std::uint8_t> data(bytes);
+    if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0) return {};
+    data.resize(std::fread(data.data(), 1, bytes, f));
+    return data;
+}
+
+bool IsStartCode(const std::uint8_t* p, std::uint8_t id) { return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == id; }
+
+// The system clock reference of the pack header at p (MPEG-2 or MPEG-1), in
+// 90 kHz ticks; -1 when the header is malformed. n: bytes available.
+std::int64_t PackClock(const std::uint8_t* p, std::size_t n) {
+    if (n < 12) return -1;
+    const std::uint64_t b4 = p[4], b5 = p[5], b6 = p[6], b7 = p[7], b8 = p[8];
+    if ((b4 & 0xC0) == 0x40) {
+        return static_cast<std::int64_t>(((b4 >> 3) & 0x07) << 30 | (b4 & 0x03) << 28 | b5 << 20 |
+                                         ((b6 >> 3) & 0x1F) << 15 | (b6 & 0x03) << 13 | b7 << 5 | b8 >> 3);
+    }
+    if ((b4 & 0xF0) == 0x20)
+        return static_cast<std::int64_t>(((b4 >> 1) & 0x07) << 30 | b5 << 22 | (b6 >> 1) << 15 | b7 << 7 | b8 >> 1);
+    return -1;
+}
+
+std::size_t PackHeaderSize(const std::uint8_t* p, std::size_t n) {
+    if (n < 14) return n;
+    if ((p[4] & 0xC0) == 0x40) return 14 + (p[13] & 0x07);
+    return 12;
+}
+
+bool IsMediaStream(std::uint8_t id) { return id == 0xBD || (id >= 0xC0 && id <= 0xEF); }
+
+// Walks the packs in data, counting the PES packets of media streams and
+// those among them that are scrambled.
+void CountPackets(const std::vector<std::uint8_t>& data, PackScan& scan) {
+    std::size_t at = 0;
+    const std::size_t n = data.size();
+    while (at + 6 <= n) {
+        const std::uint8_t* p = data.data() + at;
+        if (p[0] != 0 || p[1] != 0 || p[2] != 1) {
+            ++at;
+            continue;
+        }
+        const std::uint8_t id = p[3];
+        if (id == 0xBA) {
+            at += PackHeaderSize(p, n - at);
+            continue;
+        }
+        if (id < 0xBB) {
+            ++at;
+            continue;
+        }
+        const std::size_t length = static_cast<std::size_t>(p[4]) << 8 | p[5];
+        // MPEG-2 PES headers carry '10' ahead of the scrambling control bits.
+        if (IsMediaStream(id) && at + 7 <= n && (p[6] & 0xC0) == 0x80) {
+            ++scan.packetsRead;
+            if (p[6] & 0x30) ++scan.scrambledPackets;
+        }
+        at += 6 + length;
+    }
+}
+
+struct ClockSample {
+    std::uint64_t offset;
+    std::int64_t ticks;
+};
+
+bool FirstClock(const std::vector<std::uint8_t>& data, std::uint64_t base, ClockSample& out) {
+    for (std::size_t at = 0; at + 14 <= data.size(); ++at) {
+        if (!IsStartCode(data.data() + at, 0xBA)) continue;
+        const std::int64_t ticks = PackClock(data.data() + at, data.size() - at);
+        if (ticks < 0) continue;
+        out = {base + at, ticks};
+        return true;
+    }
+    return false;
+}
+
+// Sums the clock's advance between samples. Where it goes back or leaps far
+// ahead of what the bytes between two samples can hold, the span is timed by
+// the file's usual byte rate instead.
+void TimeRuns(const std::vector<ClockSample>& samples, std::uint64_t fileSize, PackScan& scan) {
+    std::vector<double> rates;  // bytes per tick between samples whose clock advanced
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        const std::int64_t ticks = samples[i].ticks - samples[i - 1].ticks;
+        if (ticks > 0) rates.push_back(static_cast<double>(samples[i].offset - samples[i - 1].offset) / ticks);
+    }
+    if (rates.empty()) return;
+    std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
+    const double bytesPerTick = rates[rates.size() / 2];
+    if (bytesPerTick <= 0) return;
+    double total = 0;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        const double expected = static_cast<double>(samples[i].offset - samples[i - 1].offset) / bytesPerTick;
+        const auto ticks = static_cast<double>(samples[i].ticks - samples[i - 1].ticks);
+        // A stream may run at a tenth of its usual rate for a while (a still,
+        // a dark scene); a clock that leaps much further has restarted.
+        if (ticks >= 0 && ticks <= 10 * expected + 90000) {
+            total += ticks;
+        } else {
+            total += expected;
+            ++scan.clockRestarts;
+        }
+    }
+    total += static_cast<double>(fileSize - samples.back().offset) / bytesPerTick;
+    scan.durationNs = static_cast<std::int64_t>(total * 1e9 / 90000);
+}
+
+} // namespace
+
+PackScan ScanPacks(const std::string& path, std::size_t headBytes) {
+    PackScan scan;
+    File f(std::fopen(path.c_str(), "rb"));
+    if (!f) return scan;
+    if (fseeko(f.get(), 0, SEEK_END) != 0) return scan;
+    const auto size = static_cast<std::uint64_t>(ftello(f.get()));
+    scan.readable = true;
+
+    CountPackets(ReadAt(f.get(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(size, headBytes))), scan);
+
+    std::vector<ClockSample> samples;
+    for (int i = 0; i <= kSamples; ++i) {
+        const std::uint64_t at = i == kSamples ? (size > kSampleBytes ? size - kSampleBytes : 0) : size * i / kSamples;
+        ClockSample sample{};
+        if (FirstClock(ReadAt(f.get(), at, kSampleBytes), at, sample) &&
+            (samples.empty() || sample.offset > samples.back().offset))
+            samples.push_back(sample);
+    }
+    if (samples.size() >= 2) TimeRuns(samples, size, scan);
+    return scan;
+}
+
+} // namespace media

@@ -1,0 +1,28 @@
+// What the pack layer of an MPEG program stream tells without demultiplexing:
+// whether its payload is scrambled, and how long it plays when its clock
+// starts again part-way through (one VOB holding several titles).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace media {
+
+struct PackScan {
+    bool readable = false;
+    // PES packets of video or audio streams whose scrambling bits are set
+    // (CSS-encrypted sectors read without decryption), among those read.
+    int scrambledPackets = 0;
+    int packetsRead = 0;
+    // The playing time summed over the file's clock runs, -1 when the file
+    // holds too few packs to tell. clockRestarts counts where the system
+    // clock jumps back or far ahead between two samples.
+    std::int64_t durationNs = -1;
+    int clockRestarts = 0;
+};
+
+// Reads the PES headers of the first headBytes of the file and samples the
+// pack clock at a few dozen places across it; never reads the whole file.
+PackScan ScanPacks(const std::string& path, std::size_t headBytes = 4u << 20);
+
+} // namespace media
