@@ -20,8 +20,8 @@ struct AudioTotals {
 // stream avimux writes a whole number of blocks a second (23 for 48 kHz
 // where there are 23.4375), which players that time audio by the header
 // (libavformat, DirectShow) play 1.9 % slow. The stream header gets the
-// exact block duration instead, and the length in blocks. Returns whether
-// anything was changed.
+// exact block duration instead, one block a chunk, and the length in blocks.
+// Returns whether anything was changed.
 bool MendAviHeader(std::uint8_t* header, std::size_t size, const std::vector<AudioTotals>& audio);
 
 // Whether data (a buffer leaving the multiplexer) is the file's main header.

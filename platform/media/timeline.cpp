@@ -84,8 +84,8 @@ struct LevelGuard {
     float gain = 1.0f;
 };
 
-// Full scale less a little headroom for the encoder's own rounding.
-constexpr float kCeiling = 0.98f;
+// 1 dB below full scale: a lossy encoder's output overshoots its input's peaks.
+constexpr float kCeiling = 0.891f;
 // How fast the gain returns once the loud passage has passed: about 6 dB a second.
 constexpr float kReleasePerSample = 1.0f + 6.0f / 8.686f / 48000.0f;
 

@@ -133,6 +133,12 @@ void ParseList(const std::string& d, std::size_t begin, std::size_t end, AviFile
             s.scale = U32(d, body + 20);
             s.rate = U32(d, body + 24);
             s.length = U32(d, body + 32);
+            if (size >= 48) s.sampleSize = U32(d, body + 44);
+        } else if (id == "avih" && size >= 40) {
+            avi.microSecPerFrame = U32(d, body);
+            avi.totalFrames = U32(d, body + 16);
+        } else if (id == "vprp" && !avi.streams.empty() && size >= 24) {
+            avi.streams.back().frameAspect = U32(d, body + 20);
         } else if (id == "strf" && !avi.streams.empty()) {
             AviStream& s = avi.streams.back();
             if (s.type == "vids" && size >= 40) {
@@ -143,6 +149,7 @@ void ParseList(const std::string& d, std::size_t begin, std::size_t end, AviFile
                 s.formatTag = U16(d, body);
                 s.channels = U16(d, body + 2);
                 s.sampleRate = static_cast<int>(U32(d, body + 4));
+                s.blockAlign = U16(d, body + 12);
             }
         } else if (id == "idx1") {
             avi.hasIndex = true;

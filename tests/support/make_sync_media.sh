@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Makes the DVD media of the A/V sync tests in $1 (once; a file that exists is
+# kept). Every clip marks the same instants in picture and sound: a white
+# frame and a 1 kHz beep at 1.001 s and every 2.002 s after it (frame 30, 90,
+# ... at 30000/1001; 25, 75, ... at 25 fps), over a dimmed test pattern and a
+# quiet 300 Hz hum.
+set -euo pipefail
+mkdir -p "$1"
+cd "$1"
+work="$(mktemp -d "$PWD/.work.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+ff() { ffmpeg -nostdin -v error -y "$@"; }
+
+# picture SECONDS RATE PERIOD FIRST [extra filters]: the marked test pattern.
+picture() {
+  local s=$1 r=$2 period=$3 first=$4 size=${5:-720x480}
+  echo "testsrc2=s=$size:r=$r:d=$s,lutyuv=y=val*0.5[b];color=white:s=$size:r=$r:d=$s[w];[b][w]overlay=enable='eq(mod(n\\,$period)\\,$first)'"
+}
+# beep SECONDS FIRST PERIOD LAYOUT: the marked sound, every channel alike.
+beep() {
+  echo "aevalsrc='0.02*sin(2*PI*300*t)+gte(t\\,$2)*lt(mod(t-$2\\,$3)\\,0.1)*0.5*sin(2*PI*1000*t)':s=48000:d=$1:c=${4:-stereo},asetnsamples=n=1536"
+}
+ntsc_dvd=(-target ntsc-dvd -aspect 4:3 -b:v 6000k -c:a ac3 -b:a 448k)
+
+# exists NAME: whether NAME was made by an earlier run; place NAME moves what
+# was made in the work folder into place once it is complete.
+exists() { [ -s "$1" ]; }
+place() { mv "$work/$1" "$1"; }
+
+exists flash.vob || {
+  ff -filter_complex "$(picture 20 30000/1001 60 30)[v];$(beep 20 1.001 2.002)[a]" -map "[v]" -map "[a]" \
+    "${ntsc_dvd[@]}" "$work/flash.vob"
+  place flash.vob
+}
+
+# PAL, 16:9.
+exists pal-wide.vob || {
+  ff -filter_complex "$(picture 10 25 50 25 720x576)[v];$(beep 10 1.0 2.0)[a]" -map "[v]" -map "[a]" \
+    -target pal-dvd -aspect 16:9 -b:v 6000k -c:a ac3 -b:a 448k "$work/pal-wide.vob"
+  place pal-wide.vob
+}
+
+# Two titles in one VOB, as dvdauthor writes a title set: the clock starts
+# again at the second.
+exists two-titles.vob || {
+  for t in a:10 b:8; do
+    ff -filter_complex "$(picture "${t#*:}" 30000/1001 60 30)[v];$(beep "${t#*:}" 1.001 2.002)[a]" \
+      -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "$work/title-${t%%:*}.vob"
+  done
+  cat > "$work/two.xml" <<XML
+<dvdauthor dest="$work/disc">
+  <vmgm />
+  <titleset><titles>
+    <pgc><vob file="$work/title-a.vob" /></pgc>
+    <pgc><vob file="$work/title-b.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/two.xml" >/dev/null 2>&1
+  mv "$work/disc/VIDEO_TS/VTS_01_1.VOB" "$work/two-titles.vob"
+  place two-titles.vob
+}
+
+# Film: 23.976 pictures a second with 3:2 repeat-field flags (mpeg2enc -p),
+# multiplexed for DVD by mplex.
+exists film.vob || {
+  ff -filter_complex "$(picture 8 24000/1001 48 24)" -pix_fmt yuv420p -f yuv4mpegpipe "$work/film.y4m"
+  mpeg2enc -v 0 -f 8 -p -F 1 -a 2 -b 6000 -o "$work/film.m2v" < "$work/film.y4m" 2>/dev/null
+  ff -filter_complex "$(beep 8 1.001 2.002)" -c:a ac3 -b:a 448k "$work/film.ac3"
+  mplex -v 0 -f 8 -o "$work/film.vob" "$work/film.m2v" "$work/film.ac3"
+  place film.vob
+}
+
+# Sound that starts 1.5 s after the picture.
+exists late-audio.vob || {
+  ff -filter_complex "$(picture 12 30000/1001 60 30)[v];$(beep 12 1.001 2.002),atrim=start=1.5,asetnsamples=n=1536[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "$work/late-audio.vob"
+  place late-audio.vob
+}
+
+# 5.1 with the beep in the centre channel alone, the hum in the others.
+exists surround.vob || {
+  ff -filter_complex "$(picture 8 30000/1001 60 30)[v];aevalsrc='0.01*sin(2*PI*300*t)|0.01*sin(2*PI*300*t)|gte(t\\,1.001)*lt(mod(t-1.001\\,2.002)\\,0.1)*0.5*sin(2*PI*1000*t)|0|0.01*sin(2*PI*200*t)|0.01*sin(2*PI*200*t)':s=48000:d=8:c=5.1,asetnsamples=n=1536[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" -ac 6 "$work/surround.vob"
+  place surround.vob
+}
+
+# Six loud channels in phase: a plain sum would clip.
+exists loud-surround.vob || {
+  ff -filter_complex "$(picture 4 30000/1001 60 30)[v];aevalsrc='0.9*sin(2*PI*440*t)':s=48000:d=4:c=5.1,asetnsamples=n=1536[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" -ac 6 "$work/loud-surround.vob"
+  place loud-surround.vob
+}
+
+# LPCM as the first audio stream, AC-3 as the second, and a subpicture stream.
+exists lpcm-ac3-sub.vob || {
+  ff -filter_complex "$(picture 8 30000/1001 60 30)[v];$(beep 8 1.001 2.002),asplit[a1][a2]" \
+    -map "[v]" -map "[a1]" -map "[a2]" -target ntsc-dvd -b:v 6000k -c:a:0 pcm_s16be -c:a:1 ac3 -b:a:1 448k \
+    "$work/lpcm-ac3.vob" 2>/dev/null
+  ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba,drawbox=x=100:y=400:w=300:h=40:color=yellow@1:t=fill" \
+    -frames:v 1 "$work/sub.png"
+  cat > "$work/sub.xml" <<XML
+<subpictures><stream><spu start="00:00:01.00" end="00:00:03.00" image="$work/sub.png" /></stream></subpictures>
+XML
+  spumux -s 0 "$work/sub.xml" < "$work/lpcm-ac3.vob" > "$work/lpcm-ac3-sub.vob" 2>/dev/null
+  place lpcm-ac3-sub.vob
+}
+
+# Ten minutes, where a rate error adds up.
+exists ten-minutes.vob || {
+  ff -filter_complex "$(picture 600 30000/1001 60 30)[v];$(beep 600 1.001 2.002)[a]" -map "[v]" -map "[a]" \
+    "${ntsc_dvd[@]}" "$work/ten-minutes.vob"
+  place ten-minutes.vob
+}
