@@ -12,7 +12,7 @@ namespace media {
 // left out (the usual downmix of multi-channel DVD sound).
 void MixToStereo(GstElement* mixer);
 
-// Keeps interleaved 32-bit float stereo leaving pad within full scale: the
+// Keeps interleaved 32-bit float stereo leaving pad 1 dB below full scale: the
 // gain drops at once for a block that would clip and comes back slowly.
 void GuardLevel(GstPad* pad);
 

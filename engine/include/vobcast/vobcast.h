@@ -34,8 +34,9 @@ VOBCAST_EXPORT int32_t StartComp(void);
 VOBCAST_EXPORT int32_t StopComp(void);
 /* Releases the conversion; always 0. */
 VOBCAST_EXPORT int32_t DoUninit(void);
-/* Progress in percent: 0 to 100, 100 once complete (also after a failure,
- * which has then been shown), -1 when the position can't be read. */
+/* Progress in percent: 0 to 99 while running, never going back; 100 once
+ * the whole file is written (also after a failure or a stall, which has then
+ * been shown); -1 when the position can't be read. */
 VOBCAST_EXPORT int64_t GetCurrentPos(void);
 
 #ifdef __cplusplus
