@@ -12,6 +12,25 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${MARBLEWAY_BUILD_DIR:-$here/build}"
 mode="${1:-run}"
 
+usage() {
+  cat <<EOF
+usage: $0 [run|sample|test|bench]
+
+Installs what is missing on a Debian 12 machine (apt), builds into $build, then:
+  run      starts Marbleway (without a display: converts the sample instead)
+  sample   converts a generated 10-second sample VOB into $build/sample/sample.avi
+  test     runs the whole test suite with CTest
+  bench    times vobcast-convert against ffmpeg (options after the mode go to the benchmark)
+EOF
+}
+
+# Answered before anything is installed or built.
+case "$mode" in
+  run | sample | test | bench) ;;
+  -h | --help | help) usage; exit 0 ;;
+  *) usage >&2; exit 2 ;;
+esac
+
 packages=(
   build-essential cmake pkg-config binutils util-linux
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
@@ -23,8 +42,9 @@ packages=(
 )
 # The tests also mount a generated DVD image, as a user's desktop would, make
 # their DVD media with ffmpeg, dvdauthor and mjpegtools, and read every AVI
-# back with ffmpeg as well as GStreamer.
-test_packages=(fuseiso fuse genisoimage ffmpeg dvdauthor mjpegtools)
+# back with ffmpeg as well as GStreamer; a FAT image mounted with fusefat stands
+# for a USB stick.
+test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools)
 # The benchmark measures against ffmpeg, which also makes its sources.
 bench_packages=(ffmpeg)
 
@@ -49,21 +69,7 @@ build_all() {
   cmake --build "$build" -j "$(nproc)"
 }
 
-install_missing
-build_all
-
-case "$mode" in
-  run)
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-      echo "Marbleway is built, but this session has no display (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
-      echo "Start it from a desktop session with: $build/bin/Marbleway" >&2
-      echo "Or convert without a window: $0 sample" >&2
-      exit 1
-    fi
-    echo "Starting Marbleway ($build/bin/Marbleway)"
-    exec "$build/bin/Marbleway"
-    ;;
-  sample)
+convert_sample() {
     sample_dir="$build/sample"
     mkdir -p "$sample_dir"
     if [ ! -s "$sample_dir/sample.vob" ]; then
@@ -78,6 +84,24 @@ case "$mode" in
     fi
     "$build/bin/vobcast-convert" --overwrite -o "$sample_dir" "$sample_dir/sample.vob"
     echo "The AVI is at $sample_dir/sample.avi"
+}
+
+install_missing
+build_all
+
+case "$mode" in
+  run)
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "This session has no display (neither DISPLAY nor WAYLAND_DISPLAY is set): converting the sample instead."
+      convert_sample
+      echo "To start the window, run this from a desktop session: $build/bin/Marbleway"
+      exit 0
+    fi
+    echo "Starting Marbleway ($build/bin/Marbleway)"
+    exec "$build/bin/Marbleway"
+    ;;
+  sample)
+    convert_sample
     ;;
   test)
     export QT_QPA_PLATFORM=offscreen
@@ -86,9 +110,5 @@ case "$mode" in
     ;;
   bench)
     "$build/bin/convert-vs-ffmpeg" --work "$build/bench-work" "${@:2}"
-    ;;
-  *)
-    echo "usage: $0 run|sample|test|bench" >&2
-    exit 2
     ;;
 esac

@@ -24,7 +24,15 @@ void SetUpIniFile() {
     shell::GetWindowsDirectory(buffer.data(), kApiBufferSize);
     IniPath() = TrimApiString(buffer) + "/DVD.ini";
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(IniPath(), ec)) WriteIniValue("SavePath", "PathName", shell::ProgramFolder() + "/");
+    if (!std::filesystem::is_regular_file(IniPath(), ec)) WriteIniValue("SavePath", "PathName", DefaultOutputFolder() + "/");
+}
+
+std::string DefaultOutputFolder() {
+    // An installed program's folder (/usr/lib/marbleway) is not the user's to write in.
+    const std::string program = shell::ProgramFolder();
+    if (shell::IsWritableFolder(program)) return program;
+    const std::string videos = shell::VideosFolder();
+    return videos.empty() ? program : videos;
 }
 
 std::string ReadIniValue(std::string_view section, std::string_view key) {

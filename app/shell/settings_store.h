@@ -13,9 +13,13 @@
 const std::string& IniFileName();
 
 // Start-up: points IniFileName at DVD.ini in the configuration folder and, if
-// no ordinary file is there, writes the default output folder (the program
-// folder followed by "/") under [SavePath] PathName.
+// no ordinary file is there, writes the default output folder followed by "/"
+// under [SavePath] PathName.
 void SetUpIniFile();
+
+// The program folder where the user may write in it (a build tree, a copy in
+// the home folder), else the user's videos folder, else the home folder.
+std::string DefaultOutputFolder();
 
 std::string ReadIniValue(std::string_view section, std::string_view key);
 void WriteIniValue(std::string_view section, std::string_view key, std::string_view value);

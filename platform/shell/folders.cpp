@@ -8,6 +8,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QStandardPaths>
+
 namespace shell {
 namespace {
 
@@ -40,6 +43,25 @@ std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size) {
     fs::create_directories(folder, ec);  // a failure shows later, as a file that cannot be written
     std::memcpy(buffer, folder.c_str(), folder.size() + 1);
     return static_cast<std::uint32_t>(folder.size());
+}
+
+bool IsWritableFolder(const std::string& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return false;
+    // Permission bits don't tell it all (root, read-only mounts, FUSE): a
+    // file is made and removed again.
+    std::string probe = folder + "/.marbleway-write-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::string VideosFolder() {
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty() && QDir().mkpath(videos) && IsWritableFolder(videos.toStdString())) return videos.toStdString();
+    return HomeFolder();
 }
 
 void SetProgramFolder(std::string folder) { ProgramFolderOverride() = std::move(folder); }

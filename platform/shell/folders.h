@@ -19,6 +19,14 @@ std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size);
 // root, "/"). Never empty.
 std::string ProgramFolder();
 
+// Whether files can be made in folder by this process.
+bool IsWritableFolder(const std::string& folder);
+
+// The user's videos folder (XDG's, ~/Videos by default), created if it is
+// missing; the home folder where that can't be had; empty when neither is
+// known. No trailing "/".
+std::string VideosFolder();
+
 // Makes ProgramFolder answer folder instead (a test's own program folder); an
 // empty folder restores the executable's.
 void SetProgramFolder(std::string folder);

@@ -43,6 +43,29 @@ TEST_F(Settings, TheFirstStartWritesTheProgramFolderAsTheOutputFolder) {
     EXPECT_EQ(ReadIniValue("SavePath", "PathName"), shell::ProgramFolder() + "/");
 }
 
+// An installed program's folder is read-only to its users: the first start
+// then proposes the videos folder, made if it is missing. Here the program
+// folder is a read-only ISO 9660 mount (root may write anywhere else).
+TEST_F(Settings, AProgramFolderNobodyMayWriteInGivesTheVideosFolder) {
+    if (std::system("command -v fuseiso >/dev/null && command -v genisoimage >/dev/null && test -c /dev/fuse") != 0)
+        GTEST_SKIP() << "needs fuseiso, genisoimage and /dev/fuse";
+    TempFolder home;
+    const std::string tree = home / "tree", iso = home / "program.iso", mounted = home / "program";
+    std::filesystem::create_directories(tree);
+    std::filesystem::create_directories(mounted);
+    ASSERT_EQ(std::system(("genisoimage -quiet -o '" + iso + "' '" + tree + "' && fuseiso '" + iso + "' '" + mounted + "'").c_str()), 0);
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    setenv("HOME", home.path().c_str(), 1);
+    unsetenv("XDG_VIDEOS_DIR");
+    shell::SetProgramFolder(mounted);
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), home / "Videos" + "/");
+    EXPECT_TRUE(std::filesystem::is_directory(home / "Videos"));
+    setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(std::system(("fusermount -u '" + mounted + "'").c_str()), 0);
+}
+
 TEST_F(Settings, ALaterStartKeepsTheStoredFolder) {
     std::filesystem::create_directories(config / "Marbleway");
     WriteFile(Ini(), "[SavePath]\nPathName=/srv/rips/\n");

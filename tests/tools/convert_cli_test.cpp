@@ -3,6 +3,7 @@
 // existing AVI, Ctrl-C, a full disk).
 #include "jobs.h"
 #include "options.h"
+#include "place_file.h"
 #include "temp_folder.h"
 #include "test_media.h"
 
@@ -13,8 +14,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -87,6 +90,7 @@ fs::path MakeVideoTs(const fs::path& root) {
     fs::create_directories(v);
     fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VIDEO_TS.VOB");
     fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VTS_01_0.VOB");
+    fs::copy_file(testing_media::MediaPath("pal.vob"), v / "vts_02_0.vob");
     fs::copy_file(testing_media::MediaPath("pal.vob"), v / "VTS_02_1.vob");
     fs::copy_file(testing_media::MediaPath("ntsc.vob"), v / "VTS_01_1.VOB");
     return v;
@@ -189,7 +193,8 @@ TEST(ConvertCli, ConvertsAFolderTwoAtATimeAndNamesWhatItCouldNot) {
         const auto decoded = testing_media::DecodeAvi((out / name).string());
         EXPECT_TRUE(decoded.ok && decoded.videoFrames > 0) << name << ": " << decoded.error;
     }
-    EXPECT_FALSE(fs::exists(out / "VIDEO_TS.avi") || fs::exists(out / "VTS_01_0.avi")) << "menus are left out";
+    EXPECT_FALSE(fs::exists(out / "VIDEO_TS.avi") || fs::exists(out / "VTS_01_0.avi") || fs::exists(out / "vts_02_0.avi"))
+        << "every title set's menu is left out";
 
     // A second run refuses to replace them, and says so; --overwrite replaces.
     const auto before = fs::last_write_time(out / "VTS_01_1.avi");
@@ -252,6 +257,41 @@ TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
     std::string text;
     std::getline(kept, text);
     EXPECT_EQ(text, "an earlier conversion") << "a failed conversion replaces nothing";
+}
+
+// A finished file takes its name only where no file has it, on the build's
+// file system and on FAT (a USB stick), which has neither a no-replace rename
+// nor hard links: a real FAT image, mounted with FUSE.
+TEST(ConvertCli, PlacesFinishedFilesOnAFatUsbStickWithoutReplacingAny) {
+    TempFolder dir;
+    MakeFile(dir.path() / "a.part", "new");
+    MakeFile(dir.path() / "taken.avi", "old");
+    EXPECT_EQ(vobcast::cli::PlaceWithoutReplacing((dir.path() / "a.part").string(), (dir.path() / "taken.avi").string()),
+              EEXIST);
+    EXPECT_EQ(vobcast::cli::PlaceWithoutReplacing((dir.path() / "a.part").string(), (dir.path() / "a.avi").string()), 0);
+    EXPECT_FALSE(fs::exists(dir.path() / "a.part"));
+
+    const fs::path image = dir.path() / "stick.img", stick = dir.path() / "stick";
+    fs::create_directories(stick);
+    ASSERT_EQ(std::system(("truncate -s 64M " + Q(image) + " && mkfs.vfat -n STICK " + Q(image) +
+                           " >/dev/null && fusefat -o rw+ " + Q(image) + " " + Q(stick) + " >/dev/null 2>&1")
+                              .c_str()),
+              0)
+        << "mkfs.vfat (dosfstools) and fusefat make the stick";
+    MakeFile(stick / "ntsc.avi.part", "new");
+    MakeFile(stick / "kept.avi", "old");
+    EXPECT_EQ(vobcast::cli::PlaceWithoutReplacing((stick / "ntsc.avi.part").string(), (stick / "kept.avi").string()),
+              EEXIST);
+    fs::remove(stick / "ntsc.avi.part");
+
+    const Result run = RunTool("-q -o " + Q(stick) + " '" + testing_media::MediaPath("ntsc.vob") + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(testing_media::ReadAvi((stick / "ntsc.avi").string()).hasIndex);
+    EXPECT_FALSE(fs::exists(stick / "ntsc.avi.part"));
+    std::string text;
+    std::getline(std::ifstream(stick / "kept.avi"), text);
+    EXPECT_EQ(text, "old");
+    EXPECT_EQ(std::system(("fusermount -u " + Q(stick)).c_str()), 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "jobs.h"
+#include "place_file.h"
 #include "worker.h"
 
 #include <fcntl.h>
@@ -246,9 +247,9 @@ private:
             // without replacing one that appeared meanwhile unless asked to.
             // A part cut short by a stop never replaces a whole file.
             const bool replace = o_.overwrite && status == 0;
-            const bool placed = replace ? ::rename(part.c_str(), w.job.destination.c_str()) == 0
-                                             : ::link(part.c_str(), w.job.destination.c_str()) == 0 &&
-                                                   ::unlink(part.c_str()) == 0;
+            const int error = replace ? (::rename(part.c_str(), w.job.destination.c_str()) == 0 ? 0 : errno)
+                                      : PlaceWithoutReplacing(part, w.job.destination);
+            const bool placed = error == 0;
             const std::string kept = placed ? w.job.destination : part;
             const auto size = fs::file_size(kept, ec);
             if (status == 130) {
@@ -256,7 +257,9 @@ private:
                 return;
             }
             if (!placed) {
-                Fail(w.job.source, w.job.destination + " appeared during the conversion; the AVI is in " + part);
+                Fail(w.job.source, (error == EEXIST ? w.job.destination + " appeared during the conversion"
+                                                    : w.job.destination + " cannot be named: " + std::strerror(error)) +
+                                       "; the AVI is in " + part);
                 return;
             }
             ++converted_;

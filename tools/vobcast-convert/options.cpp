@@ -33,8 +33,8 @@ constexpr const char* kDescription =
     "Converts each INPUT into an AVI file: the MPEG-2 video re-encoded with a video compressor of your "
     "choice (DivX-compatible MPEG-4 by default), the AC-3 audio as Windows Media Audio V2. An INPUT is a "
     "VOB file, or a folder: every VOB file below it, in name order, whatever the letter case of its "
-    "extension. A DVD's VIDEO_TS folder gives its title files; the menus VIDEO_TS.VOB and VTS_01_0.VOB are "
-    "left out, as Marbleway leaves them out. Each AVI file is named after its source, with the extension "
+    "extension. A DVD's VIDEO_TS folder gives its title files; the menus (VIDEO_TS.VOB and every title set's "
+    "VTS_nn_0.VOB) are left out. Each AVI file is named after its source, with the extension "
     "\"avi\"; a name that two sources share gets a number, as in \"VTS_01_1 (2).avi\". A file is written under a temporary "
     "name and takes its own only when it is complete.";
 constexpr const char* kProgress =
