@@ -1,4 +1,5 @@
 #include "drives.h"
+#include "mount_table.h"
 
 #include <algorithm>
 #include <fstream>
@@ -15,70 +16,12 @@ namespace {
 
 constexpr std::size_t kLetters = 24;  // C to Z
 
-// One line of /proc/self/mountinfo.
-struct Mount {
-    std::string point;
-    std::string fs_type;
-    std::string source;
-};
-
-// Mount points come with spaces and the like written as octal escapes.
-std::string Unescape(const std::string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size()) {
-            const std::string octal = s.substr(i + 1, 3);
-            if (octal.find_first_not_of("01234567") == std::string::npos) {
-                out.push_back(static_cast<char>(std::strtol(octal.c_str(), nullptr, 8)));
-                i += 3;
-                continue;
-            }
-        }
-        out.push_back(s[i]);
-    }
-    return out;
-}
-
-std::vector<Mount> Mounts() {
-    std::vector<Mount> mounts;
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, devno, root, point, options, field;
-        fields >> id >> parent >> devno >> root >> point >> options;
-        while (fields >> field && field != "-") {
-        }
-        Mount m;
-        m.point = Unescape(point);
-        fields >> m.fs_type >> m.source;
-        m.source = Unescape(m.source);
-        mounts.push_back(std::move(m));
-    }
-    return mounts;
-}
-
-bool IsDiscImageType(const std::string& fs_type) {
-    return fs_type == "iso9660" || fs_type == "udf" || fs_type == "fuse.fuseiso";
-}
-
-// An optical drive's block device says so in sysfs: SCSI type 5.
-bool IsOpticalDevice(const std::string& source) {
-    if (source.rfind("/dev/", 0) != 0) return false;
-    char resolved[PATH_MAX];
-    const std::string device = ::realpath(source.c_str(), resolved) != nullptr ? resolved : source;
-    const std::string name = device.substr(device.rfind('/') + 1);
-    std::ifstream type("/sys/class/block/" + name + "/device/type");
-    int code = -1;
-    return type >> code && code == 5;
-}
-
 class MachineDrives final : public DriveProvider {
 public:
     std::vector<std::string> Roots() override {
         std::vector<std::string> roots;
-        for (const Mount& m : Mounts()) {
-            const bool drive = m.source.rfind("/dev/", 0) == 0 || IsDiscImageType(m.fs_type);
+        for (const MountEntry& m : ReadMountTable()) {
+            const bool drive = m.source.rfind("/dev/", 0) == 0 || IsDiscImageType(m.fsType);
             if (drive && std::find(roots.begin(), roots.end(), m.point) == roots.end()) roots.push_back(m.point);
         }
         std::sort(roots.begin(), roots.end());
@@ -88,12 +31,12 @@ public:
 
     unsigned Type(const std::string& root) override {
         // The last mount on a point is the one that shows.
-        const std::vector<Mount> mounts = Mounts();
-        const auto it = std::find_if(mounts.rbegin(), mounts.rend(), [&](const Mount& m) { return m.point == root; });
+        const std::vector<MountEntry> mounts = ReadMountTable();
+        const auto it = std::find_if(mounts.rbegin(), mounts.rend(), [&](const MountEntry& m) { return m.point == root; });
         if (it == mounts.rend()) return DRIVE_NO_ROOT_DIR;
-        if (IsDiscImageType(it->fs_type) || IsOpticalDevice(it->source)) return DRIVE_CDROM;
-        if (it->fs_type == "nfs" || it->fs_type == "nfs4" || it->fs_type == "cifs" || it->fs_type == "smb3") return DRIVE_REMOTE;
-        if (it->fs_type == "tmpfs" || it->fs_type == "ramfs") return DRIVE_RAMDISK;
+        if (IsDiscMount(*it)) return DRIVE_CDROM;
+        if (it->fsType == "nfs" || it->fsType == "nfs4" || it->fsType == "cifs" || it->fsType == "smb3") return DRIVE_REMOTE;
+        if (it->fsType == "tmpfs" || it->fsType == "ramfs") return DRIVE_RAMDISK;
         return DRIVE_FIXED;
     }
 

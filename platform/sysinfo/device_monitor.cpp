@@ -1,5 +1,7 @@
 #include "device_monitor.h"
 
+#include "platform/shell/mount_table.h"
+
 #include <QLoggingCategory>
 #include <QObject>
 #include <QSocketNotifier>
@@ -8,9 +10,7 @@
 #include <libudev.h>
 
 #include <algorithm>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,16 +22,13 @@ Q_LOGGING_CATEGORY(lcDevices, "marbleway.devices", QtWarningMsg)
 namespace sysinfo {
 namespace {
 
-std::set<std::string> MountPoints() {
-    std::set<std::string> points;
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, devno, root, point;
-        if (fields >> id >> parent >> devno >> root >> point) points.insert(point);
-    }
-    return points;
+// The mounts a disc or a DVD image makes, as point and source: a USB stick,
+// a network share or a package's loop mount is none of the list's business.
+std::set<std::string> DiscMounts() {
+    std::set<std::string> discs;
+    for (const shell::MountEntry& m : shell::ReadMountTable())
+        if (shell::IsDiscMount(m)) discs.insert(m.point + '\n' + m.source);
+    return discs;
 }
 
 } // namespace
@@ -85,18 +82,18 @@ private:
             qCWarning(lcDevices, "cannot watch the mount table; discs mounted later are not noticed");
             return;
         }
-        mounts_ = MountPoints();
+        mounts_ = DiscMounts();
         // The mount table signals a change as an exceptional condition (POLLPRI).
         mount_notifier_ = new QSocketNotifier(mountinfo_fd_, QSocketNotifier::Exception, this);
         connect(mount_notifier_, &QSocketNotifier::activated, this, [this] { MountsChanged(); });
     }
 
     void MountsChanged() {
-        std::set<std::string> now = MountPoints();
+        std::set<std::string> now = DiscMounts();
         const bool added = std::any_of(now.begin(), now.end(), [&](const std::string& p) { return !mounts_.contains(p); });
         const bool removed = std::any_of(mounts_.begin(), mounts_.end(), [&](const std::string& p) { return !now.contains(p); });
         mounts_ = std::move(now);
-        qCDebug(lcDevices) << "mount table changed; added" << added << "removed" << removed;
+        qCDebug(lcDevices) << "mount table changed; disc mounted" << added << "disc unmounted" << removed;
         if (removed) Later(false);
         if (added) Later(true);
     }
@@ -120,7 +117,13 @@ private:
         const std::string action = udev_device_get_action(device) != nullptr ? udev_device_get_action(device) : "";
         const char* media = udev_device_get_property_value(device, "ID_CDROM_MEDIA");
         const char* media_change = udev_device_get_property_value(device, "DISK_MEDIA_CHANGE");
+        const char* cdrom = udev_device_get_property_value(device, "ID_CDROM");
         qCDebug(lcDevices) << "udev" << action.c_str() << udev_device_get_sysname(device);
+        // Only optical drives: a stick's disk comes and goes without a disc.
+        if (cdrom == nullptr || std::string(cdrom) != "1") {
+            udev_device_unref(device);
+            return;
+        }
         if (action == "add") Later(true);
         else if (action == "remove") Later(false);
         else if (action == "change" && media_change != nullptr) Later(media != nullptr && std::string(media) == "1");

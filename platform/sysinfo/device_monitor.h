@@ -5,8 +5,10 @@
 // taken out of an optical drive, a stick plugged in or pulled), where a udev
 // daemon runs, and the mount table, whose every change is seen through poll()
 // on /proc/self/mountinfo: a disc's files become readable only once it is
-// mounted, which may be some time after the drive reported it. A new mount
-// point is an arrival, a vanished one a removal.
+// mounted, which may be some time after the drive reported it. A new mount of
+// an optical drive or of a DVD-like file system (UDF, ISO 9660, a fuseiso
+// image) is an arrival, one that vanished a removal; other mounts (USB sticks,
+// network shares) change nothing.
 #pragma once
 
 #include <functional>
