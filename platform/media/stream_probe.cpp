@@ -1,5 +1,5 @@
 #include "stream_probe.h"
-#include "duration.h"
+#include "source_info.h"
 #include "pack_scan.h"
 
 // The picture-header parser is stable in practice; GStreamer only marks it as
@@ -190,9 +190,41 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     return result;
 }
 
-double ProgramStreamSeconds(const std::string& path) {
+namespace {
+
+std::string AudioFormat(const GstCaps* caps) {
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    const std::string name = gst_structure_get_name(s);
+    if (IsAc3(caps)) return "AC-3";
+    if (name == "audio/x-private1-lpcm" || name == "audio/x-lpcm") return "LPCM";
+    if (name == "audio/x-private1-dts" || name == "audio/x-dts") return "DTS";
+    int version = 0, layer = 0;
+    if (name == "audio/mpeg" && gst_structure_get_int(s, "mpegversion", &version)) {
+        if (!gst_structure_get_int(s, "layer", &layer)) return "MPEG-" + std::to_string(version) + " audio";
+        static const char* const kLayers[] = {"", "I", "II", "III"};
+        return "MPEG-" + std::to_string(version) + " Layer " + (layer >= 1 && layer <= 3 ? kLayers[layer] : "?");
+    }
+    return name.substr(name.find('/') + 1);
+}
+
+} // namespace
+
+SourceInfo DescribeSource(const std::string& path) {
+    SourceInfo info;
     const ProbeResult probe = ProbeProgramStream(path);
-    return probe.ok && probe.durationNs > 0 ? static_cast<double>(probe.durationNs) / 1e9 : 0.0;
+    info.encrypted = probe.scrambled;
+    info.programStream = probe.ok;
+    if (probe.ok && probe.durationNs > 0) info.seconds = static_cast<double>(probe.durationNs) / 1e9;
+    for (const ProbedStream& stream : probe.streams) {
+        const GstCaps* caps = stream.caps.get();
+        if (IsMpegVideo(caps)) info.hasVideo = true;
+        if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps) ||
+            !g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/"))
+            continue;
+        info.hasAc3 = info.hasAc3 || IsAc3(caps);
+        info.audio.push_back(AudioFormat(caps));
+    }
+    return info;
 }
 
 } // namespace media

@@ -250,13 +250,25 @@ TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
     const Result full = RunTool("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'",
                             "ulimit -f 300; ");
     EXPECT_EQ(full.status, 1) << full.out;
-    EXPECT_TRUE(Contains(full.out, "long.vob: ")) << full.out;
+    EXPECT_TRUE(Contains(full.out, "long.vob: the disk is full (")) << full.out;
     EXPECT_TRUE(Contains(full.out, "Not converted:")) << full.out;
     EXPECT_FALSE(fs::exists(out / "long.avi.part"));
     std::ifstream kept(out / "long.avi");
     std::string text;
     std::getline(kept, text);
     EXPECT_EQ(text, "an earlier conversion") << "a failed conversion replaces nothing";
+}
+
+// Each failure says what a user can act on, then the engine's own words.
+TEST(ConvertCli, NamesCausesInPlainWords) {
+    TempFolder dir;
+    MakeFile(dir.path() / "noise.vob", std::string(256 * 1024, '\x5a'));
+    const Result run = RunTool("-q -o " + Q(dir.path()) + " '" + testing_media::MediaPath("mpeg-audio.vob") + "' " +
+                               Q(dir.path() / "noise.vob"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.out, "mpeg-audio.vob: has no AC-3 audio (found: MPEG-1 Layer II) (Specified pin was not found."))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "noise.vob: is not an MPEG program stream (")) << run.out;
 }
 
 // A finished file takes its name only where no file has it, on the build's

@@ -38,6 +38,7 @@ struct Worker {
     int err = -1;  // the engine's messages
     std::string outBuffer;
     std::string messages;
+    std::string cause;    // in plain words, when the worker knows one
     double duration = 0;  // seconds; 0 when unknown
     long percent = 0;
     long lastPlain = 0;
@@ -225,6 +226,8 @@ private:
     void Report(Worker& w, const std::string& line) {
         if (line.starts_with("duration ")) {
             w.duration = std::atof(line.c_str() + 9);
+        } else if (line.starts_with("cause ")) {
+            w.cause = line.substr(6);
         } else if (line.starts_with("progress ")) {
             w.percent = std::atol(line.c_str() + 9);
             if (!live_ && !o_.quiet && w.percent / 10 > w.lastPlain / 10 && w.percent < 100) {
@@ -272,7 +275,8 @@ private:
             return;
         }
         fs::remove(part, ec);
-        Fail(w.job.source, Cause(w.messages));
+        // The engine's own words follow the plain ones.
+        Fail(w.job.source, w.cause.empty() ? Cause(w.messages) : w.cause + " (" + Cause(w.messages) + ")");
     }
 
     void Fail(const std::string& source, const std::string& cause) {

@@ -2,7 +2,7 @@
 
 #include "engine_binding.h"
 
-#include "platform/media/duration.h"
+#include "platform/media/source_info.h"
 #include "platform/ui/message_box.h"
 #include "platform/vfw/compressor.h"
 
@@ -21,6 +21,21 @@ std::atomic<bool> g_interrupted{false};
 void OnInterrupt(int) { g_interrupted = true; }
 
 } // namespace
+
+std::string PlainCause(const media::SourceInfo& info, const std::string& messages) {
+    if (messages.find("No space left on device") != std::string::npos ||
+        messages.find("File too large") != std::string::npos)
+        return "the disk is full";
+    if (info.encrypted) return "is encrypted (CSS) and must be decrypted first";
+    if (!info.programStream) return "is not an MPEG program stream";
+    if (!info.hasVideo) return "has no MPEG video";
+    if (!info.hasAc3) {
+        std::string found;
+        for (const std::string& format : info.audio) found += (found.empty() ? "" : ", ") + format;
+        return "has no AC-3 audio (found: " + (found.empty() ? std::string("no audio") : found) + ")";
+    }
+    return {};
+}
 
 int ListCompressors(std::ostream& out) {
     for (const auto& c : vfw::InstalledCompressors()) out << c.description << "\n";
@@ -50,8 +65,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
         return answer;
     });
     bool failed = false;
+    std::string messages;
     ui::SetMessageSink([&](std::string_view text) {
         failed = failed || text.starts_with("Error : ");
+        messages += text;
         // The engine traces each pin it connects; only its errors matter here.
         if (text.starts_with("Direct connect succeeded")) return;
         err << text << (text.ends_with('\n') ? "" : "\n") << std::flush;
@@ -64,8 +81,8 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     auto* previous_int = std::signal(SIGINT, OnInterrupt);
     auto* previous_term = std::signal(SIGTERM, OnInterrupt);
 
-    if (const double seconds = media::ProgramStreamSeconds(source); seconds > 0)
-        out << "duration " << seconds << "\n" << std::flush;
+    const media::SourceInfo info = media::DescribeSource(source);
+    if (info.seconds > 0) out << "duration " << info.seconds << "\n" << std::flush;
 
     EngineBinding engine;
     int status = 0;
@@ -90,6 +107,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
         else if (failed) status = 1;
     }
     engine.DoUninit();
+    if (status == 1) {
+        if (const std::string cause = PlainCause(info, messages); !cause.empty())
+            out << "cause " << cause << "\n" << std::flush;
+    }
     std::signal(SIGINT, previous_int);
     std::signal(SIGTERM, previous_term);
     ui::SetMessageSink(nullptr);

@@ -5,18 +5,27 @@
 
 #include "options.h"
 
+#include "platform/media/source_info.h"
+
 #include <iosfwd>
+#include <string>
 
 namespace vobcast::cli {
 
 // Converts source into destination. Reports on out, one line each:
 //   "duration SECONDS"   the source's length, once, when it is known
 //   "progress PERCENT"   whenever the engine's position changes
+//   "cause TEXT"         after a failure, what a user can act on, where it is known
 // and the engine's messages on err. Returns 0 when the AVI was written, 1 when
 // the engine reported a failure, 130 when interrupted by SIGINT or SIGTERM
 // (the AVI written so far is finalised).
 int ConvertOne(const Options& options, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err);
+
+// Why a conversion failed, in words a user can act on ("has no AC-3 audio
+// (found: MPEG-1 Layer II)", "the disk is full"); empty when the source and
+// the engine's messages tell nothing more.
+std::string PlainCause(const media::SourceInfo& info, const std::string& messages);
 
 // Prints the installed compressors; 0.
 int ListCompressors(std::ostream& out);
