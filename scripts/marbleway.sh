@@ -43,8 +43,8 @@ packages=(
 # The tests also mount a generated DVD image, as a user's desktop would, make
 # their DVD media with ffmpeg, dvdauthor and mjpegtools, and read every AVI
 # back with ffmpeg as well as GStreamer; a FAT image mounted with fusefat stands
-# for a USB stick.
-test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools)
+# for a USB stick; lintian and appstreamcli judge the Debian package.
+test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream)
 # The benchmark measures against ffmpeg, which also makes its sources.
 bench_packages=(ffmpeg)
 
