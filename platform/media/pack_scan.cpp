@@ -10,7 +10,7 @@ namespace media {
 namespace {
 
 constexpr int kSamples = 48;
-constexpr std::size_t kSampleBytes = 64 * 1024;
+constexpr std::size_t kSampleBytes = std::size_t{64} * 1024;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -101,11 +101,13 @@ void TimeRuns(const std::vector<ClockSample>& samples, std::uint64_t fileSize, P
     std::vector<double> rates;  // bytes per tick between samples whose clock advanced
     for (std::size_t i = 1; i < samples.size(); ++i) {
         const std::int64_t ticks = samples[i].ticks - samples[i - 1].ticks;
-        if (ticks > 0) rates.push_back(static_cast<double>(samples[i].offset - samples[i - 1].offset) / ticks);
+        if (ticks > 0)
+            rates.push_back(static_cast<double>(samples[i].offset - samples[i - 1].offset) / static_cast<double>(ticks));
     }
     if (rates.empty()) return;
-    std::nth_element(rates.begin(), rates.begin() + rates.size() / 2, rates.end());
-    const double bytesPerTick = rates[rates.size() / 2];
+    const auto middle = rates.begin() + static_cast<std::ptrdiff_t>(rates.size() / 2);
+    std::nth_element(rates.begin(), middle, rates.end());
+    const double bytesPerTick = *middle;
     if (bytesPerTick <= 0) return;
     double total = 0;
     for (std::size_t i = 1; i < samples.size(); ++i) {

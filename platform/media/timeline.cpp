@@ -99,7 +99,8 @@ GstPadProbeReturn OnLevel(GstPad*, GstPadProbeInfo* info, gpointer data) {
     float peak = 0;
     for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::fabs(in[i]));
     gst_buffer_unmap(buffer, &map);
-    const float released = std::min(1.0f, guard->gain * std::pow(kReleasePerSample, static_cast<float>(count / 2)));
+    const std::size_t frames = count / 2;  // stereo
+    const float released = std::min(1.0f, guard->gain * std::pow(kReleasePerSample, static_cast<float>(frames)));
     const float gain = peak * released > kCeiling ? kCeiling / peak : released;
     const bool unchanged = guard->gain >= 1.0f && gain >= 1.0f;
     if (unchanged) return GST_PAD_PROBE_OK;
@@ -110,7 +111,6 @@ GstPadProbeReturn OnLevel(GstPad*, GstPadProbeInfo* info, gpointer data) {
         // A falling gain applies at once, to the whole block; a rising one
         // glides up from the last block's.
         const float from = std::min(guard->gain, gain);
-        const std::size_t frames = count / 2;
         for (std::size_t f = 0; f < frames; ++f) {
             const float g = frames > 1 ? from + (gain - from) * static_cast<float>(f) / static_cast<float>(frames - 1) : gain;
             samples[2 * f] *= g;

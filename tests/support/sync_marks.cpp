@@ -146,6 +146,7 @@ GstPadProbeReturn OnSound(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     const auto* s = reinterpret_cast<const std::int16_t*>(map.data);
     const std::size_t frames = map.size / 2 / static_cast<std::size_t>(channels);
     std::lock_guard guard(r->lock);
+    r->m->audioChannels = channels;
     for (std::size_t f0 = 0; f0 < frames; f0 += kChunk) {
         double peak = 0;
         for (std::size_t f = f0; f < std::min(frames, f0 + kChunk); ++f)

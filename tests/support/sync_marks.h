@@ -17,6 +17,7 @@ struct Marks {
     double audioEnd = 0;          // end of the last sample
     double beepPeak = 0;          // the loudest sample of the first channel, 0..1
     int videoFrames = 0;
+    int audioChannels = 0;
 };
 
 // Reads with ffmpeg (libavformat and libavcodec), timestamps as it gives them.

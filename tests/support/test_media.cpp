@@ -1,4 +1,5 @@
 #include "test_media.h"
+#include "sync_marks.h"
 
 #include <gst/gst.h>
 
@@ -187,96 +188,15 @@ AviFile ReadAvi(const std::string& path) {
     return avi;
 }
 
-namespace {
-
-struct DecodeState {
-    Decoded* out;
-    GstElement* pipeline;
-    GstClockTime videoEnd = 0;
-    guint64 samples = 0;
-    int rate = 0;
-};
-
-GstPadProbeReturn CountVideo(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* s = static_cast<DecodeState*>(data);
-    GstBuffer* b = GST_PAD_PROBE_INFO_BUFFER(info);
-    ++s->out->videoFrames;
-    if (GST_BUFFER_PTS_IS_VALID(b)) {
-        GstClockTime end = GST_BUFFER_PTS(b) + (GST_BUFFER_DURATION_IS_VALID(b) ? GST_BUFFER_DURATION(b) : 0);
-        if (end > s->videoEnd) s->videoEnd = end;
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn CountAudio(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
-    auto* s = static_cast<DecodeState*>(data);
-    if (!s->rate) {
-        GstCaps* caps = gst_pad_get_current_caps(pad);
-        if (caps) {
-            const GstStructure* st = gst_caps_get_structure(caps, 0);
-            gst_structure_get_int(st, "rate", &s->rate);
-            gst_structure_get_int(st, "channels", &s->out->audioChannels);
-            gst_caps_unref(caps);
-        }
-    }
-    // Decoded as interleaved S16 by the audioconvert in front of the probe.
-    const int channels = s->out->audioChannels ? s->out->audioChannels : 1;
-    s->samples += gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)) / (2u * static_cast<unsigned>(channels));
-    return GST_PAD_PROBE_OK;
-}
-
-void OnDecodedPad(GstElement*, GstPad* pad, gpointer data) {
-    auto* s = static_cast<DecodeState*>(data);
-    GstCaps* caps = gst_pad_query_caps(pad, nullptr);
-    const bool video = g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "video/");
-    gst_caps_unref(caps);
-    GstElement* sinkChain = gst_parse_bin_from_description(
-        video ? "fakesink name=s sync=false" : "audioconvert ! audio/x-raw,format=S16LE ! fakesink name=s sync=false",
-        TRUE, nullptr);
-    gst_bin_add(GST_BIN(s->pipeline), sinkChain);
-    gst_element_sync_state_with_parent(sinkChain);
-    GstPad* sinkPad = gst_element_get_static_pad(sinkChain, "sink");
-    gst_pad_link(pad, sinkPad);
-    gst_object_unref(sinkPad);
-    GstElement* fake = gst_bin_get_by_name(GST_BIN(sinkChain), "s");
-    GstPad* probePad = gst_element_get_static_pad(fake, "sink");
-    gst_pad_add_probe(probePad, GST_PAD_PROBE_TYPE_BUFFER, video ? CountVideo : CountAudio, s, nullptr);
-    gst_object_unref(probePad);
-    gst_object_unref(fake);
-}
-
-} // namespace
-
 Decoded DecodeAvi(const std::string& path) {
-    EnsureGst();
+    const Marks marks = MarksByGStreamer(path);
     Decoded out;
-    GstElement* pipeline = gst_pipeline_new(nullptr);
-    GstElement* src = gst_element_factory_make("filesrc", nullptr);
-    GstElement* decode = gst_element_factory_make("decodebin", nullptr);
-    g_object_set(src, "location", path.c_str(), nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), src, decode, nullptr);
-    gst_element_link(src, decode);
-    DecodeState state{&out, pipeline};
-    g_signal_connect(decode, "pad-added", G_CALLBACK(OnDecodedPad), &state);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(bus, 120 * GST_SECOND,
-                                                 static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    out.ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (msg && !out.ok) {
-        GError* e = nullptr;
-        gst_message_parse_error(msg, &e, nullptr);
-        out.error = e ? e->message : "error";
-        g_clear_error(&e);
-    } else if (!msg) {
-        out.error = "decoding timed out";
-    }
-    if (msg) gst_message_unref(msg);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    out.videoSeconds = static_cast<double>(state.videoEnd) / GST_SECOND;
-    out.audioSeconds = state.rate ? static_cast<double>(state.samples) / state.rate : 0;
+    out.ok = marks.ok;
+    out.error = marks.error;
+    out.videoFrames = marks.videoFrames;
+    out.videoSeconds = marks.videoEnd;
+    out.audioSeconds = marks.audioEnd;
+    out.audioChannels = marks.audioChannels;
     return out;
 }
 

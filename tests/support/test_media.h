@@ -62,7 +62,7 @@ struct Decoded {
     std::string error;
     int videoFrames = 0;
     double videoSeconds = 0;  // end of the last frame
-    double audioSeconds = 0;  // samples / rate
+    double audioSeconds = 0;  // end of the last sample
     int audioChannels = 0;
 };
 
