@@ -15,11 +15,12 @@ public:
     std::function<void(const std::string& path)> FindedFileInfo;
 
     // Searches folder and every folder below it: a folder's own files first, in
-    // listing order, then each of its sub-folders completely. Hidden folders
-    // are skipped, and so is every folder already searched (a link or bind
-    // mount that leads back), so the search always ends. An unreadable folder
-    // is passed over. Pending window events run after each folder's files.
-    // An empty pattern is "*.*". Always returns true.
+    // name order (letter case ignored), then each of its sub-folders
+    // completely, in name order too. Hidden folders are skipped, and so is
+    // every folder already searched (a link or bind mount that leads back), so
+    // the search always ends. An unreadable folder is passed over. Pending
+    // window events run after each folder's files. An empty pattern is "*.*".
+    // Always returns true.
     bool AutoListFiles(std::string folder, std::string pattern);
 
     // Ends the running search after the file being reported.

@@ -1,6 +1,6 @@
 // Directory listing as the Windows file-search calls (FindFirstFile and
-// FindNextFile) give it: wildcard patterns matched ignoring letter case, names
-// in the order the file system lists them.
+// FindNextFile) give it on NTFS: wildcard patterns matched ignoring letter
+// case, names in name order with letter case ignored.
 #pragma once
 
 #include <cstdint>

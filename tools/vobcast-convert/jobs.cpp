@@ -65,7 +65,6 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
             }
             std::vector<std::string> found = FindTitleVobs(input);
             std::erase_if(found, IsTitleSetMenu);
-            std::sort(found.begin(), found.end());
             if (found.empty()) jobs.push_back({input, {}, "no VOB files in this folder"});
             for (std::string& vob : found) jobs.push_back({std::move(vob), {}, {}});
         } else {
