@@ -32,7 +32,9 @@ void MainFrame::Skin_Click(skin::Object& source) {
         SwitchInterface("Settings");
         ShowFolder(*SavePath, ReadIniValue("SavePath", "PathName"));
     } else if (name == "Browse") {
-        std::string folder = shell::BrowseForFolder(Handle(), "Select a directory that you want AVI file(s) to be stored in!");
+        // The browser opens at the folder the panel shows.
+        std::string folder =
+            shell::BrowseForFolder(Handle(), "Select a directory that you want AVI file(s) to be stored in!", SavePath->Text());
         if (!folder.empty()) ShowFolder(*SavePath, AddBackslash(folder));
     } else if (name == "Ok") {
         WriteIniValue("SavePath", "PathName", SavePath->Text());

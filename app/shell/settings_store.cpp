@@ -35,6 +35,14 @@ std::string DefaultOutputFolder() {
     return videos.empty() ? program : videos;
 }
 
+std::string LastDialogFolder() {
+    const std::string folder = ReadIniValue("Dialogs", "LastFolder");
+    std::error_code ec;
+    return folder != "0" && std::filesystem::is_directory(folder, ec) ? folder : std::string();
+}
+
+void RememberDialogFolder(const std::string& folder) { WriteIniValue("Dialogs", "LastFolder", folder); }
+
 std::string ReadIniValue(std::string_view section, std::string_view key) {
     std::string buffer(kApiBufferSize, ' ');
     profile::GetPrivateProfileString(section, key, "0", buffer.data(), kApiBufferSize, IniFileName());

@@ -21,6 +21,11 @@ void SetUpIniFile();
 // the home folder), else the user's videos folder, else the home folder.
 std::string DefaultOutputFolder();
 
+// Where the folder browser and the open dialog of the list last were, under
+// [Dialogs] LastFolder; empty when none is stored or it is gone.
+std::string LastDialogFolder();
+void RememberDialogFolder(const std::string& folder);
+
 std::string ReadIniValue(std::string_view section, std::string_view key);
 void WriteIniValue(std::string_view section, std::string_view key, std::string_view value);
 

@@ -5,10 +5,12 @@
 #include "path_text.h"
 #include "vob_files.h"
 
+#include "app/shell/settings_store.h"
 #include "platform/shell/dialogs.h"
 #include "platform/ui/event_loop.h"
 #include "platform/ui/message_box.h"
 
+#include <filesystem>
 
 namespace {
 
@@ -65,8 +67,10 @@ void MainFrame::fs_FindedFileInfo(const std::string& path) {
 }
 
 void MainFrame::ImportFile_Click() {
-    std::string folder = shell::BrowseForFolder(Handle(), "Select a directory from which you want to import file(s)");
+    std::string folder =
+        shell::BrowseForFolder(Handle(), "Select a directory from which you want to import file(s)", LastDialogFolder());
     if (folder.empty()) return;
+    RememberDialogFolder(folder);
     AddBackslash(folder);
     RunSearch([this, folder] {
         List.FoundCount = 0;
@@ -78,7 +82,8 @@ void MainFrame::ImportFile_Click() {
 }
 
 void MainFrame::OpenFile_Click() {
-    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob");
+    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob", LastDialogFolder());
+    if (!chosen.file_name.empty()) RememberDialogFolder(std::filesystem::path(chosen.file_name).parent_path().string());
     if (chosen.file_title == "VIDEO_TS.VOB" || chosen.file_title == "VTS_01_0.VOB") {
         ui::MessageBox("This is not a valid vob file, please select another one.", "Marbleway", ui::Icon::None);
         return;

@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
@@ -32,10 +33,15 @@ QStringList NameFilters(const std::string& filter) {
     return filters;
 }
 
+QString StartFolder(const std::string& start) {
+    const QString folder = QString::fromStdString(start);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
 } // namespace
 
-std::string BrowseForFolder(std::uintptr_t owner, const std::string& title) {
-    QFileDialog dialog(Owner(owner), QString::fromStdString(title), "/");
+std::string BrowseForFolder(std::uintptr_t owner, const std::string& title, const std::string& start) {
+    QFileDialog dialog(Owner(owner), QString::fromStdString(title), StartFolder(start));
     dialog.setObjectName("BrowseForFolder");
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
@@ -43,8 +49,8 @@ std::string BrowseForFolder(std::uintptr_t owner, const std::string& title) {
     return dialog.selectedFiles().front().toStdString();
 }
 
-OpenFileResult ShowOpen(std::uintptr_t owner, const std::string& filter) {
-    QFileDialog dialog(Owner(owner));
+OpenFileResult ShowOpen(std::uintptr_t owner, const std::string& filter, const std::string& start) {
+    QFileDialog dialog(Owner(owner), {}, StartFolder(start));
     dialog.setObjectName("OpenFile");
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);

@@ -10,9 +10,9 @@
 namespace shell {
 
 // The folder the user picks, without a trailing "/" (except the root), or the
-// empty text when the user cancels. The browser starts at the top of the
-// file system each time.
-std::string BrowseForFolder(std::uintptr_t owner, const std::string& title);
+// empty text when the user cancels. The browser opens at start, or at the
+// user's home folder where start is empty or no folder.
+std::string BrowseForFolder(std::uintptr_t owner, const std::string& title, const std::string& start = {});
 
 // filter is the common dialog's "Description|pattern[|Description|pattern...]";
 // patterns match ignoring letter case, as on Windows. On a choice, file_name
@@ -22,6 +22,6 @@ struct OpenFileResult {
     std::string file_title;
     std::string file_name;
 };
-OpenFileResult ShowOpen(std::uintptr_t owner, const std::string& filter);
+OpenFileResult ShowOpen(std::uintptr_t owner, const std::string& filter, const std::string& start = {});
 
 } // namespace shell

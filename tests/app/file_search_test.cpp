@@ -7,6 +7,7 @@
 #include "platform/ui/message_box.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTimer>
@@ -158,8 +159,9 @@ protected:
     }
     // during, if given, runs at the search's first yield.
     void Import(const fs::path& folder, std::function<void()> during = {}) {
-        Answer("BrowseForFolder", [folder, during](QFileDialog& d) {
+        Answer("BrowseForFolder", [this, folder, during](QFileDialog& d) {
             EXPECT_EQ(d.windowTitle(), "Select a directory from which you want to import file(s)");
+            opened_at = d.directory().absolutePath().toStdString();
             Type(d, folder);
             if (during) QTimer::singleShot(0, during);
             static_cast<QDialog&>(d).accept();  // as the dialog's own button does
@@ -167,7 +169,8 @@ protected:
         frame.ImportFile_Click();
     }
     void Open(const fs::path& file) {
-        Answer("OpenFile", [file](QFileDialog& d) {
+        Answer("OpenFile", [this, file](QFileDialog& d) {
+            opened_at = d.directory().absolutePath().toStdString();
             EXPECT_EQ(d.nameFilters(), QStringList("VOB Files(*.vob) (*.[vV][oO][bB])"));
             Type(d, file);
             static_cast<QDialog&>(d).accept();  // as the dialog's own button does
@@ -182,7 +185,24 @@ protected:
 
     TempFolder media;
     std::vector<std::string> boxes;
+    std::string opened_at;  // where the last dialog opened
 };
+
+// The dialogs open where the user last was, kept in DVD.ini, else at home.
+TEST_F(ImportAndOpen, TheDialogsOpenWhereTheUserLastWas) {
+    MakeFile(media.path() / "rips/a/VTS_01_1.VOB");
+    MakeFile(media.path() / "rips/b/VTS_01_1.VOB");
+    Import(media.path() / "rips/a");
+    EXPECT_EQ(opened_at, QDir::homePath().toStdString());
+    Open(media.path() / "rips/b/VTS_01_1.VOB");
+    EXPECT_EQ(opened_at, (media.path() / "rips/a").string());
+    Import(media.path() / "rips/a");
+    EXPECT_EQ(opened_at, (media.path() / "rips/b").string());
+    EXPECT_EQ(ReadIniValue("Dialogs", "LastFolder"), (media.path() / "rips/a").string());
+    fs::remove_all(media.path() / "rips/a");
+    Import(media.path() / "rips/b");
+    EXPECT_EQ(opened_at, QDir::homePath().toStdString()) << "a folder that is gone";
+}
 
 TEST_F(ImportAndOpen, ImportingReplacesTheListWithTheFolderTreesVobFiles) {
     Fill(3, "/earlier/VTS_");

@@ -126,12 +126,13 @@ protected:
     void Browse(const std::string& typed) {
         auto* poll = new QTimer;
         poll->setInterval(20);
-        QObject::connect(poll, &QTimer::timeout, [poll, typed] {
+        QObject::connect(poll, &QTimer::timeout, [this, poll, typed] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (dialog == nullptr || !dialog->isVisible()) return;
             poll->stop();
             poll->deleteLater();
             EXPECT_EQ(dialog->windowTitle(), "Select a directory that you want AVI file(s) to be stored in!");
+            opened_at = dialog->directory().absolutePath().toStdString() + "/";
             if (typed.empty()) {
                 dialog->reject();
                 return;
@@ -143,15 +144,18 @@ protected:
         ClickOn(*frame.Browse);
     }
     testing_support::TempFolder target;
+    std::string opened_at;  // where the browser opened, with a trailing "/"
 };
 
 TEST_F(BrowseTest, TheChosenFolderIsShownWithOneTrailingSlashAndStoredOnlyByOk) {
     const std::string stored = ReadIniValue("SavePath", "PathName");
     ClickOn(Named("Settings"));
     Browse(target.path().string());
+    EXPECT_EQ(opened_at, stored) << "the browser opens at the output folder";
     EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
     EXPECT_EQ(frame.SavePath->HintText(), target.path().string() + "/");
     Browse(target.path().string() + "/");
+    EXPECT_EQ(opened_at, target.path().string() + "/") << "and at the folder just browsed to";
     EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
     Browse("");  // cancelled
     EXPECT_EQ(frame.SavePath->Text(), target.path().string() + "/");
