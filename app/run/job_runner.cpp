@@ -120,13 +120,23 @@ void MainFrame::EndRun() {
 }
 
 void MainFrame::StopCompress_Click() {
+    // Closing the entry brings the window back; whether it sat in the
+    // notification area is known only before.
+    const bool inTray = isHidden();
     CloseEntry();
     ++List.CurrentIndex;
     if (List.CurrentIndex <= FileTable::kLast && !List.FileList[List.CurrentIndex].empty()) {
         StartCompress_Click(List.CurrentIndex, 1);
-    } else {
-        EndRun();
+        return;
     }
+    // A user who put the window away hears of the end from its icon.
+    if (inTray) {
+        const std::size_t n = run_outputs_.size();
+        Tray.NOTIFYICON(Handle(), "Marbleway",
+                        "Converted " + std::to_string(n) + (n == 1 ? " file" : " files") + " into " +
+                            ReadIniValue("SavePath", "PathName"));
+    }
+    EndRun();
 }
 
 void MainFrame::OnForceStop() {

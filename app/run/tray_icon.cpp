@@ -29,3 +29,9 @@ void TrayIcon::DELETEICON(std::uintptr_t window) {
     if (observer) observer("DELETEICON", {});
     if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t)>(Function("DELETEICON"))) fn(window);
 }
+
+void TrayIcon::NOTIFYICON(std::uintptr_t window, const std::string& title, const std::string& text) {
+    if (observer) observer("NOTIFYICON", text);
+    if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t, const char*, const char*)>(Function("NOTIFYICON")))
+        fn(window, title.c_str(), text.c_str());
+}

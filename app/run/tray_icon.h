@@ -17,8 +17,10 @@ public:
     void ADDICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip);
     void MODIFYICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip);
     void DELETEICON(std::uintptr_t window);
+    void NOTIFYICON(std::uintptr_t window, const std::string& title, const std::string& text);
 
-    // Told of every call (the function's name and the tip), for tests.
+    // Told of every call (the function's name and the tip, or a notification's
+    // text), for tests.
     std::function<void(const std::string& function, const std::string& tip)> observer;
 
 private:

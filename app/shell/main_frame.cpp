@@ -2,6 +2,26 @@
 
 #include "platform/shell/folders.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+// The local paths a drag carries; empty when any of it is not a local file.
+std::vector<std::string> DraggedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths.push_back(url.toLocalFile().toStdString());
+    }
+    return paths;
+}
+
+} // namespace
+
 MainFrame::MainFrame()
     : SysInfo1({[this] { SysInfo1_DeviceArrival(); }, [this] { SysInfo1_DeviceRemoveComplete(); }}) {
     setWindowTitle("DVD");
@@ -20,6 +40,7 @@ MainFrame::MainFrame()
                   {"ExitMenu", "Exit", [this] { ExitMenu_Click(); }}};
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    setAcceptDrops(true);
     Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
     SetIcon(Image1, {});
     Skin.events.MouseUp = [this](skin::Object& o, int button, int shift, int x, int y) { Skin_MouseUp(o, button, shift, x, y); };
@@ -36,3 +57,19 @@ std::uintptr_t MainFrame::Handle() const { return static_cast<std::uintptr_t>(wi
 void MainFrame::Skin_Scroll(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
 
 void MainFrame::Skin_ScrollTrack(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
+
+// What the list can't take is refused with the cursor, before the drop.
+void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (Droppable(DraggedPaths(event->mimeData()))) event->acceptProposedAction();
+}
+
+void MainFrame::dragMoveEvent(QDragMoveEvent* event) {
+    if (Droppable(DraggedPaths(event->mimeData()))) event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> paths = DraggedPaths(event->mimeData());
+    if (!Droppable(paths)) return;
+    event->acceptProposedAction();
+    DropFiles(paths);
+}

@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class Splash;
 
@@ -54,10 +55,16 @@ public:
     // A release on a row that shows an entry opens the list menu there.
     void Skin_MouseUp(skin::Object& source, int button, int shift, int x, int y);
 
-    // Filling the list: the DVD drives, a folder, a single file.
+    // Filling the list: the DVD drives, a folder, a single file, and what the
+    // user drops on the window (VOB files are opened, one folder imported).
     void ListVobInDVDRom();
     void ImportFile_Click();
     void OpenFile_Click();
+    void ImportFolder(std::string folder);
+    void AddOpenedFile(const std::string& file_title, const std::string& file_name);
+    // Whether paths make a drop the list takes: VOB files only, or one folder.
+    static bool Droppable(const std::vector<std::string>& paths);
+    void DropFiles(const std::vector<std::string>& paths);
     void fs_FindedFileInfo(const std::string& path);
     void SysInfo1_DeviceArrival();
     void SysInfo1_DeviceRemoveComplete();
@@ -114,6 +121,9 @@ public:
 protected:
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Marks slot's row with mark, scrolling the list so that the row shows

@@ -7,9 +7,11 @@
 
 #include "app/shell/settings_store.h"
 #include "platform/shell/dialogs.h"
+#include "platform/shell/directory.h"
 #include "platform/ui/event_loop.h"
 #include "platform/ui/message_box.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -71,6 +73,10 @@ void MainFrame::ImportFile_Click() {
         shell::BrowseForFolder(Handle(), "Select a directory from which you want to import file(s)", LastDialogFolder());
     if (folder.empty()) return;
     RememberDialogFolder(folder);
+    ImportFolder(std::move(folder));
+}
+
+void MainFrame::ImportFolder(std::string folder) {
     AddBackslash(folder);
     RunSearch([this, folder] {
         List.FoundCount = 0;
@@ -84,17 +90,21 @@ void MainFrame::ImportFile_Click() {
 void MainFrame::OpenFile_Click() {
     const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob", LastDialogFolder());
     if (!chosen.file_name.empty()) RememberDialogFolder(std::filesystem::path(chosen.file_name).parent_path().string());
-    if (chosen.file_title == "VIDEO_TS.VOB" || chosen.file_title == "VTS_01_0.VOB") {
+    AddOpenedFile(chosen.file_title, chosen.file_name);
+}
+
+void MainFrame::AddOpenedFile(const std::string& file_title, const std::string& file_name) {
+    if (file_title == "VIDEO_TS.VOB" || file_title == "VTS_01_0.VOB") {
         ui::MessageBox("This is not a valid vob file, please select another one.", "Marbleway", ui::Icon::None);
         return;
     }
-    if (!chosen.file_name.empty()) {
+    if (!file_name.empty()) {
         const int k = List.GetListCount() + 1;
         if (k > FileTable::kLast) {
             List.SetStatus(kListFull);
             return;
         }
-        List.FileList.Set(k, chosen.file_name);
+        List.FileList.Set(k, file_name);
         if (k <= SourceList::kRows) {
             List.ShowInRow(k, k);
         } else {
@@ -105,4 +115,28 @@ void MainFrame::OpenFile_Click() {
         }
     }
     List.SetStatus("Press Start...");
+}
+
+bool MainFrame::Droppable(const std::vector<std::string>& paths) {
+    if (paths.empty()) return false;
+    std::error_code ec;
+    if (paths.size() == 1 && std::filesystem::is_directory(paths.front(), ec)) return true;
+    return std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+        std::error_code e;
+        return std::filesystem::is_regular_file(path, e) && shell::MatchesPattern(GetFileName(path), kVobPattern);
+    });
+}
+
+// A folder is imported as Import File does, VOB files are added as Open File
+// adds them, in name order.
+void MainFrame::DropFiles(const std::vector<std::string>& paths) {
+    if (!Droppable(paths)) return;
+    std::error_code ec;
+    if (std::filesystem::is_directory(paths.front(), ec)) {
+        ImportFolder(paths.front());
+        return;
+    }
+    std::vector<std::string> files = paths;
+    std::sort(files.begin(), files.end(), shell::NameBefore);
+    for (const std::string& file : files) AddOpenedFile(GetFileName(file), file);
 }

@@ -26,19 +26,6 @@ bool Is(const std::string& folder, const dirent& e, Want want) {
     return want == Want::Files ? S_ISREG(st.st_mode) : S_ISDIR(st.st_mode);
 }
 
-// Names in the order NTFS keeps them (and a DVD's own file system lists
-// them): compared letter by letter with letter case ignored; names that
-// differ only in case, which NTFS can't hold, in byte order.
-bool NameBefore(const std::string& a, const std::string& b) {
-    const auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const int x = upper(static_cast<unsigned char>(a[i])), y = upper(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
-    }
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
-
 Listing List(const std::string& folder, Want want, const std::string& pattern) {
     Listing listing;
     const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
@@ -60,6 +47,16 @@ Listing List(const std::string& folder, Want want, const std::string& pattern) {
 }
 
 } // namespace
+
+bool NameBefore(const std::string& a, const std::string& b) {
+    const auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int x = upper(static_cast<unsigned char>(a[i])), y = upper(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
     if (pattern == "*.*" || pattern == "*") return true;

@@ -14,6 +14,11 @@ namespace shell {
 // for one, letter case ignored; "*.*" matches every name, dotted or not.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 
+// Whether name a comes before b in a listing: letter by letter with letter
+// case ignored, as NTFS (and a DVD's own file system) keeps names; names that
+// differ only in case, which NTFS can't hold, in byte order.
+bool NameBefore(const std::string& a, const std::string& b);
+
 // The files of folder whose names match pattern: ordinary files, hidden ones
 // (a leading dot) included, and links to ordinary files. Folders and special
 // files (devices, sockets, pipes) are not listed. Empty, with ok false, when

@@ -1,6 +1,9 @@
 #include "systray.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QTimer>
+#include <QVariant>
 #include <QIcon>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -13,6 +16,7 @@ namespace {
 constexpr int WM_LBUTTONDOWN = 0x201;
 constexpr int WM_LBUTTONDBLCLK = 0x203;
 constexpr int WM_RBUTTONDOWN = 0x204;
+constexpr int kNotificationMs = 10000;
 
 // The icons, one per window, until DELETEICON. They belong to the
 // application, so that none outlives it.
@@ -62,8 +66,25 @@ void MODIFYICON(uintptr_t window, uintptr_t icon, const char* tip) {
 void DELETEICON(uintptr_t window) {
     const auto it = Icons().find(window);
     if (it == Icons().end()) return;
-    delete it->second.data();
+    QSystemTrayIcon* icon = it->second.data();
     Icons().erase(it);
+    if (icon == nullptr) return;
+    const QVariant until = icon->property("notifyingUntil");
+    const qint64 left = until.isValid() ? until.toLongLong() - QDateTime::currentMSecsSinceEpoch() : 0;
+    if (left <= 0) {
+        delete icon;
+        return;
+    }
+    // The notification goes with its icon: it stays until its time is up.
+    QTimer::singleShot(static_cast<int>(left), icon, &QObject::deleteLater);
+}
+
+void NOTIFYICON(uintptr_t window, const char* title, const char* text) {
+    const auto it = Icons().find(window);
+    if (it == Icons().end() || !it->second) return;
+    it->second->showMessage(QString::fromUtf8(title != nullptr ? title : ""), QString::fromUtf8(text != nullptr ? text : ""),
+                            QSystemTrayIcon::Information, kNotificationMs);
+    it->second->setProperty("notifyingUntil", QDateTime::currentMSecsSinceEpoch() + kNotificationMs);
 }
 
 } // extern "C"

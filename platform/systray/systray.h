@@ -36,6 +36,10 @@ extern "C" {
 SYSTRAY_EXPORT void ADDICON(uintptr_t window, uintptr_t icon, const char* tip);
 SYSTRAY_EXPORT void MODIFYICON(uintptr_t window, uintptr_t icon, const char* tip);
 SYSTRAY_EXPORT void DELETEICON(uintptr_t window);
+/* Shows a desktop notification from the window's icon (title and text: UTF-8,
+ * read during the call only). An icon deleted while its notification shows
+ * stays until the notification's time is up. */
+SYSTRAY_EXPORT void NOTIFYICON(uintptr_t window, const char* title, const char* text);
 
 #ifdef __cplusplus
 }

@@ -7,9 +7,13 @@
 #include "platform/ui/message_box.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QTimer>
 
 #include <filesystem>
@@ -187,6 +191,49 @@ protected:
     std::vector<std::string> boxes;
     std::string opened_at;  // where the last dialog opened
 };
+
+// Files dropped from a file manager: VOB files are added as Open File adds
+// them, a folder imported as Import File does; anything else is refused with
+// the cursor, before the drop.
+TEST_F(ImportAndOpen, DroppedVobFilesAndFoldersFillTheList) {
+    const auto drag = [this](const std::vector<fs::path>& paths, bool drop) {
+        auto* data = new QMimeData;
+        QList<QUrl> urls;
+        for (const fs::path& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p.string()));
+        data->setUrls(urls);
+        QDragEnterEvent enter(QPoint(200, 100), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&frame, &enter);
+        const bool accepted = enter.isAccepted();
+        if (drop && accepted) {
+            QDropEvent dropped(QPointF(200, 100), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&frame, &dropped);
+        }
+        delete data;
+        return accepted;
+    };
+    const fs::path rips = media.path() / "rips";
+    for (const char* name : {"VTS_01_2.VOB", "vts_01_1.vob", "VIDEO_TS.VOB", "notes.txt"}) MakeFile(rips / name);
+    MakeFile(rips / "more/VTS_02_1.VOB");
+
+    EXPECT_FALSE(drag({rips / "notes.txt"}, true)) << "not a VOB file";
+    EXPECT_FALSE(drag({rips / "VTS_01_2.VOB", rips / "notes.txt"}, true)) << "a mixed drop";
+    EXPECT_FALSE(drag({rips, rips / "more"}, true)) << "two folders";
+    EXPECT_EQ(frame.List.GetListCount(), 0);
+    EXPECT_TRUE(boxes.empty());
+
+    ASSERT_TRUE(drag({rips / "VTS_01_2.VOB", rips / "vts_01_1.vob"}, true));
+    EXPECT_EQ(frame.List.FileList[1], (rips / "vts_01_1.vob").string()) << "in name order";
+    EXPECT_EQ(frame.List.FileList[2], (rips / "VTS_01_2.VOB").string());
+    EXPECT_EQ(frame.Processing->Text(), "Press Start...");
+
+    ASSERT_TRUE(drag({rips / "VIDEO_TS.VOB"}, true));
+    EXPECT_EQ(boxes, (std::vector<std::string>{"This is not a valid vob file, please select another one."}));
+    EXPECT_EQ(frame.List.GetListCount(), 2);
+
+    ASSERT_TRUE(drag({rips / "more"}, true));
+    EXPECT_EQ(frame.List.GetListCount(), 1) << "a folder is imported, replacing the list";
+    EXPECT_EQ(frame.List.FileList[1], (rips / "more/VTS_02_1.VOB").string());
+}
 
 // The dialogs open where the user last was, kept in DVD.ini, else at home.
 TEST_F(ImportAndOpen, TheDialogsOpenWhereTheUserLastWas) {

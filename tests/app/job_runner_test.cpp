@@ -140,6 +140,8 @@ TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
     EXPECT_TRUE(frame.StopCompress->Disabled());
     EXPECT_FALSE(frame.Timer1.isActive());
     EXPECT_EQ(Count("DELETEICON "), 1);
+    EXPECT_EQ(std::count_if(tray.begin(), tray.end(), [](auto& t) { return t.starts_with("NOTIFYICON"); }), 0)
+        << "no notice for a window in view";
     EXPECT_GE(Count("MODIFYICON Progressing:100%"), 1);
     for (int r = 1; r <= 3; ++r) EXPECT_EQ(frame.ListButton[static_cast<std::size_t>(r)]->ButtonColors()[61], 128) << r;
     EXPECT_TRUE(frame.CurrentIconFile.empty()) << "the window has its own icon back";
@@ -287,6 +289,28 @@ TEST_F(JobRunner, AnEntryBelowTheSeventhRowScrollsTheListToIt) {
     EXPECT_EQ(frame.ScrollBar->Position(), 2);
     EXPECT_EQ(frame.ListButton[7]->ButtonColors()[61], 128);
     EXPECT_EQ(frame.Processing->Text(), "Complete!");
+}
+
+// A run that ends while the window sits in the notification area says so
+// from the icon, which stays while its notice shows.
+TEST_F(JobRunner, ARunEndingInTheNotificationAreaSaysSoFromTheIcon) {
+    frame.List.FileList.Set(1, sources / "a.vob");
+    frame.List.FileList.Set(2, sources / "b.vob");
+    RecordingEngine& engine = UseEngine(false);
+    frame.StartRun();
+    engine.positions = {100, 100, 100};  // a tick's three reads
+    frame.Timer1_Timer();
+    ASSERT_EQ(engine.Count("DoInit 1"), 1);
+    ClickOn(Named("BackGround"));
+    EXPECT_FALSE(frame.isVisible());
+    engine.positions = {100, 100, 100};
+    frame.Timer1_Timer();
+    ASSERT_EQ(frame.Processing->Text(), "Complete!");
+    const auto notice = std::find_if(tray.begin(), tray.end(), [](auto& t) { return t.starts_with("NOTIFYICON"); });
+    ASSERT_NE(notice, tray.end());
+    EXPECT_EQ(*notice, "NOTIFYICON Converted 2 files into " + out.path().string() + "/");
+    EXPECT_EQ(Count("DELETEICON "), 1);
+    EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "the icon stays while its notice shows";
 }
 
 TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {
