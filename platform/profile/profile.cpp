@@ -154,7 +154,19 @@ bool ReplaceFile(const fs::path& target, std::string_view text) {
     return true;
 }
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
+bool Trimmed(std::string_view s) { return TrimBlanks(s).size() == s.size(); }
+
+// Whether a key written under these names reads back under them: a name with
+// blanks around it, a section with a ']' or a key with a '=' or the opening
+// of a comment or section would be read as another one.
+bool Storable(std::string_view section, std::string_view key, std::string_view value) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+    if (!Trimmed(section) || !Trimmed(key) || section.find(']') != std::string_view::npos) return false;
+    if (key.find('=') != std::string_view::npos) return false;
+    return key.empty() || (key.front() != '[' && key.front() != ';' && key.front() != '#');
+}
 
 } // namespace
 
@@ -182,7 +194,7 @@ std::uint32_t GetPrivateProfileString(std::string_view section, std::string_view
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& file) {
-    if (file.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+    if (file.empty() || !Storable(section, key, value)) return false;
     // Write through a symbolic link to the file it names, so the link survives.
     fs::path target(file);
     std::error_code ec;
@@ -219,17 +231,18 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
 
     std::string text;
     text.reserve(old.size() + key_line.size() + section.size() + 8);
-    auto append = [&](std::string_view line) {
+    // The file's lines keep their own endings (a CR stays part of its line);
+    // new lines get the file's first line's.
+    auto keep = [&](std::string_view line) {
         text.append(line);
-        if (crlf && !line.empty() && line.back() == '\r') text.push_back('\n');
-        else text.append(eol);
+        text.push_back('\n');
     };
-    for (std::size_t i = 0; i < at; ++i) append(lines[i]);
-    for (const std::string& line : added) append(line);
-    for (std::size_t i = at + replace; i < lines.size(); ++i) append(lines[i]);
+    for (std::size_t i = 0; i < at; ++i) keep(lines[i]);
+    for (const std::string& line : added) text.append(line).append(eol);
+    for (std::size_t i = at + replace; i < lines.size(); ++i) keep(lines[i]);
     // A file that did not end in a line feed keeps not ending in one only if
     // its last line is untouched and last; otherwise every line ends in one.
-    if (!old.empty() && old.back() != '\n' && at + replace < lines.size()) text.resize(text.size() - eol.size());
+    if (!old.empty() && old.back() != '\n' && at + replace < lines.size()) text.pop_back();
     return ReplaceFile(target, text);
 }
 

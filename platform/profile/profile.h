@@ -28,7 +28,9 @@ std::uint32_t GetPrivateProfileString(std::string_view section, std::string_view
 // leaves a half-written file, and writers in other processes are serialised by
 // an advisory lock on the file's folder, so none loses another's keys.
 // Returns false, and leaves the file as it was, when it cannot be written or
-// when section, key or value holds a line break (which would break the file).
+// when what is written could not be read back: a line break or a NUL in
+// section, key or value, blanks around section or key, a ']' in section, a
+// '=' in key or a key that starts like a comment or a section.
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& file);
 

@@ -21,7 +21,7 @@ SkinWindow::SkinWindow(std::shared_ptr<const SkinFile> file, const WindowDef& de
     for (const ObjectDef& o : def.objects) objects_.push_back(std::make_unique<Object>(o));
 }
 
-SkinWindow::~SkinWindow() { delete surface_; }
+SkinWindow::~SkinWindow() { delete surface_.data(); }
 
 Object* SkinWindow::FindObject(std::string_view name) const {
     for (const auto& o : objects_) {

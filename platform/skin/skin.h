@@ -8,6 +8,8 @@
 // modal dialogs or menus; they may destroy the control only with deleteLater.
 #pragma once
 
+#include <QPointer>
+
 #include "object.h"
 #include "skin_file.h"
 
@@ -72,7 +74,9 @@ private:
     std::shared_ptr<const SkinFile> file_;
     const WindowDef& def_;
     std::vector<std::unique_ptr<Object>> objects_;
-    Surface* surface_ = nullptr;  // a child widget of the window; deleted with this
+    // A child widget of the window, deleted with this; gone already when the
+    // window was destroyed first.
+    QPointer<Surface> surface_;
 };
 
 class Skin {

@@ -103,6 +103,16 @@ TEST(Profile, AWindowsFileKeepsItsLineEnds) {
     EXPECT_EQ(ReadFile(ini), "[SavePath]\r\nPathName=C:\\Movies\\\r\n[New]\r\nk=v\r\n");
 }
 
+// Found by the fuzzer: a Windows file with one Unix line had that line's end
+// rewritten.
+TEST(Profile, EachLineKeepsItsOwnEnd) {
+    TempFolder dir;
+    const std::string ini = dir / "DVD.ini";
+    WriteFile(ini, std::string("[S]\r\nk=1\n; note\r\n\0\xff\n", 21));
+    ASSERT_TRUE(profile::WritePrivateProfileString("S", "k", "2", ini));
+    EXPECT_EQ(ReadFile(ini), std::string("[S]\r\nk=2\r\n; note\r\n\0\xff\n", 22));
+}
+
 TEST(Profile, AFileWithoutAFinalLineFeedIsStillWrittenWhole) {
     TempFolder dir;
     const std::string ini = dir / "DVD.ini";
@@ -113,13 +123,21 @@ TEST(Profile, AFileWithoutAFinalLineFeedIsStillWrittenWhole) {
     EXPECT_EQ(ReadFile(ini), "[A]\nx=1\nz=3\n[B]\ny=2\nw=4\n");
 }
 
-TEST(Profile, LineBreaksThatWouldBreakTheFileAreRefused) {
+// What could not be read back under the names it was written with is refused
+// (the fuzzer wrote NULs, and keys holding '=').
+TEST(Profile, WhatCouldNotBeReadBackIsRefused) {
     TempFolder dir;
     const std::string ini = dir / "DVD.ini";
     ASSERT_TRUE(profile::WritePrivateProfileString("S", "k", "v", ini));
     EXPECT_FALSE(profile::WritePrivateProfileString("S", "k", "two\nlines", ini));
     EXPECT_FALSE(profile::WritePrivateProfileString("S\n[Evil]", "k", "v", ini));
+    EXPECT_FALSE(profile::WritePrivateProfileString("S", "k", std::string_view("a\0b", 3), ini));
+    for (const char* key : {"a=b", " k", "k ", "[k", ";k", "#k"})
+        EXPECT_FALSE(profile::WritePrivateProfileString("S", key, "v", ini)) << key;
+    for (const char* section : {"S]x", " S", "S\t"}) EXPECT_FALSE(profile::WritePrivateProfileString(section, "k", "v", ini)) << section;
     EXPECT_EQ(ReadFile(ini), "[S]\nk=v\n");
+    ASSERT_TRUE(profile::WritePrivateProfileString("S", "", "  spaced  ", ini)) << "an empty key is a name too";
+    EXPECT_EQ(Read(ini, "S", ""), "spaced");
 }
 
 TEST(Profile, AFailedWriteLeavesTheOldFileAndNoLitter) {

@@ -110,6 +110,16 @@ TEST_F(SkinEvents, TheWindowTakesTheDefinitionsSizeAndObjectsAreFoundIgnoringCas
     EXPECT_THROW(empty.ApplySkin(handle, "Test"), skin::SkinError);
 }
 
+// Found by the fuzzer: a window destroyed before the skin applied to it.
+TEST_F(SkinEvents, AWindowMayGoBeforeItsSkin) {
+    auto other = std::make_unique<skin::Skin>();
+    other->LoadSkin(dir / "test.skn");
+    auto gone = std::make_unique<QWidget>();
+    other->ApplySkin(static_cast<std::uintptr_t>(gone->winId()), "test");
+    gone.reset();
+    other.reset();  // its surface went with the window
+}
+
 TEST_F(SkinEvents, APressAndReleaseOnAButtonClicksIt) {
     QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 20));
     EXPECT_EQ(log, (std::vector<std::string>{"MouseDown Go 1 1 20,20", "MouseUp Go 1 1 20,20", "Click Go"}));

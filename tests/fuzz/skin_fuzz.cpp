@@ -1,0 +1,58 @@
+// The skin file parser on any text: load it, then apply and draw every window
+// definition it declares. A bad skin must be refused with a SkinError, never
+// crash or leak.
+#include "platform/skin/skin.h"
+#include "platform/skin/skin_file.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string g_file;
+// The application lives to the end of the process (it keeps a reference to
+// its argument count).
+int g_argc = 1;
+char g_name[] = "fuzz-skin";
+char* g_argv[] = {g_name, nullptr};
+QApplication* g_app = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    g_app = new QApplication(g_argc, g_argv);
+    char folder[] = "/tmp/skin-fuzz-XXXXXX";
+    if (!::mkdtemp(folder)) std::abort();
+    static const std::string made = folder;
+    std::atexit([] { std::filesystem::remove_all(made); });
+    // The skins' own art, so that a skin naming it loads it.
+    std::filesystem::create_directory_symlink(SKIN_ART_DIR, std::string(folder) + "/art");
+    g_file = std::string(folder) + "/fuzz.skn";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::ofstream(g_file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    try {
+        const skin::SkinFile file = skin::ParseSkinFile(g_file);
+        skin::Skin skin;
+        skin.LoadSkin(g_file);
+        for (const skin::WindowDef& def : file.windows) {
+            // Sizes are checked by the parser; a huge one would only cost time.
+            if (def.width > 2000 || def.height > 2000) continue;
+            QWidget window;
+            skin.ApplySkin(static_cast<std::uintptr_t>(window.winId()), def.name);
+            window.grab();
+        }
+    } catch (const skin::SkinError&) {
+    }
+    return 0;
+}
