@@ -6,6 +6,7 @@
 #   scripts/marbleway.sh sample   build, then convert a generated sample VOB
 #   scripts/marbleway.sh test     build, then run every test with CTest
 #   scripts/marbleway.sh bench    build, then time vobcast-convert against ffmpeg
+#   scripts/marbleway.sh fuzz [S] build, then run each fuzz harness S seconds (clang)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,19 +15,21 @@ mode="${1:-run}"
 
 usage() {
   cat <<EOF
-usage: $0 [run|sample|test|bench]
+usage: $0 [run|sample|test|bench|fuzz]
 
 Installs what is missing on a Debian 12 machine (apt), builds into $build, then:
   run      starts Marbleway (without a display: converts the sample instead)
   sample   converts a generated 10-second sample VOB into $build/sample/sample.avi
-  test     runs the whole test suite with CTest
+  test     runs the whole test suite with CTest, then the fuzz harnesses for 60 s each
+           where clang is installed
   bench    times vobcast-convert against ffmpeg (options after the mode go to the benchmark)
+  fuzz     runs each fuzz harness (libFuzzer, clang) for S seconds, 60 by default
 EOF
 }
 
 # Answered before anything is installed or built.
 case "$mode" in
-  run | sample | test | bench) ;;
+  run | sample | test | bench | fuzz) ;;
   -h | --help | help) usage; exit 0 ;;
   *) usage >&2; exit 2 ;;
 esac
@@ -86,6 +89,24 @@ convert_sample() {
     echo "The AVI is at $sample_dir/sample.avi"
 }
 
+# The libFuzzer harnesses, in a clang build of their own; seeds come from the
+# main build's test media. $1: seconds per harness.
+run_fuzzers() {
+  local fuzz_build="${build}-fuzz"
+  CC=clang CXX=clang++ cmake -S "$here" -B "$fuzz_build" -DMARBLEWAY_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFUZZ_MEDIA="$build/test-media" -DFUZZ_SECONDS="$1" > /dev/null
+  cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz-profile fuzz-skin fuzz-probe
+  (cd "$fuzz_build" && ctest --output-on-failure -L fuzz)
+}
+
+# Whether clang and its libFuzzer runtime (libclang-rt-14-dev) are installed.
+have_fuzzer() {
+  command -v clang++ > /dev/null || return 1
+  local runtime
+  runtime="$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a 2> /dev/null)"
+  [ -f "$runtime" ]
+}
+
 install_missing
 build_all
 
@@ -105,8 +126,18 @@ case "$mode" in
     ;;
   test)
     export QT_QPA_PLATFORM=offscreen
-    cd "$build"
-    ctest --output-on-failure -j "$(nproc)"
+    (cd "$build" && ctest --output-on-failure -j "$(nproc)")
+    if have_fuzzer; then
+      run_fuzzers 60
+    else
+      echo "No clang with libFuzzer here: the fuzz harnesses are not run."
+    fi
+    ;;
+  fuzz)
+    if [ ! -d "$build/test-media/sync" ]; then
+      (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -R 'make-(test|sync)-media' > /dev/null)
+    fi
+    run_fuzzers "${2:-60}"
     ;;
   bench)
     "$build/bin/convert-vs-ffmpeg" --work "$build/bench-work" "${@:2}"
