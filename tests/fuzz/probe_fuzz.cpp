@@ -4,7 +4,7 @@
 #include "platform/media/pack_scan.h"
 #include "platform/media/stream_probe.h"
 
-#include <unistd.h>
+#include "scratch_file.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,11 +18,7 @@ std::string g_file;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/probe-fuzz-XXXXXX";
-    if (!::mkdtemp(folder)) std::abort();
-    static const std::string made = folder;
-    std::atexit([] { std::filesystem::remove_all(made); });
-    g_file = std::string(folder) + "/fuzz.vob";
+    g_file = ScratchFile("probe-fuzz", "fuzz.vob");
     media::EnsureGstInit();
     return 0;
 }

@@ -2,9 +2,9 @@
 // written reads back as written, and no other line of the file changes.
 #include "platform/profile/profile.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include "scratch_file.h"
 
-#include <unistd.h>
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,11 +46,7 @@ std::string AsRead(std::string v) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/profile-fuzz-XXXXXX";
-    if (!::mkdtemp(folder)) std::abort();
-    static const std::string made = folder;
-    std::atexit([] { std::filesystem::remove_all(made); });
-    g_file = std::string(folder) + "/DVD.ini";
+    g_file = ScratchFile("profile-fuzz", "DVD.ini");
     return 0;
 }
 

@@ -4,10 +4,10 @@
 #include "platform/skin/skin.h"
 #include "platform/skin/skin_file.h"
 
+#include "scratch_file.h"
+
 #include <QApplication>
 #include <QWidget>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,13 +29,9 @@ QApplication* g_app = nullptr;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     g_app = new QApplication(g_argc, g_argv);
-    char folder[] = "/tmp/skin-fuzz-XXXXXX";
-    if (!::mkdtemp(folder)) std::abort();
-    static const std::string made = folder;
-    std::atexit([] { std::filesystem::remove_all(made); });
+    g_file = ScratchFile("skin-fuzz", "fuzz.skn");
     // The skins' own art, so that a skin naming it loads it.
-    std::filesystem::create_directory_symlink(SKIN_ART_DIR, std::string(folder) + "/art");
-    g_file = std::string(folder) + "/fuzz.skn";
+    std::filesystem::create_directory_symlink(SKIN_ART_DIR, std::filesystem::path(g_file).parent_path() / "art");
     return 0;
 }
 
