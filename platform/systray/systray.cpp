@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -23,6 +24,19 @@ constexpr int kNotificationMs = 10000;
 std::map<uintptr_t, QPointer<QSystemTrayIcon>>& Icons() {
     static std::map<uintptr_t, QPointer<QSystemTrayIcon>> icons;
     return icons;
+}
+
+// Icons deleted while their notification still shows. The library deletes
+// them when it is unloaded at the latest: their connections run its code.
+struct Lingering {
+    std::vector<QPointer<QSystemTrayIcon>> icons;
+    ~Lingering() {
+        for (auto& icon : icons) delete icon.data();
+    }
+};
+Lingering& LingeringIcons() {
+    static Lingering lingering;
+    return lingering;
 }
 
 void Notify(uintptr_t window, int message) {
@@ -75,8 +89,14 @@ void DELETEICON(uintptr_t window) {
         delete icon;
         return;
     }
-    // The notification goes with its icon: it stays until its time is up.
-    QTimer::singleShot(static_cast<int>(left), icon, &QObject::deleteLater);
+    // The notification goes with its icon: it stays until its time is up. The
+    // timer is the icon's own, and the connection names no code of this
+    // library, so nothing of it is left once the icon has gone.
+    auto* timer = new QTimer(icon);
+    timer->setSingleShot(true);
+    QObject::connect(timer, SIGNAL(timeout()), icon, SLOT(deleteLater()));
+    timer->start(static_cast<int>(left));
+    LingeringIcons().icons.emplace_back(icon);
 }
 
 void NOTIFYICON(uintptr_t window, const char* title, const char* text) {

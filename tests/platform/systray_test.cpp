@@ -22,14 +22,14 @@ using Delete = void (*)(uintptr_t);
 
 int Icons() { return static_cast<int>(qApp->findChildren<QSystemTrayIcon*>().size()); }
 
-TEST(SysTrayLibrary, ExportsExactlyTheThreeFunctions) {
+TEST(SysTrayLibrary, ExportsExactlyItsFourFunctions) {
     const std::string command = "nm -D --defined-only '" SYSTRAY_LIBRARY "' | awk '$2 == \"T\" {print $3}' | sort";
     std::unique_ptr<FILE, int (*)(FILE*)> nm(::popen(command.c_str(), "r"), ::pclose);
     ASSERT_TRUE(nm);
     std::string names;
     char buffer[256];
     while (std::fgets(buffer, sizeof buffer, nm.get()) != nullptr) names += buffer;
-    EXPECT_EQ(names, "ADDICON\nDELETEICON\nMODIFYICON\n");
+    EXPECT_EQ(names, "ADDICON\nDELETEICON\nMODIFYICON\nNOTIFYICON\n");
 }
 
 TEST(SysTrayLibrary, LoadsByFileNameAndKeepsOneIconPerWindow) {
