@@ -78,6 +78,36 @@ void CountPackets(const std::vector<std::uint8_t>& data, PackScan& scan) {
     }
 }
 
+// Counts the MPEG-2 pictures in the video packets of data, and those whose
+// picture coding extension sets repeat_first_field on a progressive frame.
+// A start code split between two packets is missed; a sample holds dozens.
+void CountPictures(const std::vector<std::uint8_t>& data, int& pictures, int& repeated) {
+    std::size_t at = 0;
+    const std::size_t n = data.size();
+    while (at + 9 <= n) {
+        const std::uint8_t* p = data.data() + at;
+        if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] < 0xBB) {
+            at += p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA ? PackHeaderSize(p, n - at) : 1;
+            continue;
+        }
+        const std::size_t length = static_cast<std::size_t>(p[4]) << 8 | p[5];
+        const std::size_t end = std::min(n, at + 6 + length);
+        if ((p[3] & 0xF0) == 0xE0 && (p[6] & 0xC0) == 0x80) {
+            // The payload, past the PES header's own fields.
+            for (std::size_t i = at + 9 + p[8]; i + 9 <= end; ++i) {
+                const std::uint8_t* e = data.data() + i;
+                if (e[0] != 0 || e[1] != 0 || e[2] != 1 || e[3] != 0xB5 || (e[4] >> 4) != 8) continue;
+                ++pictures;
+                // After the extension id: four f_codes, intra DC precision and
+                // picture structure, then the flags ending in repeat_first_field,
+                // chroma_420_type and, in the next byte, progressive_frame.
+                if ((e[7] & 0x02) && (e[8] & 0x80)) ++repeated;
+            }
+        }
+        at += 6 + length;
+    }
+}
+
 struct ClockSample {
     std::uint64_t offset;
     std::int64_t ticks;
@@ -141,10 +171,15 @@ PackScan ScanPacks(const std::string& path, std::size_t headBytes) {
     std::vector<ClockSample> samples;
     for (int i = 0; i <= kSamples; ++i) {
         const std::uint64_t at = i == kSamples ? (size > kSampleBytes ? size - kSampleBytes : 0) : size * i / kSamples;
+        const std::vector<std::uint8_t> data = ReadAt(f.get(), at, kSampleBytes);
         ClockSample sample{};
-        if (FirstClock(ReadAt(f.get(), at, kSampleBytes), at, sample) &&
-            (samples.empty() || sample.offset > samples.back().offset))
+        if (FirstClock(data, at, sample) && (samples.empty() || sample.offset > samples.back().offset))
             samples.push_back(sample);
+        int pictures = 0, repeated = 0;
+        CountPictures(data, pictures, repeated);
+        if (pictures < 4) continue;  // too few to tell a cadence
+        ++scan.videoSamples;
+        if (repeated * 10 >= pictures * 4) ++scan.filmSamples;
     }
     if (samples.size() >= 2) TimeRuns(samples, size, scan);
     return scan;

@@ -19,10 +19,16 @@ struct PackScan {
     // clock jumps back or far ahead between two samples.
     std::int64_t durationNs = -1;
     int clockRestarts = 0;
+    // Of the places sampled that hold MPEG-2 pictures, how many show a film
+    // cadence (repeat-first-field flags on progressive pictures, as 3:2
+    // pulldown sets them) and how many do not.
+    int filmSamples = 0;
+    int videoSamples = 0;
 };
 
 // Reads the PES headers of the first headBytes of the file and samples the
-// pack clock at a few dozen places across it; never reads the whole file.
+// pack clock and the pictures' flags at a few dozen places across it; never
+// reads the whole file.
 PackScan ScanPacks(const std::string& path, std::size_t headBytes = 4u << 20);
 
 } // namespace media

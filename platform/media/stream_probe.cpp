@@ -180,8 +180,10 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     // short of the truth when the clock starts again part-way through.
     if (packs.clockRestarts > 0 && packs.durationNs > result.durationNs) result.durationNs = packs.durationNs;
     if (result.durationNs < 0) result.durationNs = packs.durationNs;
+    // Film throughout: the first second and every place sampled across the
+    // file. Film mixed with video stays at the display rate.
     result.film = state.ntscSequence && state.pictures >= kFilmMinPictures &&
-                  state.repeatedPictures >= kFilmShare * state.pictures;
+                  state.repeatedPictures >= kFilmShare * state.pictures && packs.filmSamples == packs.videoSamples;
     result.streams = std::move(state.streams);
     std::sort(result.streams.begin(), result.streams.end(),
               [](const ProbedStream& a, const ProbedStream& b) { return a.padName < b.padName; });
