@@ -47,7 +47,8 @@ public:
         if (!offered || gst_caps_is_empty(offered.get()) || gst_caps_is_any(offered.get()))
             return VFW_E_NO_ACCEPTABLE_TYPES;
         const char* kind = gst_structure_get_name(gst_caps_get_structure(offered.get(), 0));
-        const char* templ = g_str_has_prefix(kind, "video/") ? "video_%u"
+        // Motion JPEG comes as image/jpeg, a video stream all the same.
+        const char* templ = g_str_has_prefix(kind, "video/") || g_str_has_prefix(kind, "image/") ? "video_%u"
                             : g_str_has_prefix(kind, "audio/") ? "audio_%u"
                                                                : nullptr;
         if (!templ) return VFW_E_NO_ACCEPTABLE_TYPES;

@@ -139,6 +139,21 @@ TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
     }
 }
 
+// Motion JPEG leaves its compressor as image/jpeg; the multiplexer takes it
+// as the video stream it is.
+TEST_F(EngineTest, MotionJpegIsAVideoStreamToo) {
+    const auto listed = vfw::InstalledCompressors();
+    const auto it = std::find_if(listed.begin(), listed.end(), [](auto& c) { return c.fourcc == "MJPG"; });
+    ASSERT_NE(it, listed.end()) << "jpegenc is in gstreamer1.0-plugins-good";
+    answer.index = static_cast<int>(it - listed.begin());
+    ASSERT_EQ(Convert(Media("ntsc.vob"), Out("mjpeg.avi")), 0);
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    const auto avi = ReadAvi(Out("mjpeg.avi"));
+    ASSERT_TRUE(avi.valid) << avi.error;
+    EXPECT_EQ(avi.streams[0].handler, "MJPG");
+    EXPECT_NEAR(DecodeAvi(Out("mjpeg.avi")).videoFrames, 120, 1);
+}
+
 TEST_F(EngineTest, AGraphEndingInAnErrorIsShownOnceAndCountsAsDone) {
     const std::string dst = (dir / "missing-folder" / "out.avi").string();
     ASSERT_EQ(DoInit(0, Media("ntsc.vob").c_str(), dst.c_str(), 0), 0);
