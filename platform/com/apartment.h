@@ -1,8 +1,7 @@
 // Per-thread COM initialisation (CoInitialize / CoUninitialize).
 //
-// Each thread counts its own initialisations. The first one on a thread also
-// brings up the media framework; nothing is torn down at the last one, as the
-// framework lives as long as the process.
+// Each thread counts its own initialisations. The media framework comes up
+// with the first graph the media layer makes and lives as long as the process.
 #pragma once
 
 #include "hresult.h"
@@ -15,9 +14,5 @@ HRESULT CoInitialize();
 void CoUninitialize();
 // How many initialisations this thread holds now.
 int InitCount();
-
-// Called by the first CoInitialize of the process (the media layer registers gst_init here).
-using ProcessInitHook = void (*)();
-void SetProcessInitHook(ProcessInitHook hook);
 
 } // namespace com
