@@ -1,5 +1,10 @@
 #include "pack_scan.h"
 
+// The picture-header parser is stable in practice; GStreamer only marks it as
+// an interface it may still change.
+#define GST_USE_UNSTABLE_API 1
+#include <gst/codecparsers/gstmpegvideoparser.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -48,9 +53,10 @@ std::size_t PackHeaderSize(const std::uint8_t* p, std::size_t n) {
 
 bool IsMediaStream(std::uint8_t id) { return id == 0xBD || (id >= 0xC0 && id <= 0xEF); }
 
-// Walks the packs in data, counting the PES packets of media streams and
-// those among them that are scrambled.
-void CountPackets(const std::vector<std::uint8_t>& data, PackScan& scan) {
+// Calls f(id, packet, available) for each PES packet of the packs in data:
+// its stream id, its first byte and how many of its bytes data holds.
+template <typename F>
+void ForEachPes(const std::vector<std::uint8_t>& data, F&& f) {
     std::size_t at = 0;
     const std::size_t n = data.size();
     while (at + 6 <= n) {
@@ -69,43 +75,34 @@ void CountPackets(const std::vector<std::uint8_t>& data, PackScan& scan) {
             continue;
         }
         const std::size_t length = static_cast<std::size_t>(p[4]) << 8 | p[5];
-        // MPEG-2 PES headers carry '10' ahead of the scrambling control bits.
-        if (IsMediaStream(id) && at + 7 <= n && (p[6] & 0xC0) == 0x80) {
-            ++scan.packetsRead;
-            if (p[6] & 0x30) ++scan.scrambledPackets;
-        }
+        f(id, p, std::min(n - at, 6 + length));
         at += 6 + length;
     }
 }
 
-// Counts the MPEG-2 pictures in the video packets of data, and those whose
-// picture coding extension sets repeat_first_field on a progressive frame.
-// A start code split between two packets is missed; a sample holds dozens.
-void CountPictures(const std::vector<std::uint8_t>& data, int& pictures, int& repeated) {
-    std::size_t at = 0;
-    const std::size_t n = data.size();
-    while (at + 9 <= n) {
-        const std::uint8_t* p = data.data() + at;
-        if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] < 0xBB) {
-            at += p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xBA ? PackHeaderSize(p, n - at) : 1;
-            continue;
-        }
-        const std::size_t length = static_cast<std::size_t>(p[4]) << 8 | p[5];
-        const std::size_t end = std::min(n, at + 6 + length);
-        if ((p[3] & 0xF0) == 0xE0 && (p[6] & 0xC0) == 0x80) {
-            // The payload, past the PES header's own fields.
-            for (std::size_t i = at + 9 + p[8]; i + 9 <= end; ++i) {
-                const std::uint8_t* e = data.data() + i;
-                if (e[0] != 0 || e[1] != 0 || e[2] != 1 || e[3] != 0xB5 || (e[4] >> 4) != 8) continue;
-                ++pictures;
-                // After the extension id: four f_codes, intra DC precision and
-                // picture structure, then the flags ending in repeat_first_field,
-                // chroma_420_type and, in the next byte, progressive_frame.
-                if ((e[7] & 0x02) && (e[8] & 0x80)) ++repeated;
-            }
-        }
-        at += 6 + length;
-    }
+// MPEG-2 PES headers carry '10' ahead of the scrambling control bits.
+bool IsMpeg2Pes(const std::uint8_t* p, std::size_t available) { return available >= 7 && (p[6] & 0xC0) == 0x80; }
+
+// Counts the PES packets of media streams in data and those among them that
+// are scrambled.
+void CountPackets(const std::vector<std::uint8_t>& data, PackScan& scan) {
+    ForEachPes(data, [&](std::uint8_t id, const std::uint8_t* p, std::size_t available) {
+        if (!IsMediaStream(id) || !IsMpeg2Pes(p, available)) return;
+        ++scan.packetsRead;
+        if (p[6] & 0x30) ++scan.scrambledPackets;
+    });
+}
+
+// The pictures of the video packets in data. A start code split between two
+// packets is missed; a sample holds dozens.
+PictureCadence SamplePictures(const std::vector<std::uint8_t>& data) {
+    PictureCadence cadence;
+    ForEachPes(data, [&](std::uint8_t id, const std::uint8_t* p, std::size_t available) {
+        if ((id & 0xF0) != 0xE0 || available < 9 || !IsMpeg2Pes(p, available)) return;
+        const std::size_t payload = 9 + p[8];  // past the PES header's own fields
+        if (payload < available) CountPictures(p + payload, available - payload, cadence);
+    });
+    return cadence;
 }
 
 struct ClockSample {
@@ -158,6 +155,28 @@ void TimeRuns(const std::vector<ClockSample>& samples, std::uint64_t fileSize, P
 
 } // namespace
 
+void CountPictures(const std::uint8_t* data, std::size_t size, PictureCadence& cadence) {
+    GstMpegVideoPacket packet;
+    guint offset = 0;
+    while (offset < size && gst_mpeg_video_parse(&packet, data, size, offset)) {
+        offset = packet.offset;
+        if (packet.type == GST_MPEG_VIDEO_PACKET_SEQUENCE) {
+            GstMpegVideoSequenceHdr header;
+            if (gst_mpeg_video_packet_parse_sequence_header(&packet, &header))
+                cadence.ntscSequence = header.fps_n == 30000 && header.fps_d == 1001;
+        } else if (packet.type == GST_MPEG_VIDEO_PACKET_EXTENSION && packet.size > 0 &&
+                   (packet.data[packet.offset] >> 4) == GST_MPEG_VIDEO_PACKET_EXT_PICTURE) {
+            GstMpegVideoPictureExt ext;
+            if (gst_mpeg_video_packet_parse_picture_extension(&packet, &ext)) {
+                ++cadence.pictures;
+                if (ext.repeat_first_field && ext.progressive_frame) ++cadence.repeated;
+            }
+        }
+        if (packet.size < 0) break;  // the packet runs past the data
+        offset += static_cast<guint>(packet.size);
+    }
+}
+
 PackScan ScanPacks(const std::string& path, std::size_t headBytes) {
     PackScan scan;
     File f(std::fopen(path.c_str(), "rb"));
@@ -175,11 +194,12 @@ PackScan ScanPacks(const std::string& path, std::size_t headBytes) {
         ClockSample sample{};
         if (FirstClock(data, at, sample) && (samples.empty() || sample.offset > samples.back().offset))
             samples.push_back(sample);
-        int pictures = 0, repeated = 0;
-        CountPictures(data, pictures, repeated);
-        if (pictures < 4) continue;  // too few to tell a cadence
+        // Too few pictures tell no cadence.
+        constexpr int kMinPictures = 4;
+        const PictureCadence cadence = SamplePictures(data);
+        if (cadence.pictures < kMinPictures) continue;
         ++scan.videoSamples;
-        if (repeated * 10 >= pictures * 4) ++scan.filmSamples;
+        if (cadence.Film(kMinPictures)) ++scan.filmSamples;
     }
     if (samples.size() >= 2) TimeRuns(samples, size, scan);
     return scan;

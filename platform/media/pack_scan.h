@@ -3,10 +3,25 @@
 // starts again part-way through (one VOB holding several titles).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace media {
+
+// How a run of MPEG-2 pictures is meant to be shown.
+struct PictureCadence {
+    int pictures = 0;           // picture coding extensions seen
+    int repeated = 0;           // progressive pictures that repeat their first field
+    bool ntscSequence = false;  // a sequence header said 30000/1001
+    // Repeat flags on at least 40 % of the pictures, as 3:2 pulldown of film
+    // sets them on every other picture; minPictures before anything counts.
+    bool Film(int minPictures) const { return pictures >= minPictures && repeated * 10 >= pictures * 4; }
+};
+
+// Adds what the MPEG-2 video bytes data[0, size) show: sequence headers and
+// picture coding extensions. A header cut off at the end is not counted.
+void CountPictures(const std::uint8_t* data, std::size_t size, PictureCadence& cadence);
 
 struct PackScan {
     bool readable = false;

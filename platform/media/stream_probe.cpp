@@ -2,11 +2,6 @@
 #include "source_info.h"
 #include "pack_scan.h"
 
-// The picture-header parser is stable in practice; GStreamer only marks it as
-// an interface it may still change.
-#define GST_USE_UNSTABLE_API 1
-#include <gst/codecparsers/gstmpegvideoparser.h>
-
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -20,9 +15,7 @@ constexpr GstClockTime kProbeSpan = GST_SECOND;
 // A stream may start this late in a valid VOB (audio after a silent lead-in).
 constexpr GstClockTime kLateStreamSpan = 8 * GST_SECOND;
 constexpr GstClockTime kProbeWallLimit = 10 * GST_SECOND;
-// Repeat-first-field flags on at least this share of progressive pictures
-// make a film cadence (3:2 pulldown sets them on every other picture).
-constexpr double kFilmShare = 0.4;
+// Pictures of the first second before their cadence counts.
 constexpr int kFilmMinPictures = 12;
 
 struct ProbeState {
@@ -31,8 +24,7 @@ struct ProbeState {
     std::vector<ProbedStream> streams;
     GstClockTime first = GST_CLOCK_TIME_NONE;
     bool haveVideo = false, haveAc3 = false;
-    int pictures = 0, repeatedPictures = 0;
-    bool ntscSequence = false;
+    PictureCadence cadence;
     std::atomic<bool> done{false};
 };
 
@@ -64,25 +56,9 @@ GstPadProbeReturn OnVideoData(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstMapInfo map;
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
-    GstMpegVideoPacket packet;
-    guint offset = 0;
-    std::lock_guard guard(state->lock);
-    while (offset < map.size && gst_mpeg_video_parse(&packet, map.data, map.size, offset)) {
-        offset = packet.offset;
-        if (packet.type == GST_MPEG_VIDEO_PACKET_SEQUENCE) {
-            GstMpegVideoSequenceHdr header;
-            if (gst_mpeg_video_packet_parse_sequence_header(&packet, &header))
-                state->ntscSequence = header.fps_n == 30000 && header.fps_d == 1001;
-        } else if (packet.type == GST_MPEG_VIDEO_PACKET_EXTENSION && packet.size > 0 &&
-                   (packet.data[packet.offset] >> 4) == GST_MPEG_VIDEO_PACKET_EXT_PICTURE) {
-            GstMpegVideoPictureExt ext;
-            if (gst_mpeg_video_packet_parse_picture_extension(&packet, &ext)) {
-                ++state->pictures;
-                if (ext.repeat_first_field && ext.progressive_frame) ++state->repeatedPictures;
-            }
-        }
-        if (packet.size < 0) break;  // the packet runs past this buffer
-        offset += static_cast<guint>(packet.size);
+    {
+        std::lock_guard guard(state->lock);
+        CountPictures(map.data, map.size, state->cadence);
     }
     gst_buffer_unmap(buffer, &map);
     return GST_PAD_PROBE_OK;
@@ -182,8 +158,8 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     if (result.durationNs < 0) result.durationNs = packs.durationNs;
     // Film throughout: the first second and every place sampled across the
     // file. Film mixed with video stays at the display rate.
-    result.film = state.ntscSequence && state.pictures >= kFilmMinPictures &&
-                  state.repeatedPictures >= kFilmShare * state.pictures && packs.filmSamples == packs.videoSamples;
+    result.film = state.cadence.ntscSequence && state.cadence.Film(kFilmMinPictures) &&
+                  packs.filmSamples == packs.videoSamples;
     result.streams = std::move(state.streams);
     std::sort(result.streams.begin(), result.streams.end(),
               [](const ProbedStream& a, const ProbedStream& b) { return a.padName < b.padName; });
