@@ -13,6 +13,10 @@ inline constexpr const char* kVobPattern = "*.vob";
 // without Rock Ridge, has lower-case names). The path itself keeps its case.
 bool IsMenuFile(const std::string& path);
 
+// The menu of any title set, VTS_nn_0.VOB in any letter case (the
+// command-line converter leaves them all out; the list keeps its own rule).
+bool IsTitleSetMenu(const std::string& path);
+
 // Every VOB file below folder except the menus, in the order the search finds
 // them: a folder's own files first, then each sub-folder; hidden folders and
 // folders already searched (a link leading back) are skipped.

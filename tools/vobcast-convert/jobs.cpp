@@ -4,12 +4,11 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <vector>
 
 namespace vobcast::cli {
 namespace {
@@ -19,16 +18,6 @@ namespace fs = std::filesystem;
 std::string Readable(const std::string& path) {
     if (::access(path.c_str(), R_OK) == 0) return {};
     return std::string("cannot be read: ") + std::strerror(errno);
-}
-
-// The menus of every title set (VTS_nn_0.VOB), in any letter case: a
-// folder's films are VTS_nn_1.VOB and on. Marbleway's list leaves out only
-// the first set's menu, as it always has.
-bool IsTitleSetMenu(const std::string& path) {
-    std::string name = fs::path(path).filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name.size() == 12 && name.starts_with("VTS_") && std::isdigit(static_cast<unsigned char>(name[4])) &&
-           std::isdigit(static_cast<unsigned char>(name[5])) && name.ends_with("_0.VOB");
 }
 
 // "name.VOB" -> "name.avi", as Marbleway names its outputs.
