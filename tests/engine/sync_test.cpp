@@ -2,12 +2,12 @@
 // structures, judged by libavformat (through ffmpeg) as well as GStreamer.
 #include "engine_fixture.h"
 #include "sync_marks.h"
+#include "temp_folder.h"
 
 #include "platform/media/filter.h"
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 namespace {
@@ -33,10 +33,9 @@ void PrintTo(const SyncCase& c, std::ostream* out) { *out << c.file; }
 
 // The bytes of a sync clip, changed by edit, written to path.
 void WriteChanged(const std::string& from, const std::string& path, void (*edit)(std::string&)) {
-    std::ifstream in(from, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes = testing_support::ReadFile(from);
     edit(bytes);
-    std::ofstream(path, std::ios::binary) << bytes;
+    testing_support::WriteFile(path, bytes);
 }
 
 // 400 KB of sectors read back as zeros, in the middle of the file.

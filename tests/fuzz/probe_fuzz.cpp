@@ -4,27 +4,31 @@
 #include "platform/media/pack_scan.h"
 #include "platform/media/stream_probe.h"
 
-#include "scratch_file.h"
+#include "temp_folder.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <string_view>
 
 namespace {
 
+// Each input is written here; the folder goes when the process ends.
+testing_support::TempFolder& Scratch() {
+    static testing_support::TempFolder folder;
+    return folder;
+}
 std::string g_file;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_file = ScratchFile("probe-fuzz", "fuzz.vob");
+    g_file = Scratch() / "fuzz.vob";
     media::EnsureGstInit();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::ofstream(g_file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    testing_support::WriteFile(g_file, std::string_view(reinterpret_cast<const char*>(data), size));
     const media::PackScan packs = media::ScanPacks(g_file);
     if (packs.scrambledPackets > packs.packetsRead) std::abort();
     const media::ProbeResult probe = media::ProbeProgramStream(g_file);

@@ -2,28 +2,24 @@
 // written reads back as written, and no other line of the file changes.
 #include "platform/profile/profile.h"
 
-#include "scratch_file.h"
+#include "temp_folder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string g_file;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// Each input is written here; the folder goes when the process ends.
+testing_support::TempFolder& Scratch() {
+    static testing_support::TempFolder folder;
+    return folder;
 }
+std::string g_file;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -46,7 +42,7 @@ std::string AsRead(std::string v) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_file = ScratchFile("profile-fuzz", "DVD.ini");
+    g_file = Scratch() / "DVD.ini";
     return 0;
 }
 
@@ -56,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string key = in.ConsumeRandomLengthString(24);
     const std::string value = in.ConsumeRandomLengthString(48);
     const std::string before = in.ConsumeRemainingBytesAsString();
-    std::ofstream(g_file, std::ios::binary | std::ios::trunc) << before;
+    testing_support::WriteFile(g_file, before);
 
     char buffer[256];
     profile::GetPrivateProfileString(section, key, "0", buffer, sizeof buffer, g_file);
     const bool written = profile::WritePrivateProfileString(section, key, value, g_file);
-    const std::string after = Read(g_file);
+    const std::string after = testing_support::ReadFile(g_file);
     if (!written) {
         if (after != before) std::abort();  // a refused write leaves the file as it was
         return 0;

@@ -4,18 +4,23 @@
 #include "platform/skin/skin.h"
 #include "platform/skin/skin_file.h"
 
-#include "scratch_file.h"
+#include "temp_folder.h"
 
 #include <QApplication>
 #include <QWidget>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <string_view>
 
 namespace {
 
+// Each input is written here; the folder goes when the process ends.
+testing_support::TempFolder& Scratch() {
+    static testing_support::TempFolder folder;
+    return folder;
+}
 std::string g_file;
 // The application lives to the end of the process (it keeps a reference to
 // its argument count).
@@ -29,14 +34,14 @@ QApplication* g_app = nullptr;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     g_app = new QApplication(g_argc, g_argv);
-    g_file = ScratchFile("skin-fuzz", "fuzz.skn");
+    g_file = Scratch() / "fuzz.skn";
     // The skins' own art, so that a skin naming it loads it.
-    std::filesystem::create_directory_symlink(SKIN_ART_DIR, std::filesystem::path(g_file).parent_path() / "art");
+    std::filesystem::create_directory_symlink(SKIN_ART_DIR, Scratch().path() / "art");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::ofstream(g_file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    testing_support::WriteFile(g_file, std::string_view(reinterpret_cast<const char*>(data), size));
     try {
         const skin::SkinFile file = skin::ParseSkinFile(g_file);
         skin::Skin skin;
