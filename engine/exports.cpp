@@ -7,6 +7,7 @@
 #include "progress.h"
 
 #include "platform/com/apartment.h"
+#include "platform/media/program_source.h"
 
 namespace {
 
@@ -77,6 +78,8 @@ int32_t StopComp(void) { return Stop(); }
 
 int32_t DoUninit(void) {
     ReleaseAll(State());
+    // A chosen title holds for one conversion; the next source is a file again.
+    media::SetSourceChoice(0, -1);
     com::CoUninitialize();
     return 0;
 }

@@ -1,24 +1,14 @@
 #include "engine_binding.h"
 
-#include <unistd.h>
-
-#include <climits>
+#include "platform/kernel/module_folder.h"
 
 namespace vobcast {
 namespace {
 constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
 }
 
-std::string ProgramFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "./";
-    std::string exe(path, static_cast<std::size_t>(n));
-    return exe.substr(0, exe.rfind('/') + 1);
-}
-
 EngineBinding::EngineBinding(std::string library)
-    : library_(library.find('/') == std::string::npos ? ProgramFolder() + library : library) {}
+    : library_(library.find('/') == std::string::npos ? kernel::ExecutableFolder() + "/" + library : library) {}
 
 EngineBinding::~EngineBinding() = default;
 
@@ -47,6 +37,61 @@ std::int32_t EngineBinding::DoUninit() {
 std::int64_t EngineBinding::GetCurrentPos() {
     auto* fn = reinterpret_cast<std::int64_t (*)()>(library_.Symbol("GetCurrentPos"));
     return fn ? fn() : -1;
+}
+
+bool EngineBinding::SetMessageSink(VobcastMessageSink sink, void* context) {
+    auto* fn = reinterpret_cast<decltype(&VobcastSetMessageSink)>(library_.Symbol("VobcastSetMessageSink"));
+    if (fn) fn(sink, context);
+    return fn != nullptr;
+}
+
+bool EngineBinding::SetChooser(VobcastChooser chooser, void* context) {
+    auto* fn = reinterpret_cast<decltype(&VobcastSetChooser)>(library_.Symbol("VobcastSetChooser"));
+    if (fn) fn(chooser, context);
+    return fn != nullptr;
+}
+
+std::vector<std::string> EngineBinding::CompressorNames() {
+    std::vector<std::string> names;
+    auto* fn = reinterpret_cast<decltype(&VobcastCompressorName)>(library_.Symbol("VobcastCompressorName"));
+    for (std::int32_t i = 0; fn; ++i) {
+        const std::int32_t length = fn(i, nullptr, 0);
+        if (length < 0) break;
+        std::string name(static_cast<std::size_t>(length) + 1, '\0');
+        fn(i, name.data(), length + 1);
+        name.resize(static_cast<std::size_t>(length));
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::int32_t EngineBinding::ChooseSource(std::int32_t title, std::int32_t audioStream) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChooseSource)>(library_.Symbol("VobcastChooseSource"));
+    return fn ? fn(title, audioStream) : kEFail;
+}
+
+bool EngineBinding::DescribeSource(const std::string& source, VobcastSourceInfo& info) {
+    auto* fn = reinterpret_cast<decltype(&VobcastDescribeSource)>(library_.Symbol("VobcastDescribeSource"));
+    return fn && fn(source.c_str(), &info) == 0;
+}
+
+double EngineBinding::SourceSeconds() {
+    auto* fn = reinterpret_cast<decltype(&VobcastSourceSeconds)>(library_.Symbol("VobcastSourceSeconds"));
+    return fn ? fn() : 0.0;
+}
+
+std::unique_ptr<VobcastDisc> EngineBinding::ReadDisc(const std::string& path, std::string& error) {
+    auto* fn = reinterpret_cast<decltype(&VobcastReadDisc)>(library_.Symbol("VobcastReadDisc"));
+    if (!fn) {
+        error = library_.Error();
+        return nullptr;
+    }
+    auto disc = std::make_unique<VobcastDisc>();
+    if (fn(path.c_str(), disc.get()) != 0) {
+        error = disc->error;
+        return nullptr;
+    }
+    return disc;
 }
 
 } // namespace vobcast

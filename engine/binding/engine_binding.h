@@ -1,11 +1,15 @@
 // Binds the conversion engine (libvobcast.so in the program folder) by file
-// name at the first call of any of its five functions, as the program does.
+// name at the first call of any of its functions, as the program does: the
+// five conversion calls and the host calls of vobcast_host.h.
 #pragma once
 
 #include "platform/kernel/library.h"
+#include "vobcast/vobcast_host.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vobcast {
 
@@ -27,14 +31,22 @@ public:
     std::int32_t DoUninit();
     std::int64_t GetCurrentPos();
 
+    // The host calls; each returns false (or an empty answer) when the
+    // library can't be loaded.
+    bool SetMessageSink(VobcastMessageSink sink, void* context);
+    bool SetChooser(VobcastChooser chooser, void* context);
+    std::vector<std::string> CompressorNames();
+    std::int32_t ChooseSource(std::int32_t title, std::int32_t audioStream);
+    bool DescribeSource(const std::string& source, VobcastSourceInfo& info);
+    double SourceSeconds();
+    // Null with error set when the disc can't be read.
+    std::unique_ptr<VobcastDisc> ReadDisc(const std::string& path, std::string& error);
+
     bool Loaded() const { return library_.Loaded(); }
     const std::string& LoadError() const { return library_.Error(); }
 
 private:
     kernel::Library library_;
 };
-
-// The folder of the running executable, ending in "/".
-std::string ProgramFolder();
 
 } // namespace vobcast

@@ -1,6 +1,8 @@
 // "File Source (Async.)" and "File writer".
 #include "filter.h"
 #include "filters.h"
+#include "splitter.h"
+#include "stream_probe.h"
 
 #include "platform/com/text.h"
 
@@ -10,27 +12,30 @@
 namespace media {
 namespace {
 
-class FileSource final : public Filter, public IFileSourceFilter {
+// Reads a file, or the DVD title the engine's host chose for the next source.
+class FileSource final : public Filter, public IFileSourceFilter, public IProgramSourceFilter {
 public:
-    explicit FileSource(const std::u16string& name) : Filter(name) {
-        src_ = MakeElement("filesrc");
-        gst_bin_add(GST_BIN(bin_), src_);
-    }
+    explicit FileSource(const std::u16string& name) : Filter(name) {}
 
     HRESULT Load(const std::u16string& path, const AmMediaType*) override {
         if (output_) return E_UNEXPECTED;
-        const std::string file = com::WideToAnsi(path);
+        ProgramSource source = ChosenSource(com::WideToAnsi(path));
         // Like the asynchronous reader, a file that cannot be opened gives the
         // filter no output pin.
-        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return MakeHresult(0x80070000u | static_cast<unsigned>(errno));
         ::close(fd);
+        GstElement* src = MakeSourceElement(source);
+        if (!src) return E_FAIL;
+        gst_bin_add(GST_BIN(bin_), src);
         path_ = path;
-        g_object_set(src_, "location", file.c_str(), nullptr);
-        GstPtr<GstPad> pad(gst_element_get_static_pad(src_, "src"));
+        source_ = std::move(source);
+        GstPtr<GstPad> pad(gst_element_get_static_pad(src, "src"));
         output_ = AddGhostPin(u"Output", PINDIR_OUTPUT, pad.get());
         return S_OK;
     }
+
+    ProgramSource Source() const override { return output_ ? source_ : ProgramSource{}; }
 
     HRESULT GetCurFile(std::u16string& path) override {
         if (!output_) return E_FAIL;
@@ -39,9 +44,9 @@ public:
     }
 
 private:
-    GstElement* src_;
     Pin* output_ = nullptr;
     std::u16string path_;
+    ProgramSource source_;
 };
 
 class FileWriter final : public Filter, public IFileSinkFilter2 {

@@ -6,9 +6,7 @@
 #include <gst/codecparsers/gstmpegvideoparser.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace media {
@@ -16,18 +14,6 @@ namespace {
 
 constexpr int kSamples = 48;
 constexpr std::size_t kSampleBytes = std::size_t{64} * 1024;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-std::vector<std::uint8_t> ReadAt(std::FILE* f, std::uint64_t offset, std::size_t bytes) {
-    std::vector<std::uint8_t> data(bytes);
-    if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0) return {};
-    data.resize(std::fread(data.data(), 1, bytes, f));
-    return data;
-}
 
 bool IsStartCode(const std::uint8_t* p, std::uint8_t id) { return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == id; }
 
@@ -177,20 +163,17 @@ void CountPictures(const std::uint8_t* data, std::size_t size, PictureCadence& c
     }
 }
 
-PackScan ScanPacks(const std::string& path, std::size_t headBytes) {
+PackScan ScanPacks(SourceBytes& bytes, std::size_t headBytes) {
     PackScan scan;
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f) return scan;
-    if (fseeko(f.get(), 0, SEEK_END) != 0) return scan;
-    const auto size = static_cast<std::uint64_t>(ftello(f.get()));
+    const std::uint64_t size = bytes.Size();
     scan.readable = true;
 
-    CountPackets(ReadAt(f.get(), 0, static_cast<std::size_t>(std::min<std::uint64_t>(size, headBytes))), scan);
+    CountPackets(bytes.ReadAt(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, headBytes))), scan);
 
     std::vector<ClockSample> samples;
     for (int i = 0; i <= kSamples; ++i) {
         const std::uint64_t at = i == kSamples ? (size > kSampleBytes ? size - kSampleBytes : 0) : size * i / kSamples;
-        const std::vector<std::uint8_t> data = ReadAt(f.get(), at, kSampleBytes);
+        const std::vector<std::uint8_t> data = bytes.ReadAt(at, kSampleBytes);
         ClockSample sample{};
         if (FirstClock(data, at, sample) && (samples.empty() || sample.offset > samples.back().offset))
             samples.push_back(sample);

@@ -3,6 +3,8 @@
 // starts again part-way through (one VOB holding several titles).
 #pragma once
 
+#include "program_source.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,9 +43,9 @@ struct PackScan {
     int videoSamples = 0;
 };
 
-// Reads the PES headers of the first headBytes of the file and samples the
+// Reads the PES headers of the first headBytes of the source and samples the
 // pack clock and the pictures' flags at a few dozen places across it; never
-// reads the whole file.
-PackScan ScanPacks(const std::string& path, std::size_t headBytes = 4u << 20);
+// reads the whole source.
+PackScan ScanPacks(SourceBytes& bytes, std::size_t headBytes = 4u << 20);
 
 } // namespace media

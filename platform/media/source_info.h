@@ -2,6 +2,8 @@
 // length and its streams, in words a user can act on.
 #pragma once
 
+#include "program_source.h"
+
 #include <string>
 #include <vector>
 
@@ -11,11 +13,11 @@ struct SourceInfo {
     bool programStream = false;  // an MPEG program stream was found in it
     bool encrypted = false;      // CSS-scrambled sectors
     bool hasVideo = false;       // an MPEG video stream
-    bool hasAc3 = false;
+    bool hasAc3 = false;             // the chosen AC-3 stream, or any when none was chosen
     std::vector<std::string> audio;  // every audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS"
     double seconds = 0;              // 0 when it can't be told
 };
 
-SourceInfo DescribeSource(const std::string& path);
+SourceInfo DescribeSource(const ProgramSource& source);
 
 } // namespace media

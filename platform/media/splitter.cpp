@@ -1,7 +1,9 @@
 // "MPEG-2 Splitter": mpegpsdemux. Like the Windows splitter it offers its output
 // pins once its input is connected and the stream has been probed: "Video" for
-// the first MPEG video stream, "AC3" for the first AC-3 stream. Streams nobody
+// the first MPEG video stream, "AC3" for the chosen AC-3 stream (the first when
+// none was chosen). Streams nobody
 // connected are drained into a fake sink so they never hold the demuxer up.
+#include "clock_join.h"
 #include "filter.h"
 #include "filters.h"
 #include "splitter.h"
@@ -10,6 +12,7 @@
 #include "platform/com/text.h"
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace media {
@@ -29,11 +32,12 @@ public:
 
     HRESULT PrepareInput(Pin* in, Pin* upstream) override {
         if (in != input_ || probed_) return E_UNEXPECTED;
-        ComPtr<IFileSourceFilter> source;
-        std::u16string path;
-        if (FAILED(com::QueryInterface(upstream->Owner(), source)) || FAILED(source->GetCurFile(path)))
-            return VFW_E_TYPE_NOT_ACCEPTED;
-        ProbeResult probe = ProbeProgramStream(com::WideToAnsi(path));
+        ComPtr<IProgramSourceFilter> source;
+        if (FAILED(com::QueryInterface(upstream->Owner(), source))) return VFW_E_TYPE_NOT_ACCEPTED;
+        const ProgramSource program = source->Source();
+        if (program.path.empty()) return VFW_E_TYPE_NOT_ACCEPTED;
+        ProbeResult probe = ProbeProgramStream(program);
+        const std::string wantedAc3 = program.audioStream >= 0 ? Ac3PadName(program.audioStream) : std::string();
         if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
         if (!probe.ok) {
             GST_INFO_OBJECT(bin_, "refusing the input: %s", probe.error.c_str());
@@ -41,11 +45,13 @@ public:
         }
         durationNs_ = probe.durationNs;
         film_ = probe.film;
+        join_ = std::make_unique<ClockJoin>(probe.firstNs, probe.clockRestarts > 0);
         probed_ = true;
         for (ProbedStream& stream : probe.streams) {
             if (!video_.pin && IsMpegVideo(stream.caps.get())) {
                 video_ = {stream.padName, AddGhostPin(u"Video", PINDIR_OUTPUT, nullptr, stream.caps.get())};
-            } else if (!audio_.pin && IsAc3(stream.caps.get())) {
+            } else if (!audio_.pin && IsAc3(stream.caps.get()) &&
+                       (wantedAc3.empty() || wantedAc3 == stream.padName)) {
                 audio_ = {stream.padName, AddGhostPin(u"AC3", PINDIR_OUTPUT, nullptr, stream.caps.get())};
             }
         }
@@ -73,6 +79,7 @@ private:
         if (audio_.pin && audio_.padName == name) pin = audio_.pin;
         g_free(name);
         if (pin && gst_pad_is_linked(pin->Pad())) {
+            join_->Watch(pad, pin == video_.pin);
             gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pad);
             return;
         }
@@ -86,6 +93,7 @@ private:
     Output video_, audio_;
     std::int64_t durationNs_ = -1;
     bool film_ = false;
+    std::unique_ptr<ClockJoin> join_;
 };
 
 } // namespace

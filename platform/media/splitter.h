@@ -2,6 +2,8 @@
 // seeking interface before the graph runs.
 #pragma once
 
+#include "program_source.h"
+
 #include "platform/com/unknown.h"
 
 #include <cstdint>
@@ -14,6 +16,13 @@ public:
     virtual std::int64_t DurationNs() const = 0;
     // Whether the video is film carried with 3:2 repeat-field flags.
     virtual bool Film() const = 0;
+};
+
+// What the file source reads: its file, or the DVD title it was set to take.
+class IProgramSourceFilter : public virtual com::Unknown {
+public:
+    // An empty path before a successful Load.
+    virtual ProgramSource Source() const = 0;
 };
 
 } // namespace media

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 
 namespace media {
@@ -24,6 +26,7 @@ struct ProbeState {
     std::vector<ProbedStream> streams;
     GstClockTime first = GST_CLOCK_TIME_NONE;
     bool haveVideo = false, haveAc3 = false;
+    std::string wantedAc3;  // the AC-3 pad chosen, empty for any
     PictureCadence cadence;
     std::atomic<bool> done{false};
 };
@@ -73,7 +76,7 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     {
         std::lock_guard guard(state->lock);
         state->haveVideo = state->haveVideo || video;
-        state->haveAc3 = state->haveAc3 || IsAc3(caps);
+        state->haveAc3 = state->haveAc3 || (IsAc3(caps) && (state->wantedAc3.empty() || state->wantedAc3 == name));
         state->streams.push_back({name, CapsPtr(caps)});
     }
     g_free(name);
@@ -100,10 +103,19 @@ bool IsAc3(const GstCaps* caps) {
            gst_structure_has_name(s, "audio/ac3");
 }
 
-ProbeResult ProbeProgramStream(const std::string& path) {
+std::string Ac3PadName(int stream) {
+    char name[16];
+    std::snprintf(name, sizeof name, "audio_%02x", 0x80 + stream);
+    return name;
+}
+
+ProbeResult ProbeProgramStream(const ProgramSource& source) {
     ProbeResult result;
     EnsureGstInit();
-    const PackScan packs = ScanPacks(path);
+    std::unique_ptr<SourceBytes> bytes = OpenSourceBytes(source, result.error);
+    if (!bytes) return result;
+    const PackScan packs = ScanPacks(*bytes);
+    bytes.reset();
     // A few scrambled packets among thousands could be damage; CSS scrambles
     // most of the video.
     if (packs.scrambledPackets >= 4 && packs.scrambledPackets * 10 >= packs.packetsRead) {
@@ -113,17 +125,18 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     }
 
     GstPtr<GstElement> pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("probe"))));
-    GstElement* src = MakeElement("filesrc");
+    GstElement* src = MakeSourceElement(source);
     GstElement* demux = MakeElement("mpegpsdemux");
     if (!src || !demux) {
         if (src) gst_object_unref(src);
         if (demux) gst_object_unref(demux);
-        result.error = "the MPEG program stream demultiplexer is not installed";
+        result.error = src ? "the MPEG program stream demultiplexer is not installed"
+                           : "the DVD reader (GStreamer's dvdreadsrc) is not installed";
         return result;
     }
     ProbeState state;
     state.pipeline = pipeline.get();
-    g_object_set(src, "location", path.c_str(), nullptr);
+    if (source.audioStream >= 0) state.wantedAc3 = Ac3PadName(source.audioStream);
     gst_bin_add_many(GST_BIN(state.pipeline), src, demux, nullptr);
     if (!gst_element_link(src, demux)) {
         result.error = "the file cannot be demultiplexed";
@@ -160,6 +173,8 @@ ProbeResult ProbeProgramStream(const std::string& path) {
     // file. Film mixed with video stays at the display rate.
     result.film = state.cadence.ntscSequence && state.cadence.Film(kFilmMinPictures) &&
                   packs.filmSamples == packs.videoSamples;
+    if (GST_CLOCK_TIME_IS_VALID(state.first)) result.firstNs = static_cast<std::int64_t>(state.first);
+    result.clockRestarts = packs.clockRestarts;
     result.streams = std::move(state.streams);
     std::sort(result.streams.begin(), result.streams.end(),
               [](const ProbedStream& a, const ProbedStream& b) { return a.padName < b.padName; });
@@ -187,9 +202,9 @@ std::string AudioFormat(const GstCaps* caps) {
 
 } // namespace
 
-SourceInfo DescribeSource(const std::string& path) {
+SourceInfo DescribeSource(const ProgramSource& source) {
     SourceInfo info;
-    const ProbeResult probe = ProbeProgramStream(path);
+    const ProbeResult probe = ProbeProgramStream(source);
     info.encrypted = probe.scrambled;
     info.programStream = probe.ok;
     if (probe.ok && probe.durationNs > 0) info.seconds = static_cast<double>(probe.durationNs) / 1e9;
@@ -199,7 +214,7 @@ SourceInfo DescribeSource(const std::string& path) {
         if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps) ||
             !g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/"))
             continue;
-        info.hasAc3 = info.hasAc3 || IsAc3(caps);
+        info.hasAc3 = info.hasAc3 || (IsAc3(caps) && (source.audioStream < 0 || stream.padName == Ac3PadName(source.audioStream)));
         info.audio.push_back(AudioFormat(caps));
     }
     return info;

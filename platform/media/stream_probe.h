@@ -4,6 +4,7 @@
 #pragma once
 
 #include "gst_ptr.h"
+#include "program_source.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +13,11 @@
 namespace media {
 
 struct ProbedStream {
-    std::string padName;  // mpegpsdemux's pad, e.g. "video_e0", "audio_80"
+    std::string padName;  // The GStreamer element that reads the source (floating): filesrc, or
+// dvdreadsrc for a title; null when its plugin is missing.
+GstElement* MakeSourceElement(const ProgramSource& source);
+
+// mpegpsdemux's pad, e.g. "video_e0", "audio_80"
     CapsPtr caps;
 };
 
@@ -22,6 +27,8 @@ struct ProbeResult {
     bool scrambled = false;  // CSS-encrypted: the payload can't be decoded
     std::vector<ProbedStream> streams;  // in pad-name order
     std::int64_t durationNs = -1;       // -1 when unknown
+    std::int64_t firstNs = -1;          // the earliest timestamp of any stream, -1 when none was read
+    int clockRestarts = 0;              // where the pack clock starts again
     // NTSC film carried as 23.976 pictures with 3:2 repeat-field flags: the
     // pictures are whole film frames, best kept at their own rate.
     bool film = false;
@@ -33,6 +40,13 @@ bool IsAc3(const GstCaps* caps);
 // Blocks until the video and AC-3 streams have been found (they may start
 // seconds into the file) and about a second has been read past them, the
 // stream ends or fails, or a few seconds of wall time have gone by.
-ProbeResult ProbeProgramStream(const std::string& path);
+ProbeResult ProbeProgramStream(const ProgramSource& source);
+
+// The GStreamer element that reads the source (floating): filesrc, or
+// dvdreadsrc for a title; null when its plugin is missing.
+GstElement* MakeSourceElement(const ProgramSource& source);
+
+// mpegpsdemux's pad for the AC-3 stream of DVD stream number stream (0-7).
+std::string Ac3PadName(int stream);
 
 } // namespace media

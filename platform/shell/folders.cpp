@@ -1,5 +1,7 @@
 #include "folders.h"
 
+#include "platform/kernel/module_folder.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -8,19 +10,18 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QStandardPaths>
 
 namespace shell {
-namespace {
-
-namespace fs = std::filesystem;
 
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
     if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
     return {};
 }
+
+namespace {
+
+namespace fs = std::filesystem;
 
 std::string ConfigFolder() {
     // XDG asks to ignore a relative XDG_CONFIG_HOME.
@@ -58,20 +59,11 @@ bool IsWritableFolder(const std::string& folder) {
     return true;
 }
 
-std::string VideosFolder() {
-    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (!videos.isEmpty() && QDir().mkpath(videos) && IsWritableFolder(videos.toStdString())) return videos.toStdString();
-    return HomeFolder();
-}
-
 void SetProgramFolder(std::string folder) { ProgramFolderOverride() = std::move(folder); }
 
 std::string ProgramFolder() {
     if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || !exe.has_parent_path()) return fs::current_path(ec).string();
-    return exe.parent_path().string();
+    return kernel::ExecutableFolder();
 }
 
 } // namespace shell

@@ -19,12 +19,16 @@ std::uint32_t GetWindowsDirectory(char* buffer, std::uint32_t size);
 // root, "/"). Never empty.
 std::string ProgramFolder();
 
+// The user's home folder ($HOME, else the password database's); empty when
+// neither knows one.
+std::string HomeFolder();
+
 // Whether files can be made in folder by this process.
 bool IsWritableFolder(const std::string& folder);
 
 // The user's videos folder (XDG's, ~/Videos by default), created if it is
 // missing; the home folder where that can't be had; empty when neither is
-// known. No trailing "/".
+// known. No trailing "/". (In platform-shell-qt: Qt reads XDG's user folders.)
 std::string VideosFolder();
 
 // Makes ProgramFolder answer folder instead (a test's own program folder); an

@@ -5,8 +5,6 @@
 
 namespace ui {
 
-void DoEvents() { QCoreApplication::processEvents(); }
-
 void EndMessageLoop() { QCoreApplication::exit(0); }
 
 Point GetCursorPos() {

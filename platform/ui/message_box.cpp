@@ -1,8 +1,9 @@
 #include "message_box.h"
+#include "event_loop.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "qt_plugin.h"
 
+#include <cstddef>
 #include <cstdio>
 
 namespace ui {
@@ -23,19 +24,19 @@ void MessageBox(std::string_view text, std::string_view title, Icon icon) {
         sink(text);
         return;
     }
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        const QMessageBox::Icon shown = icon == Icon::Critical ? QMessageBox::Critical
-                                        : icon == Icon::Warning ? QMessageBox::Warning
-                                                                : QMessageBox::NoIcon;
-        QMessageBox box(shown, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                        QMessageBox::Ok, nullptr);
-        box.exec();
-        return;
-    }
+    using QtBox = int (*)(const char*, std::size_t, const char*, std::size_t, int);
+    if (auto* box = reinterpret_cast<QtBox>(QtPluginSymbol("libui-qt.so", "UiQtMessageBox")))
+        if (box(text.data(), text.size(), title.data(), title.size(), static_cast<int>(icon)) != 0) return;
     std::fwrite(text.data(), 1, text.size(), stderr);
     if (text.empty() || text.back() != '\n') std::fputc('\n', stderr);
     std::fflush(stderr);
+}
+
+// Lives here, with the other calls that reach Qt only through the plugin, so
+// that a search for files runs in a process without Qt as well.
+void DoEvents() {
+    using QtDoEvents = int (*)();
+    if (auto* run = reinterpret_cast<QtDoEvents>(QtPluginSymbol("libui-qt.so", "UiQtDoEvents"))) run();
 }
 
 } // namespace ui

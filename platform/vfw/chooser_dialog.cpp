@@ -1,5 +1,9 @@
 #include "chooser_dialog.h"
 
+#include "platform/ui/qt_plugin.h"
+
+#include <QApplication>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -80,3 +84,10 @@ ChooserAnswer RunChooserDialog(const ChooserRequest& request, const char* title)
 }
 
 } // namespace vfw
+
+UI_QT_PLUGIN_EXPORT int VfwQtChooserDialog(const vfw::ChooserRequest* request, const char* title,
+                                           vfw::ChooserAnswer* answer) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return 0;
+    *answer = vfw::RunChooserDialog(*request, title);
+    return 1;
+}

@@ -1,4 +1,5 @@
-// The compressor chooser as a Qt dialog (needs a QApplication).
+// The compressor chooser as a Qt dialog (needs a QApplication). It is built
+// into the plugin libvfw-qt.so, which ICCompressorChoose loads in a Qt program.
 #pragma once
 
 #include "compressor.h"

@@ -1,11 +1,9 @@
 #include "compressor.h"
 
-#include "chooser_dialog.h"
 
 #include "platform/com/text.h"
 #include "platform/media/catalogue.h"
-
-#include <QApplication>
+#include "platform/ui/qt_plugin.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,11 +53,11 @@ bool ICCompressorChoose(std::uintptr_t owner, std::uint32_t flags, const BitmapI
     request.dataRateControl = flags & ICMF_CHOOSE_DATARATE;
 
     ChooserAnswer answer;
+    using Dialog = int (*)(const ChooserRequest*, const char*, ChooserAnswer*);
+    auto* dialog = reinterpret_cast<Dialog>(ui::QtPluginSymbol("libvfw-qt.so", "VfwQtChooserDialog"));
     if (ChooserHook hook = Hook())
         answer = hook(request);
-    else if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        answer = RunChooserDialog(request, title);
-    else
+    else if (dialog == nullptr || dialog(&request, title, &answer) == 0)
         answer = DefaultAnswer(request);
     if (!answer.accepted) return false;
 

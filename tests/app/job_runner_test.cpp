@@ -4,7 +4,7 @@
 
 #include "platform/systray/systray.h"
 #include "platform/ui/message_box.h"
-#include "platform/vfw/compressor.h"
+#include "engine_binding.h"
 #include "test_media.h"
 
 #include <QElapsedTimer>
@@ -57,13 +57,17 @@ class JobRunner : public MainFrameTest {
 protected:
     void SetUp() override {
         MainFrameTest::SetUp();
+        // The program's boxes and the engine's (which it shows itself) alike.
         ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
+        host.SetMessageSink([](void* self, const char* text) { static_cast<JobRunner*>(self)->boxes.emplace_back(text); },
+                            this);
         frame.Tray.observer = [this](const std::string& fn, const std::string& tip) { tray.push_back(fn + " " + tip); };
         WriteIniValue("SavePath", "PathName", out.path().string() + "/");
     }
     void TearDown() override {
         ui::SetMessageSink(nullptr);
-        vfw::SetChooserHook(nullptr);
+        host.SetMessageSink(nullptr, nullptr);
+        host.SetChooser(nullptr, nullptr);
         MainFrameTest::TearDown();
     }
     RecordingEngine& UseEngine(bool real) {
@@ -80,16 +84,17 @@ protected:
         return done();
     }
     void ChooseDivX() {
-        vfw::SetChooserHook([this](const vfw::ChooserRequest&) {
-            ++choices;
-            vfw::ChooserAnswer answer;
-            answer.accepted = true;
-            answer.index = 0;
-            return answer;
-        });
+        host.SetChooser(
+            [](void* self, VobcastChoice* choice) {
+                ++static_cast<JobRunner*>(self)->choices;
+                choice->compressor = 0;
+                return 1;
+            },
+            this);
     }
     int Count(const std::string& call) const { return static_cast<int>(std::count(tray.begin(), tray.end(), call)); }
 
+    vobcast::EngineBinding host;  // the engine the window loads, reached for its host calls
     TempFolder out;
     TempFolder sources;
     std::vector<std::string> boxes;
@@ -199,7 +204,7 @@ TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
 TEST_F(JobRunner, ACancelledCompressorChoiceHaltsAtTheFirstEntryWithoutAWord) {
     frame.List.FileList.Set(1, testing_media::MediaPath("ntsc.vob"));
     RecordingEngine& engine = UseEngine(true);
-    vfw::SetChooserHook([](const vfw::ChooserRequest&) { return vfw::ChooserAnswer{}; });
+    host.SetChooser([](void*, VobcastChoice*) { return 0; }, nullptr);
     frame.List.SetStatus("Press Start...");
     frame.StartRun();
     EXPECT_EQ(frame.List.CurrentIndex, 1);

@@ -66,7 +66,9 @@ std::string Stream(int filmPacks, int restart = -1, bool scrambled = false) {
 media::PackScan Scan(const TempFolder& dir, const std::string& bytes) {
     const std::string path = dir / "test.vob";
     std::ofstream(path, std::ios::binary) << bytes;
-    return media::ScanPacks(path);
+    std::string error;
+    const auto source = media::OpenSourceBytes({path}, error);
+    return source ? media::ScanPacks(*source) : media::PackScan{};
 }
 
 TEST(PackScan, FilmThroughoutOrMixedAndTheClockAcrossARestart) {

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <random>
 
 namespace {
 
@@ -16,7 +15,9 @@ using testing_media::MarksByGStreamer;
 using testing_media::MarksByLibav;
 using testing_media::MaxOffset;
 using testing_media::ReadAvi;
+using testing_media::Scramble;
 using testing_media::SyncMediaPath;
+using testing_media::WriteChanged;
 
 constexpr double kMaxOffset = 0.040;
 
@@ -31,12 +32,6 @@ struct SyncCase {
 
 void PrintTo(const SyncCase& c, std::ostream* out) { *out << c.file; }
 
-// The bytes of a sync clip, changed by edit, written to path.
-void WriteChanged(const std::string& from, const std::string& path, void (*edit)(std::string&)) {
-    std::string bytes = testing_support::ReadFile(from);
-    edit(bytes);
-    testing_support::WriteFile(path, bytes);
-}
 
 // 400 KB of sectors read back as zeros, in the middle of the file.
 void ZeroMiddle(std::string& bytes) {
@@ -44,20 +39,6 @@ void ZeroMiddle(std::string& bytes) {
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 400 * 1024, '\0');
 }
 
-// What a CSS disc read without decryption gives: the PES headers of video
-// and audio packs stay readable with their scrambling bits set, the payload
-// from byte 128 of the sector on is noise.
-void Scramble(std::string& bytes) {
-    std::mt19937 noise(7);
-    for (std::size_t at = 0; at + 2048 <= bytes.size(); at += 2048) {
-        auto* p = reinterpret_cast<unsigned char*>(bytes.data() + at);
-        if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] != 0xBA) continue;
-        unsigned char* pes = p + 14 + (p[13] & 7);
-        if (pes[0] != 0 || pes[1] != 0 || pes[2] != 1 || (pes[3] != 0xE0 && pes[3] != 0xBD)) continue;
-        pes[6] |= 0x10;
-        for (std::size_t i = 128; i < 2048; ++i) p[i] = static_cast<unsigned char>(noise());
-    }
-}
 
 class SyncTest : public EngineTest, public ::testing::WithParamInterface<SyncCase> {
 protected:

@@ -29,9 +29,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     testing_support::WriteFile(g_file, std::string_view(reinterpret_cast<const char*>(data), size));
-    const media::PackScan packs = media::ScanPacks(g_file);
+    std::string error;
+    const auto bytes = media::OpenSourceBytes({g_file}, error);
+    if (!bytes) std::abort();
+    const media::PackScan packs = media::ScanPacks(*bytes);
     if (packs.scrambledPackets > packs.packetsRead) std::abort();
-    const media::ProbeResult probe = media::ProbeProgramStream(g_file);
+    const media::ProbeResult probe = media::ProbeProgramStream({g_file});
     if (probe.ok && probe.streams.empty()) std::abort();
     return 0;
 }

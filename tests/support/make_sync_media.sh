@@ -17,9 +17,10 @@ picture() {
   local s=$1 r=$2 period=$3 first=$4 size=${5:-720x480}
   echo "testsrc2=s=$size:r=$r:d=$s,lutyuv=y=val*0.5[b];color=white:s=$size:r=$r:d=$s[w];[b][w]overlay=enable='eq(mod(n\\,$period)\\,$first)'"
 }
-# beep SECONDS FIRST PERIOD LAYOUT: the marked sound, every channel alike.
+# beep SECONDS FIRST PERIOD LAYOUT HUM: the marked sound, every channel alike,
+# over a hum of HUM Hz (300 by default).
 beep() {
-  echo "aevalsrc='0.02*sin(2*PI*300*t)+gte(t\\,$2)*lt(mod(t-$2\\,$3)\\,0.1)*0.5*sin(2*PI*1000*t)':s=48000:d=$1:c=${4:-stereo},asetnsamples=n=1536"
+  echo "aevalsrc='0.02*sin(2*PI*${5:-300}*t)+gte(t\\,$2)*lt(mod(t-$2\\,$3)\\,0.1)*0.5*sin(2*PI*1000*t)':s=48000:d=$1:c=${4:-stereo},asetnsamples=n=1536"
 }
 ntsc_dvd=(-target ntsc-dvd -aspect 4:3 -b:v 6000k -c:a ac3 -b:a 448k)
 
@@ -112,4 +113,36 @@ exists ten-minutes.vob || {
   ff -filter_complex "$(picture 600 30000/1001 60 30)[v];$(beep 600 1.001 2.002)[a]" -map "[v]" -map "[a]" \
     "${ntsc_dvd[@]}" "$work/ten-minutes.vob"
   place ten-minutes.vob
+}
+
+# A DVD, as a VIDEO_TS folder and as an ISO image labelled MY_FILM. One title
+# set holds two titles; each has an English track (hum at 300 Hz) and a German
+# one (hum at 700 Hz). Title 1 plays two cells made apart (8 s, then 6 s) and
+# title 2 one (5 s). VTS_01_1.VOB is cut in two at a sector in the middle of
+# title 1, as a disc's 1 GB files are cut wherever the limit falls.
+exists disc.iso || {
+  for t in a:8 b:6 c:5; do
+    s="${t#*:}"
+    ff -filter_complex "$(picture "$s" 30000/1001 60 30)[v];$(beep "$s" 1.001 2.002 stereo 300)[en];$(beep "$s" 1.001 2.002 stereo 700)[de]" \
+      -map "[v]" -map "[en]" -map "[de]" "${ntsc_dvd[@]}" "$work/cell-${t%%:*}.vob"
+  done
+  cat > "$work/disc.xml" <<XML
+<dvdauthor dest="$work/disc">
+  <vmgm />
+  <titleset><titles>
+    <audio lang="en" /><audio lang="de" />
+    <pgc><vob file="$work/cell-a.vob" chapters="0,0:04" /><vob file="$work/cell-b.vob" /></pgc>
+    <pgc><vob file="$work/cell-c.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/disc.xml" >/dev/null 2>&1
+  vob="$work/disc/VIDEO_TS/VTS_01_1.VOB"
+  half=$(( $(stat -c %s "$vob") / 2 / 2048 ))
+  tail -c +$(( half * 2048 + 1 )) "$vob" > "$work/disc/VIDEO_TS/VTS_01_2.VOB"
+  truncate -s $(( half * 2048 )) "$vob"
+  genisoimage -quiet -dvd-video -V MY_FILM -o "$work/disc.iso" "$work/disc" 2>/dev/null
+  rm -rf disc
+  mv "$work/disc" disc
+  place disc.iso
 }

@@ -241,6 +241,22 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     EXPECT_TRUE(testing_media::ReadAvi(part.string()).hasIndex);
 }
 
+// A headless conversion needs no user interface: the engine runs in the
+// converter's process without mapping a single Qt library.
+TEST(ConvertCli, AConvertingProcessMapsNoQt) {
+    TempFolder dir;
+    const fs::path part = dir.path() / "long.avi.part";
+    const Running run = Start("--worker -- '" + testing_media::MediaPath("long.vob") + "' " + Q(part));
+    WaitUntilPartWritten(part);
+    const std::string maps = testing_support::ReadFile("/proc/" + std::to_string(run.pid) + "/maps");
+    ::kill(run.pid, SIGINT);
+    const Result stopped = Finish(run);
+    EXPECT_EQ(stopped.status, 130) << stopped.out;
+    EXPECT_TRUE(Contains(maps, "libvobcast.so")) << "the engine is loaded";
+    EXPECT_TRUE(Contains(maps, "libgstreamer-1.0")) << "and converting";
+    EXPECT_FALSE(Contains(maps, "libQt6")) << maps;
+}
+
 TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
     TempFolder dir;
     const fs::path out = dir.path() / "out";

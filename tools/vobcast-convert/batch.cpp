@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "disc_titles.h"
 #include "jobs.h"
 #include "place_file.h"
 #include "worker.h"
@@ -99,10 +100,19 @@ public:
             err_ << "vobcast-convert: " << problem << "\n";
             return 2;
         }
-        if (ChooseCompressor(o_, err_) < 0) return 2;
-        for (Job& job : PlanJobs(o_.inputs, o_.outputDir, o_.overwrite)) {
+        EngineBinding engine;
+        if (ChooseCompressor(engine, o_, err_) < 0) return 2;
+        std::vector<Job> jobs;
+        if (o_.ByTitle()) {
+            jobs = TitleJobs(engine, o_);
+            AssignDestinations(jobs, o_.outputDir, o_.overwrite);
+        } else {
+            jobs = PlanJobs(o_.inputs, o_.outputDir, o_.overwrite);
+            for (Job& job : jobs) job.audioStream = static_cast<int>(o_.audioTrack) - 1;
+        }
+        for (Job& job : jobs) {
             if (job.problem.empty()) pending_.push_back(std::move(job));
-            else Fail(job.source, job.problem);
+            else Fail(job.Label(), job.problem);
         }
         total_ = pending_.size() + failed_.size();
         const auto started = Clock::now();
@@ -125,7 +135,7 @@ public:
                 // process alone is passed on, so that they finalise their files.
                 for (const Worker& w : running_) ::kill(w.pid, SIGINT);
                 interrupted_ = true;
-                for (const Job& job : pending_) not_started_.push_back(job.source);
+                for (const Job& job : pending_) not_started_.push_back(job.Label());
                 pending_.clear();
             }
             Poll();
@@ -143,19 +153,21 @@ private:
         int out_pipe[2];
         int err_pipe[2];
         if (::pipe2(out_pipe, O_CLOEXEC) != 0) {
-            Fail(job.source, std::string("cannot start a worker: ") + std::strerror(errno));
+            Fail(job.Label(), std::string("cannot start a worker: ") + std::strerror(errno));
             return;
         }
         if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
             ::close(out_pipe[0]);
             ::close(out_pipe[1]);
-            Fail(job.source, std::string("cannot start a worker: ") + std::strerror(errno));
+            Fail(job.Label(), std::string("cannot start a worker: ") + std::strerror(errno));
             return;
         }
         std::vector<std::string> args = {self_, "--worker"};
         if (!o_.compressor.empty()) args.insert(args.end(), {"--compressor", o_.compressor});
         if (o_.bitrateKbps > 0) args.insert(args.end(), {"--bitrate", std::to_string(o_.bitrateKbps)});
         if (o_.keyFrames > 0) args.insert(args.end(), {"--keyint", std::to_string(o_.keyFrames)});
+        if (job.title > 0) args.insert(args.end(), {"--worker-title", std::to_string(job.title)});
+        if (job.audioStream >= 0) args.insert(args.end(), {"--worker-audio-stream", std::to_string(job.audioStream)});
         args.insert(args.end(), {"--", job.source, PartName(job.destination)});
         std::vector<char*> argv;
         argv.reserve(args.size() + 1);
@@ -175,7 +187,7 @@ private:
         if (pid < 0) {
             ::close(out_pipe[0]);
             ::close(err_pipe[0]);
-            Fail(job.source, std::string("cannot start a worker: ") + std::strerror(errno));
+            Fail(job.Label(), std::string("cannot start a worker: ") + std::strerror(errno));
             return;
         }
         Worker w;
@@ -231,7 +243,7 @@ private:
         } else if (line.starts_with("progress ")) {
             w.percent = std::atol(line.c_str() + 9);
             if (!live_ && !o_.quiet && w.percent / 10 > w.lastPlain / 10 && w.percent < 100) {
-                out_ << Name(w.job.source) << ": " << w.percent << "%\n" << std::flush;
+                out_ << Name(w.job.Label()) << ": " << w.percent << "%\n" << std::flush;
                 w.lastPlain = w.percent;
             }
         }
@@ -243,7 +255,7 @@ private:
         }
         const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         const std::string part = PartName(w.job.destination);
-        const std::string name = Name(w.job.source);
+        const std::string name = Name(w.job.Label());
         std::error_code ec;
         if (status == 0 || status == 130) {
             // Finished, or finalised after a stop: the file takes its name,
@@ -260,7 +272,7 @@ private:
                 return;
             }
             if (!placed) {
-                Fail(w.job.source, (error == EEXIST ? w.job.destination + " appeared during the conversion"
+                Fail(w.job.Label(), (error == EEXIST ? w.job.destination + " appeared during the conversion"
                                                     : w.job.destination + " cannot be named: " + std::strerror(error)) +
                                        "; the AVI is in " + part);
                 return;
@@ -276,7 +288,7 @@ private:
         }
         fs::remove(part, ec);
         // The engine's own words follow the plain ones.
-        Fail(w.job.source, w.cause.empty() ? Cause(w.messages) : w.cause + " (" + Cause(w.messages) + ")");
+        Fail(w.job.Label(), w.cause.empty() ? Cause(w.messages) : w.cause + " (" + Cause(w.messages) + ")");
     }
 
     void Fail(const std::string& source, const std::string& cause) {
@@ -309,7 +321,7 @@ private:
             const std::string eta = w.percent > 0 ? "ETA " + Duration(elapsed * static_cast<double>(100 - w.percent) /
                                                                     static_cast<double>(w.percent))
                                                   : "";
-            std::snprintf(line, sizeof line, "%3ld%%  %-24s %7s  %s", w.percent, Name(w.job.source).c_str(),
+            std::snprintf(line, sizeof line, "%3ld%%  %-24s %7s  %s", w.percent, Name(w.job.Label()).c_str(),
                           Speed(w).c_str(), eta.c_str());
             out_ << line << "\n";
         }

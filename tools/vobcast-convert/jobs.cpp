@@ -60,7 +60,11 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
             jobs.push_back({input, {}, {}});  // read access is checked with the folders' files below
         }
     }
+    AssignDestinations(jobs, output_dir, overwrite);
+    return jobs;
+}
 
+void AssignDestinations(std::vector<Job>& jobs, const std::string& output_dir, bool overwrite) {
     std::set<std::string> taken;
     for (Job& job : jobs) {
         if (!job.problem.empty()) continue;
@@ -68,7 +72,7 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
             job.problem = problem;
             continue;
         }
-        const fs::path wanted = fs::path(output_dir) / AviName(job.source);
+        const fs::path wanted = fs::path(output_dir) / (job.aviName.empty() ? AviName(job.source) : job.aviName);
         std::string destination = wanted.string();
         for (int n = 2; taken.contains(destination); ++n) {
             destination = (wanted.parent_path() / (wanted.stem().string() + " (" + std::to_string(n) + ").avi")).string();
@@ -81,7 +85,6 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
         taken.insert(destination);
         job.destination = destination;
     }
-    return jobs;
 }
 
 } // namespace vobcast::cli

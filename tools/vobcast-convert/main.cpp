@@ -1,10 +1,12 @@
 #include "batch.h"
+#include "disc_titles.h"
 #include "options.h"
 #include "worker.h"
 
+#include "platform/kernel/module_folder.h"
+
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -23,9 +25,12 @@ int main(int argc, char** argv) {
         std::cout << ManPage();
         return 0;
     }
-    if (options.listCompressors) return ListCompressors(std::cout);
+    if (options.listCompressors || options.listTitles) {
+        vobcast::EngineBinding engine;
+        return options.listCompressors ? ListCompressors(engine, std::cout, std::cerr)
+                                       : ListTitles(engine, options.inputs, std::cout, std::cerr);
+    }
     if (options.worker) return ConvertOne(options, options.inputs[0], options.inputs[1], std::cout, std::cerr);
-    std::error_code ec;
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-    return RunBatch(options, ec ? std::string(argv[0]) : self, ::isatty(STDOUT_FILENO) != 0, std::cout, std::cerr);
+    return RunBatch(options, kernel::ExecutableFolder() + "/vobcast-convert", ::isatty(STDOUT_FILENO) != 0, std::cout,
+                    std::cerr);
 }

@@ -1,6 +1,8 @@
 #include "options.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstddef>
 #include <sstream>
 
@@ -18,6 +20,12 @@ constexpr OptionText kOptions[] = {
     {"-o", "--output-dir", "DIR", "write the AVI files into DIR (default: the current folder)"},
     {"", "--compressor", "NAME", "video compressor, by description (default: the first installed)"},
     {"", "--list-compressors", "", "print the installed video compressors and exit"},
+    {"", "--list-titles", "", "print the titles of each DVD INPUT (length, chapters, audio tracks) and exit"},
+    {"", "--title", "N", "convert title N of each DVD INPUT into one AVI (may be given more than once)"},
+    {"", "--main-title", "", "convert the longest title of each DVD INPUT"},
+    {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
+    {"", "--audio-lang", "CODE", "take the AC-3 track in language CODE (ISO 639-1, e.g. de) of each title"},
+    {"", "--audio-track", "N", "take audio track N (default: the first AC-3 track)"},
     {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: 1800)"},
     {"", "--keyint", "N", "a key frame at least every N frames (default: 250)"},
     {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
@@ -36,13 +44,17 @@ constexpr const char* kDescription =
     "extension. A DVD's VIDEO_TS folder gives its title files; the menus (VIDEO_TS.VOB and every title set's "
     "VTS_nn_0.VOB) are left out. Each AVI file is named after its source, with the extension "
     "\"avi\"; a name that two sources share gets a number, as in \"VTS_01_1 (2).avi\". A file is written under a temporary "
-    "name and takes its own only when it is complete.";
+    "name and takes its own only when it is complete. "
+    "With --title, --main-title or --all-titles an INPUT is a DVD instead: its mount point, its VIDEO_TS folder "
+    "or an ISO image file. Each chosen title becomes one AVI holding exactly the title's cells in play order, "
+    "across its VOB files, named after the disc's volume label (or the folder or image) and the title, as in "
+    "\"MY_FILM title 01.avi\".";
 constexpr const char* kProgress =
     "On a terminal each file being converted has a progress line (percent, speed as a multiple of real "
     "time, time left); otherwise a plain line is printed every 10 percent. Ctrl-C stops: the file being "
     "converted is finalised and kept, playable up to where it stopped, and the rest are not started.";
 constexpr const char* kExitStatus =
-    "0 when every file converted; 1 when some did not (they are named, with the cause); 2 for a usage "
+    "0 when every file (or title) converted; 1 when some did not (they are named, with the cause); 2 for a usage "
     "mistake or an output folder that cannot be written; 130 when interrupted.";
 
 bool ParseCount(const std::string& text, long& value) {
@@ -165,6 +177,36 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.manPage = true;
         } else if (name == "--worker") {
             o.worker = true;
+        } else if (name == "--list-titles") {
+            o.listTitles = true;
+        } else if (name == "--main-title") {
+            o.mainTitle = true;
+        } else if (name == "--all-titles") {
+            o.allTitles = true;
+        } else if (name == "--title") {
+            long title = 0;
+            if (!count(title)) return false;
+            o.titles.push_back(title);
+        } else if (name == "--audio-lang") {
+            if (!value(o.audioLanguage)) return false;
+            if (o.audioLanguage.size() != 2 || !std::isalpha(static_cast<unsigned char>(o.audioLanguage[0])) ||
+                !std::isalpha(static_cast<unsigned char>(o.audioLanguage[1]))) {
+                error = "--audio-lang takes a two-letter ISO 639-1 code such as en or de, not \"" + o.audioLanguage + "\"";
+                return false;
+            }
+            for (char& c : o.audioLanguage) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (name == "--audio-track") {
+            if (!count(o.audioTrack)) return false;
+            if (o.audioTrack > 8) {
+                error = "--audio-track takes 1 to 8: a DVD has at most 8 audio tracks";
+                return false;
+            }
+        } else if (name == "--worker-title") {
+            if (!count(o.title)) return false;
+        } else if (name == "--worker-audio-stream") {
+            std::string v;
+            if (!value(v)) return false;
+            o.audioStream = std::atol(v.c_str());
         } else if (name == "--list-compressors") {
             o.listCompressors = true;
         } else if (name == "--overwrite") {
@@ -187,6 +229,19 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         }
     }
     if (o.help || o.manPage || o.listCompressors) return true;
+    if (!o.audioLanguage.empty() && o.audioTrack > 0) {
+        error = "--audio-lang and --audio-track both choose the audio track; give one";
+        return false;
+    }
+    if (o.listTitles && o.inputs.empty()) {
+        error = "--list-titles needs a DVD: its mount point, its VIDEO_TS folder or an ISO image file";
+        return false;
+    }
+    if (!o.audioLanguage.empty() && !o.ByTitle() && !o.listTitles) {
+        error = "--audio-lang reads the languages of a DVD's titles: add --title N, --main-title or --all-titles "
+                "(a VOB file names no languages; --audio-track N takes its N-th track)";
+        return false;
+    }
     if (o.worker && o.inputs.size() != 2) {
         error = "--worker takes one source and one destination";
         return false;

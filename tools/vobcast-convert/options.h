@@ -17,11 +17,24 @@ struct Options {
     bool overwrite = false;
     bool quiet = false;
     bool listCompressors = false;
+    // DVD titles: the inputs are discs (mount points, VIDEO_TS folders, ISO
+    // images) and each chosen title becomes one AVI.
+    bool listTitles = false;
+    std::vector<long> titles;  // --title, as given
+    bool mainTitle = false;
+    bool allTitles = false;
+    std::string audioLanguage;  // ISO 639-1; empty for the first AC-3 track
+    long audioTrack = 0;        // 1-based; 0 for the first AC-3 track
     bool help = false;
     bool manPage = false;
     // Internal: convert inputs[0] into inputs[1] in this process, reporting
-    // progress on standard output for the process that started it.
+    // progress on standard output for the process that started it; title and
+    // audioStream say what to read there, as the engine's host takes them.
     bool worker = false;
+    long title = 0;
+    long audioStream = -1;
+
+    bool ByTitle() const { return !titles.empty() || mainTitle || allTitles; }
 };
 
 // Reads the command line; on a mistake returns false with the reason in error.

@@ -1,11 +1,5 @@
 #include "worker.h"
 
-#include "engine_binding.h"
-
-#include "platform/media/source_info.h"
-#include "platform/ui/message_box.h"
-#include "platform/vfw/compressor.h"
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -20,59 +14,93 @@ std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) { g_interrupted = true; }
 
+// What the engine would show in boxes, collected and echoed to the terminal.
+struct Messages {
+    std::ostream* err = nullptr;
+    std::string text;
+    bool failed = false;
+};
+
+void OnMessage(void* context, const char* text) {
+    auto* m = static_cast<Messages*>(context);
+    const std::string_view t(text);
+    m->failed = m->failed || t.starts_with("Error : ");
+    m->text += t;
+    // The engine traces each pin it connects; only its errors matter here.
+    if (t.starts_with("Direct connect succeeded")) return;
+    *m->err << t << (t.ends_with('\n') ? "" : "\n") << std::flush;
+}
+
+struct Answer {
+    int index = 0;
+    long keyFrames = 0;
+    long bitrateKbps = 0;
+};
+
+std::int32_t OnChooser(void* context, VobcastChoice* choice) {
+    const auto* a = static_cast<const Answer*>(context);
+    choice->compressor = a->index;
+    if (a->keyFrames > 0) choice->key_frames = static_cast<std::int32_t>(a->keyFrames);
+    if (a->bitrateKbps > 0) choice->data_rate_kbps = static_cast<std::int32_t>(a->bitrateKbps);
+    return 1;
+}
+
 } // namespace
 
-std::string PlainCause(const media::SourceInfo& info, const std::string& messages) {
+std::string PlainCause(const VobcastSourceInfo& info, const std::string& messages) {
     if (messages.find("No space left on device") != std::string::npos ||
         messages.find("File too large") != std::string::npos)
         return "the disk is full";
     if (info.encrypted) return "is encrypted (CSS) and must be decrypted first";
-    if (!info.programStream) return "is not an MPEG program stream";
-    if (!info.hasVideo) return "has no MPEG video";
-    if (!info.hasAc3) {
+    if (!info.program_stream) return "is not an MPEG program stream";
+    if (!info.has_video) return "has no MPEG video";
+    if (!info.has_ac3) {
         std::string found;
-        for (const std::string& format : info.audio) found += (found.empty() ? "" : ", ") + format;
+        for (int i = 0; i < info.audio_count; ++i) found += (found.empty() ? "" : ", ") + std::string(info.audio[i]);
         return "has no AC-3 audio (found: " + (found.empty() ? std::string("no audio") : found) + ")";
     }
     return {};
 }
 
-int ListCompressors(std::ostream& out) {
-    for (const auto& c : vfw::InstalledCompressors()) out << c.description << "\n";
+int ListCompressors(EngineBinding& engine, std::ostream& out, std::ostream& err) {
+    if (engine.CompressorNames().empty() && !engine.Loaded()) {
+        err << "vobcast-convert: " << engine.LoadError() << "\n";
+        return 1;
+    }
+    for (const std::string& name : engine.CompressorNames()) out << name << "\n";
     return 0;
 }
 
-int ChooseCompressor(const Options& o, std::ostream& err) {
-    const auto compressors = vfw::InstalledCompressors();
+int ChooseCompressor(EngineBinding& engine, const Options& o, std::ostream& err) {
+    const std::vector<std::string> compressors = engine.CompressorNames();
+    if (!engine.Loaded()) {
+        err << "vobcast-convert: " << engine.LoadError() << "\n";
+        return -1;
+    }
     if (o.compressor.empty() && !compressors.empty()) return 0;
     for (std::size_t i = 0; i < compressors.size(); ++i)
-        if (compressors[i].description == o.compressor) return static_cast<int>(i);
+        if (compressors[i] == o.compressor) return static_cast<int>(i);
     err << "vobcast-convert: no video compressor \"" << o.compressor << "\"; installed are:\n";
-    for (const auto& c : compressors) err << "  " << c.description << "\n";
+    for (const std::string& name : compressors) err << "  " << name << "\n";
     return -1;
 }
 
 int ConvertOne(const Options& o, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err) {
-    const int index = ChooseCompressor(o, err);
-    if (index < 0) return 2;
-    vfw::SetChooserHook([&](const vfw::ChooserRequest&) {
-        vfw::ChooserAnswer answer;
-        answer.accepted = true;
-        answer.index = index;
-        if (o.keyFrames > 0) answer.keyFrames = o.keyFrames;
-        if (o.bitrateKbps > 0) answer.dataRateKbps = o.bitrateKbps;
-        return answer;
-    });
-    bool failed = false;
-    std::string messages;
-    ui::SetMessageSink([&](std::string_view text) {
-        failed = failed || text.starts_with("Error : ");
-        messages += text;
-        // The engine traces each pin it connects; only its errors matter here.
-        if (text.starts_with("Direct connect succeeded")) return;
-        err << text << (text.ends_with('\n') ? "" : "\n") << std::flush;
-    });
+    EngineBinding engine;
+    Answer answer;
+    answer.index = ChooseCompressor(engine, o, err);
+    if (answer.index < 0) return 2;
+    answer.keyFrames = o.keyFrames;
+    answer.bitrateKbps = o.bitrateKbps;
+    Messages messages;
+    messages.err = &err;
+    engine.SetChooser(OnChooser, &answer);
+    engine.SetMessageSink(OnMessage, &messages);
+    if (engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream)) != 0) {
+        err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
+        return 2;
+    }
 
     // The file size limit ends a process by default; here it is a write error
     // that the engine reports like a full disk.
@@ -81,15 +109,12 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     auto* previous_int = std::signal(SIGINT, OnInterrupt);
     auto* previous_term = std::signal(SIGTERM, OnInterrupt);
 
-    const media::SourceInfo info = media::DescribeSource(source);
-    if (info.seconds > 0) out << "duration " << info.seconds << "\n" << std::flush;
-
-    EngineBinding engine;
     int status = 0;
     if (engine.DoInit(0, source, destination, 0) != 0) {
-        if (!engine.Loaded()) err << engine.LoadError() << "\n";
         status = 1;
     } else {
+        if (const double seconds = engine.SourceSeconds(); seconds > 0)
+            out << "duration " << seconds << "\n" << std::flush;
         engine.StartComp();
         long last = -1;
         for (;;) {
@@ -99,22 +124,27 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
                 out << "progress " << percent << "\n" << std::flush;
                 last = percent;
             }
-            if (percent == 100 || g_interrupted || failed) break;
+            if (percent == 100 || g_interrupted || messages.failed) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         engine.StopComp();
         if (g_interrupted) status = 130;
-        else if (failed) status = 1;
+        else if (messages.failed) status = 1;
     }
     engine.DoUninit();
     if (status == 1) {
-        if (const std::string cause = PlainCause(info, messages); !cause.empty())
-            out << "cause " << cause << "\n" << std::flush;
+        // Read the source again only to say why it failed.
+        engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream));
+        VobcastSourceInfo info{};
+        if (engine.DescribeSource(source, info)) {
+            if (const std::string cause = PlainCause(info, messages.text); !cause.empty())
+                out << "cause " << cause << "\n" << std::flush;
+        }
     }
     std::signal(SIGINT, previous_int);
     std::signal(SIGTERM, previous_term);
-    ui::SetMessageSink(nullptr);
-    vfw::SetChooserHook(nullptr);
+    engine.SetMessageSink(nullptr, nullptr);
+    engine.SetChooser(nullptr, nullptr);
     return status;
 }
 

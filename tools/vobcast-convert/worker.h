@@ -5,19 +5,20 @@
 
 #include "options.h"
 
-#include "platform/media/source_info.h"
+#include "engine_binding.h"
 
 #include <iosfwd>
 #include <string>
 
 namespace vobcast::cli {
 
-// Converts source into destination. Reports on out, one line each:
+// Converts source (a file, or options.title of the DVD there) into
+// destination. Reports on out, one line each:
 //   "duration SECONDS"   the source's length, once, when it is known
 //   "progress PERCENT"   whenever the engine's position changes
 //   "cause TEXT"         after a failure, what a user can act on, where it is known
 // and the engine's messages on err. Returns 0 when the AVI was written, 1 when
-// the engine reported a failure, 130 when interrupted by SIGINT or SIGTERM
+// the engine reported a failure, 2 when it can't be asked, 130 when interrupted by SIGINT or SIGTERM
 // (the AVI written so far is finalised).
 int ConvertOne(const Options& options, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err);
@@ -25,13 +26,14 @@ int ConvertOne(const Options& options, const std::string& source, const std::str
 // Why a conversion failed, in words a user can act on ("has no AC-3 audio
 // (found: MPEG-1 Layer II)", "the disk is full"); empty when the source and
 // the engine's messages tell nothing more.
-std::string PlainCause(const media::SourceInfo& info, const std::string& messages);
+std::string PlainCause(const VobcastSourceInfo& info, const std::string& messages);
 
-// Prints the installed compressors; 0.
-int ListCompressors(std::ostream& out);
+// Prints the installed compressors; 0, or 1 when the engine can't be loaded.
+int ListCompressors(EngineBinding& engine, std::ostream& out, std::ostream& err);
 
 // The index of the compressor options name among the installed ones; -1 and a
-// message naming the installed ones when there is none of that name.
-int ChooseCompressor(const Options& options, std::ostream& err);
+// message naming the installed ones when there is none of that name (or why
+// the engine can't be loaded).
+int ChooseCompressor(EngineBinding& engine, const Options& options, std::ostream& err);
 
 } // namespace vobcast::cli

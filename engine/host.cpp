@@ -1,0 +1,122 @@
+// The host calls of vobcast_host.h: what a program may install around the
+// five conversion calls, and what it may ask of a source.
+#include "vobcast/vobcast_host.h"
+
+#include "conversion_state.h"
+
+#include "platform/media/dvd_title.h"
+#include "platform/media/source_info.h"
+#include "platform/ui/message_box.h"
+#include "platform/vfw/compressor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+template <std::size_t N>
+void CopyText(char (&to)[N], const std::string& from) {
+    const std::size_t n = std::min(N - 1, from.size());
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+} // namespace
+
+extern "C" {
+
+void VobcastSetMessageSink(VobcastMessageSink sink, void* context) {
+    if (sink == nullptr) {
+        ui::SetMessageSink(nullptr);
+        return;
+    }
+    ui::SetMessageSink([sink, context](std::string_view text) { sink(context, std::string(text).c_str()); });
+}
+
+void VobcastSetChooser(VobcastChooser chooser, void* context) {
+    if (chooser == nullptr) {
+        vfw::SetChooserHook(nullptr);
+        return;
+    }
+    vfw::SetChooserHook([chooser, context](const vfw::ChooserRequest& request) {
+        VobcastChoice choice{request.compressors.empty() ? -1 : 0, static_cast<int32_t>(vfw::kDefaultKeyFrames),
+                             static_cast<int32_t>(vfw::kDefaultDataRateKbps)};
+        vfw::ChooserAnswer answer;
+        answer.accepted = chooser(context, &choice) != 0;
+        answer.index = choice.compressor;
+        answer.keyFrames = choice.key_frames;
+        answer.dataRateKbps = choice.data_rate_kbps;
+        return answer;
+    });
+}
+
+int32_t VobcastCompressorName(int32_t index, char* buffer, int32_t size) {
+    const auto compressors = vfw::InstalledCompressors();
+    if (index < 0 || static_cast<std::size_t>(index) >= compressors.size()) return -1;
+    const std::string& name = compressors[static_cast<std::size_t>(index)].description;
+    if (buffer != nullptr && size > 0) {
+        const std::size_t n = std::min(name.size(), static_cast<std::size_t>(size) - 1);
+        std::memcpy(buffer, name.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(name.size());
+}
+
+int32_t VobcastChooseSource(int32_t title, int32_t audio_stream) {
+    if (title < 0 || audio_stream < -1 || audio_stream > 7) return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
+    media::SetSourceChoice(title, audio_stream);
+    return 0;
+}
+
+int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
+    if (source == nullptr || info == nullptr) return -1;
+    const media::SourceInfo found = media::DescribeSource(media::ChosenSource(source));
+    *info = VobcastSourceInfo{};
+    info->program_stream = found.programStream;
+    info->encrypted = found.encrypted;
+    info->has_video = found.hasVideo;
+    info->has_ac3 = found.hasAc3;
+    for (const std::string& format : found.audio) {
+        if (info->audio_count == 8) break;
+        CopyText(info->audio[info->audio_count++], format);
+    }
+    info->seconds = found.seconds;
+    return 0;
+}
+
+double VobcastSourceSeconds(void) {
+    const vobcast::ConversionState& s = vobcast::State();
+    // The duration is kept in 100-ns units.
+    return s.mediaSeeking && s.duration > 0 ? static_cast<double>(s.duration) / 1e7 : 0.0;
+}
+
+int32_t VobcastReadDisc(const char* path, VobcastDisc* disc) {
+    if (path == nullptr || disc == nullptr) return -1;
+    const media::DvdDisc found = media::ReadDvd(path);
+    *disc = VobcastDisc{};
+    CopyText(disc->error, found.error);
+    if (!found.error.empty()) return -1;
+    CopyText(disc->volume_label, found.volumeLabel);
+    disc->main_title = found.mainTitle;
+    for (const media::DvdTitle& title : found.titles) {
+        if (disc->title_count == 99) break;
+        VobcastTitle& t = disc->titles[disc->title_count++];
+        t.number = title.number;
+        t.seconds = title.seconds;
+        t.chapters = title.chapters;
+        t.angles = title.angles;
+        t.title_set = title.titleSet;
+        for (const media::DvdAudio& audio : title.audio) {
+            if (t.audio_count == 8) break;
+            VobcastAudioTrack& a = t.audio[t.audio_count++];
+            a.stream = audio.stream;
+            CopyText(a.language, audio.language);
+            CopyText(a.format, audio.format);
+            a.channels = audio.channels;
+        }
+    }
+    return 0;
+}
+
+} // extern "C"

@@ -1,0 +1,113 @@
+/* What a host program may set up around the five calls of vobcast.h.
+ *
+ * None of it is needed. Without a sink or a chooser, a program that runs a
+ * QApplication gets the engine's own message boxes and compressor dialog; any
+ * other process gets the messages on standard error and the first installed
+ * compressor with its defaults, and maps no Qt library.
+ *
+ * Everything here is called from the thread that calls DoInit. Strings are
+ * UTF-8; the engine reads them only during the call.
+ */
+#ifndef VOBCAST_VOBCAST_HOST_H
+#define VOBCAST_VOBCAST_HOST_H
+
+#include "vobcast.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Messages ---------------------------------------------------------- */
+
+/* Receives each text the engine would show in a message box, byte for byte,
+ * and returns when the host is done with it. */
+typedef void (*VobcastMessageSink)(void* context, const char* text);
+/* Installs sink (NULL restores the message boxes). */
+VOBCAST_EXPORT void VobcastSetMessageSink(VobcastMessageSink sink, void* context);
+
+/* ---- The compressor chooser ------------------------------------------- */
+
+typedef struct VobcastChoice {
+    int32_t compressor;     /* index as VobcastCompressorName counts; -1: uncompressed frames */
+    int32_t key_frames;     /* a key frame every this many frames */
+    int32_t data_rate_kbps; /* video data rate */
+} VobcastChoice;
+
+/* Answers DoInit's compressor chooser. choice arrives holding the first
+ * compressor and the defaults; the chooser changes what it wants and returns
+ * nonzero, or returns 0 to cancel as the dialog's Cancel button does. */
+typedef int32_t (*VobcastChooser)(void* context, VobcastChoice* choice);
+/* Installs chooser (NULL restores the dialog). */
+VOBCAST_EXPORT void VobcastSetChooser(VobcastChooser chooser, void* context);
+
+/* Copies the name of installed compressor index into buffer (size bytes,
+ * always NUL-terminated, cut short if need be) and returns the name's whole
+ * length; -1 when there is no compressor index. */
+VOBCAST_EXPORT int32_t VobcastCompressorName(int32_t index, char* buffer, int32_t size);
+
+/* ---- Sources ------------------------------------------------------------ */
+
+/* Chooses what the next DoInit reads from its source path, until DoUninit.
+ * title 0 (the default) reads the path as a plain file. title N >= 1 reads the
+ * N-th title of the DVD at the path (its mount point, a VIDEO_TS folder or an
+ * ISO image file): its cells in play order, across the title set's files.
+ * audio_stream picks the AC-3 stream the "AC3" pin carries by its DVD stream
+ * number (0-7, the low bits of its substream id 0x80-0x87); -1 the first. */
+VOBCAST_EXPORT int32_t VobcastChooseSource(int32_t title, int32_t audio_stream);
+
+typedef struct VobcastSourceInfo {
+    int32_t program_stream; /* an MPEG program stream was found */
+    int32_t encrypted;      /* CSS-scrambled sectors */
+    int32_t has_video;      /* an MPEG video stream */
+    int32_t has_ac3;        /* an AC-3 stream (the chosen one, when one was chosen) */
+    int32_t audio_count;
+    char audio[8][24]; /* each audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS" */
+    double seconds;    /* playing time, 0 when it can't be told */
+} VobcastSourceInfo;
+
+/* Reads what source holds, as VobcastChooseSource set it to be read; 0 on
+ * success, -1 for a null argument. Reads the start of the source and samples
+ * it; it does not decode. */
+VOBCAST_EXPORT int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info);
+
+/* The playing time in seconds of what the last successful DoInit opened; 0
+ * when it could not be told or nothing is open. */
+VOBCAST_EXPORT double VobcastSourceSeconds(void);
+
+/* ---- DVD titles -------------------------------------------------------- */
+
+typedef struct VobcastAudioTrack {
+    int32_t stream;     /* DVD stream number, for VobcastChooseSource */
+    char language[4];   /* ISO 639-1 code, "" when the disc names none */
+    char format[16];    /* "AC-3", "MPEG-1", "MPEG-2", "LPCM", "DTS", "SDDS" */
+    int32_t channels;
+} VobcastAudioTrack;
+
+typedef struct VobcastTitle {
+    int32_t number;     /* 1-based, as VobcastChooseSource takes it */
+    double seconds;
+    int32_t chapters;
+    int32_t angles;
+    int32_t title_set;
+    int32_t audio_count;
+    VobcastAudioTrack audio[8]; /* in track order: track 1 first */
+} VobcastTitle;
+
+typedef struct VobcastDisc {
+    char volume_label[33]; /* "" when the disc has none */
+    int32_t title_count;
+    int32_t main_title;    /* the longest title's number, 0 when there is none */
+    VobcastTitle titles[99];
+    char error[256];       /* why the disc could not be read, "" on success */
+} VobcastDisc;
+
+/* Reads the titles of the DVD at path (a mount point, a VIDEO_TS folder or an
+ * ISO image file) from its IFO files into disc; 0 on success, -1 with
+ * disc->error set when path holds no readable DVD. */
+VOBCAST_EXPORT int32_t VobcastReadDisc(const char* path, VobcastDisc* disc);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

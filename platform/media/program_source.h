@@ -1,0 +1,38 @@
+// Where a conversion reads its MPEG program stream from: a plain file, byte
+// for byte, or one title of a DVD (its cells in play order, across the title
+// set's VOB files), with the AC-3 stream to take.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace media {
+
+struct ProgramSource {
+    std::string path;      // the file, or the DVD: mount point, VIDEO_TS folder or ISO image
+    int title = 0;         // 0: path is a plain file
+    int audioStream = -1;  // DVD stream number (0-7) of the AC-3 stream to take; -1 the first
+    bool IsTitle() const { return title > 0; }
+};
+
+// Random access to the source's bytes, as the demultiplexer reads them.
+class SourceBytes {
+public:
+    virtual ~SourceBytes() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Up to bytes bytes from offset; fewer at the end, none on a read error.
+    virtual std::vector<std::uint8_t> ReadAt(std::uint64_t offset, std::size_t bytes) = 0;
+};
+
+// Null with error set when the source can't be opened.
+std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::string& error);
+
+// What the next source filter opens its path as: set by the engine's host,
+// kept until it is set again.
+void SetSourceChoice(int title, int audioStream);
+ProgramSource ChosenSource(std::string path);
+
+} // namespace media

@@ -1,0 +1,148 @@
+// Whole titles from a DVD made with dvdauthor (two titles in one title set,
+// title 1 across two VOB files, an English track humming at 300 Hz and a
+// German one at 700 Hz), as a VIDEO_TS folder and as an ISO image: listed,
+// converted one AVI a title, read back by libavformat and GStreamer.
+#include "sync_marks.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_media::CommandOutput;
+using testing_media::SyncMediaPath;
+using testing_support::TempFolder;
+
+constexpr double kFrame = 1001.0 / 30000.0;
+
+std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+std::string Tool(const std::string& args, int* status) {
+    return CommandOutput(std::string("'" VOBCAST_CONVERT "' ") + args + " 2>&1", status);
+}
+
+// The loudness (dB) of path's sound in a band 60 Hz wide around hz.
+double BandLevel(const fs::path& path, int hz) {
+    const std::string out = CommandOutput("ffmpeg -nostdin -v info -i " + Q(path) + " -map 0:a -af 'bandpass=f=" +
+                                          std::to_string(hz) +
+                                          ":width_type=h:w=60,astats=measure_perchannel=none' -f null - 2>&1");
+    const auto at = out.rfind("RMS level dB: ");
+    return at == std::string::npos ? -200 : std::atof(out.c_str() + at + 14);
+}
+
+// The German track hums at 700 Hz, the English one at 300 Hz.
+std::string Language(const fs::path& avi) { return BandLevel(avi, 700) > BandLevel(avi, 300) + 6 ? "de" : "en"; }
+
+void ExpectTitle(const fs::path& avi, double seconds, std::size_t flashes) {
+    for (const auto& marks : {testing_media::MarksByLibav(avi), testing_media::MarksByGStreamer(avi)}) {
+        ASSERT_TRUE(marks.ok) << avi << ": " << marks.error;
+        EXPECT_NEAR(marks.videoEnd, seconds, kFrame + 0.001) << avi;
+        EXPECT_EQ(marks.flashes.size(), flashes) << avi;
+        EXPECT_EQ(marks.beeps.size(), flashes) << avi;
+        EXPECT_LE(testing_media::MaxOffset(marks), 0.040) << avi;
+        // A flash every 2.002 s from 1.001 s: the second cell follows the first
+        // without a pause.
+        for (std::size_t i = 0; i < marks.flashes.size(); ++i)
+            EXPECT_NEAR(marks.flashes[i], 1.001 + 2.002 * static_cast<double>(i), kFrame + 0.001) << avi << " #" << i;
+    }
+}
+
+TEST(DiscTitles, ListedFromTheFolderAndTheImageAlike) {
+    int status = -1;
+    const std::string iso = Tool("--list-titles " + Q(SyncMediaPath("disc.iso")), &status);
+    EXPECT_EQ(status, 0) << iso;
+    EXPECT_NE(iso.find("MY_FILM, 2 titles"), std::string::npos) << iso;
+    const std::regex title1("title 01  0:00:14  2 chapters  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  \\(main title\\)");
+    const std::regex title2("title 02  0:00:05  1 chapter  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)\n");
+    EXPECT_TRUE(std::regex_search(iso, title1)) << iso;
+    EXPECT_TRUE(std::regex_search(iso, title2)) << iso;
+
+    const std::string folder = Tool("--list-titles " + Q(fs::path(SyncMediaPath("disc")) / "VIDEO_TS"), &status);
+    EXPECT_EQ(status, 0) << folder;
+    EXPECT_NE(folder.find("disc, 2 titles"), std::string::npos) << folder;  // no label: the folder's name
+    EXPECT_TRUE(std::regex_search(folder, title1)) << folder;
+
+    TempFolder empty;
+    const std::string none = Tool("--list-titles " + Q(empty.path()), &status);
+    EXPECT_EQ(status, 1) << none;
+    EXPECT_NE(none.find(empty.path().string() + ": "), std::string::npos) << none;
+}
+
+TEST(DiscTitles, EveryTitleOfTheImageInTheChosenLanguageOneAviEachInSync) {
+    TempFolder out;
+    int status = -1;
+    const std::string log =
+        Tool("-q -o " + Q(out.path()) + " --all-titles --audio-lang DE " + Q(SyncMediaPath("disc.iso")), &status);
+    ASSERT_EQ(status, 0) << log;
+    const fs::path first = out.path() / "MY_FILM title 01.avi", second = out.path() / "MY_FILM title 02.avi";
+    ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << log;
+    ExpectTitle(first, 14.0, 7);
+    ExpectTitle(second, 5.0, 2);
+    EXPECT_EQ(Language(first), "de");
+    EXPECT_EQ(Language(second), "de");
+}
+
+TEST(DiscTitles, TheMainTitleFromTheFolderWithTheFirstTrackOrTheOneNamed) {
+    TempFolder out;
+    const fs::path disc = SyncMediaPath("disc");
+    int status = -1;
+    std::string log = Tool("-q -o " + Q(out.path()) + " --main-title " + Q(disc / "VIDEO_TS"), &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_EQ(Language(out.path() / "disc title 01.avi"), "en");
+
+    log = Tool("-q -o " + Q(out.path() / "two") + " --title 2 --audio-track 2 " + Q(disc), &status);
+    EXPECT_EQ(status, 2) << "the output folder does not exist: " << log;
+    fs::create_directory(out.path() / "two");
+    log = Tool("-q -o " + Q(out.path() / "two") + " --title 2 --audio-track 2 " + Q(disc), &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_EQ(Language(out.path() / "two" / "disc title 02.avi"), "de");
+}
+
+TEST(DiscTitles, WhatTheDiscLacksIsNamedWithWhatItHas) {
+    TempFolder out;
+    const std::string iso = Q(SyncMediaPath("disc.iso"));
+    int status = -1;
+    std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --audio-lang fr " + iso, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("title 1 has no AC-3 audio in \"fr\"; its tracks: 1 en (AC-3, 2 ch), 2 de (AC-3, 2 ch)"),
+              std::string::npos)
+        << log;
+    log = Tool("-q -o " + Q(out.path()) + " --title 3 " + iso, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("has no title 3 (it has 2)"), std::string::npos) << log;
+    log = Tool("-q -o " + Q(out.path()) + " --title 1 --audio-track 3 " + iso, &status);
+    EXPECT_NE(log.find("title 1 has no audio track 3"), std::string::npos) << log;
+    log = Tool("-q -o " + Q(out.path()) + " --title 1 " + Q(SyncMediaPath("flash.vob")), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("is not a readable DVD"), std::string::npos) << log;
+    log = Tool("-q -o " + Q(out.path()) + " --audio-lang de " + Q(SyncMediaPath("flash.vob")), &status);
+    EXPECT_EQ(status, 2) << log;
+    EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+TEST(DiscTitles, AnEncryptedDiscIsRefusedWithTheCause) {
+    TempFolder out;
+    const fs::path copy = out.path() / "CSS_DISC" / "VIDEO_TS";
+    fs::create_directories(copy);
+    for (const auto& entry : fs::directory_iterator(fs::path(SyncMediaPath("disc")) / "VIDEO_TS")) {
+        if (entry.path().extension() == ".VOB")
+            testing_media::WriteChanged(entry.path(), copy / entry.path().filename(), testing_media::Scramble);
+        else
+            fs::copy_file(entry.path(), copy / entry.path().filename());
+    }
+    int status = -1;
+    const std::string log = Tool("-q -o " + Q(out.path()) + " --main-title " + Q(copy), &status);
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find("encrypted (CSS)"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi"));
+    EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi.part"));
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+#include "disc_titles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string_view>
+
+namespace vobcast::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Clock(double seconds) {
+    const long s = std::lround(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+std::string TrackText(int number, const VobcastAudioTrack& a) {
+    return std::to_string(number) + " " + (a.language[0] ? a.language : "--") + " (" + a.format + ", " +
+           std::to_string(a.channels) + " ch)";
+}
+
+std::string Tracks(const VobcastTitle& t) {
+    std::string text;
+    for (int i = 0; i < t.audio_count; ++i) text += (text.empty() ? "" : ", ") + TrackText(i + 1, t.audio[i]);
+    return text.empty() ? "no audio" : text;
+}
+
+bool IsAc3(const VobcastAudioTrack& a) { return std::string_view(a.format) == "AC-3"; }
+
+// The DVD stream number of the audio track the options pick in title t, -1
+// for the engine's first AC-3 stream; problem set when there is none.
+int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
+    const std::string title = "title " + std::to_string(t.number);
+    if (!o.audioLanguage.empty()) {
+        for (int i = 0; i < t.audio_count; ++i)
+            if (o.audioLanguage == t.audio[i].language && IsAc3(t.audio[i])) return t.audio[i].stream;
+        problem = title + " has no AC-3 audio in \"" + o.audioLanguage + "\"; its tracks: " + Tracks(t);
+        return -1;
+    }
+    if (o.audioTrack > 0) {
+        if (o.audioTrack > t.audio_count) {
+            problem = title + " has no audio track " + std::to_string(o.audioTrack) + "; its tracks: " + Tracks(t);
+            return -1;
+        }
+        const VobcastAudioTrack& a = t.audio[o.audioTrack - 1];
+        if (!IsAc3(a)) {
+            problem = title + "'s audio track " + std::to_string(o.audioTrack) + " is " + a.format +
+                      ", not AC-3; its tracks: " + Tracks(t);
+            return -1;
+        }
+        return a.stream;
+    }
+    return -1;
+}
+
+std::string TwoDigits(int n) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", n);
+    return text;
+}
+
+} // namespace
+
+std::string DiscName(const std::string& path, const std::string& volumeLabel) {
+    std::string name = volumeLabel;
+    if (name.empty()) {
+        fs::path p = fs::path(path).lexically_normal();
+        if (!p.has_filename()) p = p.parent_path();
+        std::error_code ec;
+        if (fs::is_regular_file(p, ec)) {
+            name = p.stem().string();
+        } else {
+            std::string folder = p.filename().string();
+            for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (folder == "VIDEO_TS") p = fs::absolute(p, ec).parent_path();
+            name = p.filename().string();
+        }
+    }
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name.empty() ? "DVD" : name;
+}
+
+int ListTitles(EngineBinding& engine, const std::vector<std::string>& inputs, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (const std::string& input : inputs) {
+        std::string error;
+        const std::unique_ptr<VobcastDisc> disc = engine.ReadDisc(input, error);
+        if (!disc) {
+            err << "vobcast-convert: " << input << ": " << error << "\n";
+            status = 1;
+            continue;
+        }
+        out << input << ": " << DiscName(input, disc->volume_label) << ", " << disc->title_count << " title"
+            << (disc->title_count == 1 ? "" : "s") << "\n";
+        for (int i = 0; i < disc->title_count; ++i) {
+            const VobcastTitle& t = disc->titles[i];
+            out << "  title " << TwoDigits(t.number) << "  " << Clock(t.seconds) << "  " << t.chapters << " chapter"
+                << (t.chapters == 1 ? "" : "s");
+            if (t.angles > 1) out << "  " << t.angles << " angles";
+            out << "  audio: " << Tracks(t) << (t.number == disc->main_title ? "  (main title)" : "") << "\n";
+        }
+    }
+    return status;
+}
+
+std::vector<Job> TitleJobs(EngineBinding& engine, const Options& o) {
+    std::vector<Job> jobs;
+    for (const std::string& input : o.inputs) {
+        std::string error;
+        const std::unique_ptr<VobcastDisc> disc = engine.ReadDisc(input, error);
+        if (!disc) {
+            jobs.push_back({input, {}, "is not a readable DVD (" + error + ")"});
+            continue;
+        }
+        std::vector<long> chosen = o.titles;
+        if (o.mainTitle && disc->main_title > 0) chosen.push_back(disc->main_title);
+        for (int i = 0; o.allTitles && i < disc->title_count; ++i) chosen.push_back(disc->titles[i].number);
+        std::vector<long> seen;
+        for (const long number : chosen) {
+            if (std::find(seen.begin(), seen.end(), number) != seen.end()) continue;
+            seen.push_back(number);
+            Job job;
+            job.source = input;
+            job.title = static_cast<int>(number);
+            job.label = input + " title " + std::to_string(number);
+            if (number > disc->title_count) {
+                job.problem = "has no title " + std::to_string(number) + " (it has " +
+                              std::to_string(disc->title_count) + ")";
+                jobs.push_back(std::move(job));
+                continue;
+            }
+            const VobcastTitle& t = disc->titles[number - 1];
+            job.audioStream = PickAudio(t, o, job.problem);
+            job.aviName = DiscName(input, disc->volume_label) + " title " + TwoDigits(t.number) + ".avi";
+            jobs.push_back(std::move(job));
+        }
+        if (chosen.empty()) jobs.push_back({input, {}, "has no titles"});
+    }
+    return jobs;
+}
+
+} // namespace vobcast::cli
