@@ -98,11 +98,11 @@ TEST_F(EngineTest, StopMidRunLeavesAPlayablePartialFile) {
 }
 
 TEST_F(EngineTest, TheChoosersKeyFrameIntervalIsHonouredAndRemembered) {
-    answer.keyFrames = 10;
+    answer.key_frames = 10;
     ASSERT_EQ(Convert(Media("ntsc.vob"), Out("short-gop.avi")), 0);
     // Flag 1 uses the same settings without asking.
     ASSERT_EQ(Convert(Media("ntsc.vob"), Out("short-gop2.avi"), 1), 0);
-    answer.keyFrames = 250;
+    answer.key_frames = 250;
     ASSERT_EQ(Convert(Media("ntsc.vob"), Out("long-gop.avi")), 0);
     EXPECT_EQ(dialogs, 2);
     const auto a = ReadAvi(Out("short-gop.avi")), b = ReadAvi(Out("short-gop2.avi")), c = ReadAvi(Out("long-gop.avi"));
@@ -124,10 +124,10 @@ TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
     for (const Rates& rates : {Rates{"DX50", 6000, 24000}, Rates{"MP43", 6000, 24000}, Rates{"H264", 300, 3000}}) {
         const auto it = std::find_if(listed.begin(), listed.end(), [&](auto& c) { return c.fourcc == rates.fourcc; });
         if (it == listed.end()) continue;  // x264enc may be missing
-        answer.index = static_cast<int>(it - listed.begin());
-        answer.dataRateKbps = rates.low;
+        answer.compressor = static_cast<int>(it - listed.begin());
+        answer.data_rate_kbps = static_cast<int32_t>(rates.low);
         ASSERT_EQ(Convert(Media("detail.vob"), Out(rates.fourcc + "-low.avi")), 0);
-        answer.dataRateKbps = rates.high;
+        answer.data_rate_kbps = static_cast<int32_t>(rates.high);
         ASSERT_EQ(Convert(Media("detail.vob"), Out(rates.fourcc + "-high.avi")), 0);
         const auto low = ReadAvi(Out(rates.fourcc + "-low.avi")), high = ReadAvi(Out(rates.fourcc + "-high.avi"));
         ASSERT_TRUE(low.valid && high.valid);
@@ -145,7 +145,7 @@ TEST_F(EngineTest, MotionJpegIsAVideoStreamToo) {
     const auto listed = vfw::InstalledCompressors();
     const auto it = std::find_if(listed.begin(), listed.end(), [](auto& c) { return c.fourcc == "MJPG"; });
     ASSERT_NE(it, listed.end()) << "jpegenc is in gstreamer1.0-plugins-good";
-    answer.index = static_cast<int>(it - listed.begin());
+    answer.compressor = static_cast<int>(it - listed.begin());
     ASSERT_EQ(Convert(Media("ntsc.vob"), Out("mjpeg.avi")), 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
     const auto avi = ReadAvi(Out("mjpeg.avi"));

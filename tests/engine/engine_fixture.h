@@ -5,10 +5,10 @@
 #include "conversion_state.h"
 #include "test_media.h"
 #include "vobcast/vobcast.h"
+#include "vobcast/vobcast_host.h"
 
 #include "platform/com/unknown.h"
 #include "platform/media/catalogue.h"
-#include "platform/ui/message_box.h"
 #include "platform/vfw/compressor.h"
 
 #include <gtest/gtest.h>
@@ -24,17 +24,22 @@
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::SetMessageSink([this](std::string_view text) {
-            boxes.emplace_back(text);
-            if (onBox) onBox();
-        });
-        vfw::SetChooserHook([this](const vfw::ChooserRequest& request) {
-            ++dialogs;
-            lastRequest = request;
-            return answer;
-        });
-        answer.accepted = true;
-        answer.index = 0;
+        // What a host installs: every box recorded, the chooser answered.
+        VobcastSetMessageSink(
+            [](void* self, const char* text) {
+                auto* test = static_cast<EngineTest*>(self);
+                test->boxes.emplace_back(text);
+                if (test->onBox) test->onBox();
+            },
+            this);
+        VobcastSetChooser(
+            [](void* self, VobcastChoice* choice) {
+                auto* test = static_cast<EngineTest*>(self);
+                ++test->dialogs;
+                *choice = test->answer;
+                return test->accept ? 1 : 0;
+            },
+            this);
         dir = std::filesystem::temp_directory_path() /
               ("vobcast-test-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -44,8 +49,8 @@ protected:
     void TearDown() override {
         vobcast::State().completed = 0;
         media::Catalogue::Instance().Reset();
-        ui::SetMessageSink(nullptr);
-        vfw::SetChooserHook(nullptr);
+        VobcastSetMessageSink(nullptr, nullptr);
+        VobcastSetChooser(nullptr, nullptr);
         std::filesystem::remove_all(dir);
     }
 
@@ -84,8 +89,8 @@ protected:
 
     std::vector<std::string> boxes;
     std::function<void()> onBox;
-    vfw::ChooserAnswer answer;
-    vfw::ChooserRequest lastRequest;
+    VobcastChoice answer{0, 250, 1800};  // what the chooser answers
+    bool accept = true;
     int dialogs = 0;
     std::filesystem::path dir;
 };

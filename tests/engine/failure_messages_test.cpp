@@ -113,14 +113,15 @@ TEST_F(EngineTest, CompressorChoiceFailures) {
     const std::string src = Media("ntsc.vob"), dst = Out("out.avi");
     // Cancelled: no box, no filter held.
     const auto live = com::LiveObjects();
-    answer.accepted = false;
+    accept = false;
     EXPECT_EQ(DoInit(0, src.c_str(), dst.c_str(), 0), VOBCAST_E_NO_COMPRESSOR);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(com::LiveObjects(), live);
     DoUninit();
 
     // Uncompressed frames are no compressor.
-    answer = {true, -1};
+    accept = true;
+    answer.compressor = -1;
     EXPECT_EQ(DoInit(0, src.c_str(), dst.c_str(), 0), VOBCAST_E_NO_COMPRESSOR);
     EXPECT_EQ(boxes, (std::vector<std::string>{
                          "Warning : \nAn valid compressor must be chosen ,or the compress process may go wrong. "
@@ -148,13 +149,13 @@ TEST_F(EngineTest, CompressorNamesOf127AndOf128Characters) {
         return -1;
     };
 
-    answer.index = index('x');
+    answer.compressor = index('x');
     EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("a.avi").c_str(), 0), 0);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(std::string(vobcast::State().compressorName), std::string(127, 'x'));
     DoUninit();
 
-    answer.index = index('y');
+    answer.compressor = index('y');
     EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("b.avi").c_str(), 0), VOBCAST_E_NO_COMPRESSOR);
     EXPECT_EQ(boxes, (std::vector<std::string>{"Error : The compressor's name is too much long. \n"}));
     EXPECT_EQ(std::string(vobcast::State().compressorName), std::string(127, 'x')) << "a refused choice keeps the name";

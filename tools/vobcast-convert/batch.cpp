@@ -332,7 +332,8 @@ private:
 
     void Summary(double seconds) {
         Clear();
-        out_ << "Converted " << converted_ << " of " << total_ << " file" << (total_ == 1 ? "" : "s") << " in "
+        const char* what = o_.ByTitle() ? " title" : " file";
+        out_ << "Converted " << converted_ << " of " << total_ << what << (total_ == 1 ? "" : "s") << " in "
              << Duration(seconds) << (interrupted_ ? "; interrupted" : "") << ".\n";
         if (!failed_.empty()) {
             out_ << "Not converted:\n";
