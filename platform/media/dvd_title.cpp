@@ -97,20 +97,25 @@ public:
 
     std::vector<std::uint8_t> ReadAt(std::uint64_t offset, std::size_t bytes) override {
         std::vector<std::uint8_t> out;
-        std::vector<unsigned char> block(DVD_VIDEO_LB_LEN);
-        std::uint64_t at = offset;
-        std::uint64_t base = 0;
+        std::uint64_t base = 0;  // where the extent starts in the title's bytes
         for (const Extent& e : extents_) {
             const std::uint64_t length = std::uint64_t{e.last - e.first + 1} * DVD_VIDEO_LB_LEN;
-            while (out.size() < bytes && at >= base && at < base + length) {
+            const std::uint64_t at = offset + out.size();
+            if (out.size() < bytes && at >= base && at < base + length) {
+                // The sectors of this extent that hold the rest of what was asked for.
                 const std::uint64_t within = at - base;
-                const auto sector = static_cast<int>(e.first + within / DVD_VIDEO_LB_LEN);
-                if (DVDReadBlocks(file_.get(), sector, 1, block.data()) != 1) return out;
+                const std::uint64_t end = std::min(base + length, offset + bytes) - base;
+                const std::uint64_t first = within / DVD_VIDEO_LB_LEN;
+                const std::uint64_t count = (end + DVD_VIDEO_LB_LEN - 1) / DVD_VIDEO_LB_LEN - first;
+                std::vector<unsigned char> blocks(count * DVD_VIDEO_LB_LEN);
+                const ssize_t read = DVDReadBlocks(file_.get(), static_cast<int>(e.first + first), count, blocks.data());
+                if (read <= 0) return out;
                 const std::size_t skip = within % DVD_VIDEO_LB_LEN;
-                const std::size_t take = std::min(bytes - out.size(), DVD_VIDEO_LB_LEN - skip);
-                out.insert(out.end(), block.begin() + static_cast<std::ptrdiff_t>(skip),
-                           block.begin() + static_cast<std::ptrdiff_t>(skip + take));
-                at += take;
+                const std::size_t got = static_cast<std::size_t>(read) * DVD_VIDEO_LB_LEN;
+                const std::size_t take = std::min<std::size_t>(bytes - out.size(), got > skip ? got - skip : 0);
+                out.insert(out.end(), blocks.begin() + static_cast<std::ptrdiff_t>(skip),
+                           blocks.begin() + static_cast<std::ptrdiff_t>(skip + take));
+                if (static_cast<std::uint64_t>(read) < count) return out;
             }
             base += length;
             if (out.size() >= bytes) break;
