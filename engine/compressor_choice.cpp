@@ -41,20 +41,9 @@ HRESULT CompressorNameStep(std::uintptr_t window, std::int32_t flag, std::string
 }
 
 HRESULT ChooseCompressor(std::uintptr_t window, char16_t* name, std::size_t capacity, CompressorSettings& settings) {
-    // The chooser lists the compressors that take these frames; every source
-    // is proposed as 720x480 YUY2, whatever its real size.
-    vfw::BitmapInfoHeader proposed{};
-    proposed.biSize = sizeof proposed;
-    proposed.biWidth = 720;
-    proposed.biHeight = 480;
-    proposed.biPlanes = 1;
-    proposed.biBitCount = 16;
-    proposed.biCompression = vfw::MakeFourCC('Y', 'U', 'Y', '2');
-
     vfw::CompVars vars{};
     vars.cbSize = sizeof vars;
-    if (!vfw::ICCompressorChoose(window, vfw::ICMF_CHOOSE_KEYFRAME | vfw::ICMF_CHOOSE_DATARATE, &proposed, nullptr,
-                                 &vars, nullptr))
+    if (!vfw::ICCompressorChoose(window, vfw::ICMF_CHOOSE_KEYFRAME | vfw::ICMF_CHOOSE_DATARATE, &vars, nullptr))
         return E_NO_COMPRESSOR;
 
     vfw::IcInfo info{};

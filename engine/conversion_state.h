@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/media/interfaces.h"
+#include "vobcast/vobcast.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,7 +13,7 @@ namespace vobcast {
 
 using com::ComPtr;
 
-constexpr HRESULT E_NO_COMPRESSOR = MakeHresult(0x80000001u);
+constexpr HRESULT E_NO_COMPRESSOR = VOBCAST_E_NO_COMPRESSOR;
 
 // What the user set in the compressor chooser, remembered with its name.
 struct CompressorSettings {

@@ -13,6 +13,9 @@
 #include <cstring>
 #include <string>
 
+static_assert(VOBCAST_DEFAULT_KEY_FRAMES == vfw::kDefaultKeyFrames &&
+              VOBCAST_DEFAULT_DATA_RATE_KBPS == vfw::kDefaultDataRateKbps);
+
 namespace {
 
 template <std::size_t N>

@@ -22,7 +22,7 @@ std::vector<CatalogueEntry> BuiltIn() {
         {Category::LegacyAmFilter, u"AVI Mux", MakeAviMux},
         {Category::LegacyAmFilter, u"File writer", MakeFileWriter},
     };
-    for (const VideoEncoderSpec& spec : KnownVideoEncoders()) {
+    for (const VideoEncoderInfo& spec : KnownVideoEncoders()) {
         if (!HasFactory(spec.element)) continue;
         std::u16string name;
         for (const char* c = spec.description; *c; ++c) name.push_back(static_cast<char16_t>(*c));
@@ -34,8 +34,8 @@ std::vector<CatalogueEntry> BuiltIn() {
 
 } // namespace
 
-const std::vector<VideoEncoderSpec>& KnownVideoEncoders() {
-    static const std::vector<VideoEncoderSpec> encoders = {
+const std::vector<VideoEncoderInfo>& KnownVideoEncoders() {
+    static const std::vector<VideoEncoderInfo> encoders = {
         {"MPEG-4 Part 2 (DivX compatible)", "DX50", kMpeg4EncoderName, "", "gop-size", "bitrate", 1,
          "video/x-divx,divxversion=5"},
         {"H.264 (x264)", "H264", "x264enc", "speed-preset=veryfast bframes=0", "key-int-max", "bitrate", 1000,

@@ -21,7 +21,7 @@ struct CatalogueEntry {
     Category category;
     std::u16string friendlyName;
     FilterFactory factory;
-    const VideoEncoderSpec* encoder = nullptr;  // for video compressors
+    const VideoEncoderInfo* encoder = nullptr;  // for video compressors
 };
 
 class Catalogue {
@@ -46,6 +46,6 @@ private:
 
 // The video encoders that may become compressors, in the order they are
 // offered; only installed ones reach the catalogue.
-const std::vector<VideoEncoderSpec>& KnownVideoEncoders();
+const std::vector<VideoEncoderInfo>& KnownVideoEncoders();
 
 } // namespace media

@@ -6,8 +6,12 @@
 
 namespace media {
 
+// What a video compressor is set to when nobody says otherwise.
+constexpr long kDefaultDataRateKbps = 1800;
+constexpr long kDefaultKeyFrames = 250;  // a key frame at least every this many frames
+
 // How one installed video encoder becomes a DirectShow video compressor.
-struct VideoEncoderSpec {
+struct VideoEncoderInfo {
     const char* description;   // friendly name and compressor description
     const char* fourcc;        // what the AVI stream header will carry
     const char* element;       // GStreamer factory
@@ -22,7 +26,7 @@ ComPtr<IBaseFilter> MakeFileSource(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& friendlyName);
-ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& friendlyName, const VideoEncoderSpec& spec);
+ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& friendlyName, const VideoEncoderInfo& spec);
 ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeAviMux(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeFileWriter(const std::u16string& friendlyName);

@@ -1,4 +1,5 @@
 #include "mpeg4_encoder.h"
+#include "filters.h"
 
 #include "gst_ptr.h"
 
@@ -227,11 +228,11 @@ void ClassInit(gpointer klass, gpointer data) {
     object_class->finalize = Finalize;
     g_object_class_install_property(
         object_class, PROP_BITRATE,
-        g_param_spec_int("bitrate", "Bitrate", "Target data rate in bit/s", 1000, G_MAXINT, 1800000,
+        g_param_spec_int("bitrate", "Bitrate", "Target data rate in bit/s", 1000, G_MAXINT, kDefaultDataRateKbps * 1000,
                          static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     g_object_class_install_property(
         object_class, PROP_GOP_SIZE,
-        g_param_spec_int("gop-size", "GOP size", "A key frame at least every this many frames", 1, G_MAXINT, 250,
+        g_param_spec_int("gop-size", "GOP size", "A key frame at least every this many frames", 1, G_MAXINT, kDefaultKeyFrames,
                          static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
     auto* element_class = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
@@ -253,8 +254,8 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     enc->input = nullptr;
     enc->picture = av_frame_alloc();
     enc->packet = av_packet_alloc();
-    enc->bitrate = 1800000;
-    enc->gopSize = 250;
+    enc->bitrate = kDefaultDataRateKbps * 1000;
+    enc->gopSize = kDefaultKeyFrames;
 }
 
 GType RegisterType(const EncoderKind& kind) {

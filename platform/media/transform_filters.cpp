@@ -58,7 +58,7 @@ private:
 
 class VideoCompressor final : public TransformFilter, public IVideoCompression {
 public:
-    VideoCompressor(const std::u16string& name, const VideoEncoderSpec& spec, const std::string& chain)
+    VideoCompressor(const std::u16string& name, const VideoEncoderInfo& spec, const std::string& chain)
         : TransformFilter(name, chain, u"Input", u"Output"), spec_(spec) {}
 
     HRESULT SetKeyFrameRate(long frames) override {
@@ -92,7 +92,7 @@ private:
         return ok ? S_OK : E_INVALIDARG;
     }
 
-    const VideoEncoderSpec& spec_;
+    const VideoEncoderInfo& spec_;
 };
 
 // Film carried with repeat-field flags leaves the decoder at the display
@@ -155,7 +155,7 @@ ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& name) { return MakeVali
 
 ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& name) { return MakeValid<WmaCompressor>(name); }
 
-ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& name, const VideoEncoderSpec& spec) {
+ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& name, const VideoEncoderInfo& spec) {
     // videoconvert passes the decoder's I420 through untouched when the
     // encoder takes it, and converts only for encoders that want another format.
     // DVD video is flagged interlaced ("mixed") even when its frames are whole;

@@ -43,8 +43,7 @@ ChooserAnswer DefaultAnswer(const ChooserRequest& request) {
     return answer;
 }
 
-bool ICCompressorChoose(std::uintptr_t owner, std::uint32_t flags, const BitmapInfoHeader*, const void*,
-                        CompVars* cv, const char* title) {
+bool ICCompressorChoose(std::uintptr_t owner, std::uint32_t flags, CompVars* cv, const char* title) {
     if (!cv) return false;
     ChooserRequest request;
     request.owner = owner;

@@ -7,6 +7,8 @@
 // test) installs a chooser hook that answers instead.
 #pragma once
 
+#include "platform/media/filters.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,21 +27,6 @@ constexpr std::uint32_t ICTYPE_VIDEO = MakeFourCC('v', 'i', 'd', 'c');
 constexpr std::uint32_t ICMF_CHOOSE_KEYFRAME = 0x0001;
 constexpr std::uint32_t ICMF_CHOOSE_DATARATE = 0x0002;
 constexpr std::uint32_t ICMF_COMPVARS_VALID = 0x0001;
-
-struct BitmapInfoHeader {
-    std::uint32_t biSize;
-    std::int32_t biWidth;
-    std::int32_t biHeight;
-    std::uint16_t biPlanes;
-    std::uint16_t biBitCount;
-    std::uint32_t biCompression;
-    std::uint32_t biSizeImage;
-    std::int32_t biXPelsPerMeter;
-    std::int32_t biYPelsPerMeter;
-    std::uint32_t biClrUsed;
-    std::uint32_t biClrImportant;
-};
-static_assert(sizeof(BitmapInfoHeader) == 40);
 
 struct Compressor;               // an open compressor
 using Hic = Compressor*;
@@ -73,8 +60,9 @@ static_assert(sizeof(IcInfo) == 568);
 
 // Shows the chooser. TRUE (true) when the user confirmed a choice: cv->hic is
 // then the open compressor, or null for the "Full Frames (Uncompressed)" entry.
-bool ICCompressorChoose(std::uintptr_t owner, std::uint32_t flags, const BitmapInfoHeader* in, const void* data,
-                        CompVars* cv, const char* title);
+// Every installed compressor is offered, whatever the frames it would get, so
+// the format and data arguments of the Windows call are left out.
+bool ICCompressorChoose(std::uintptr_t owner, std::uint32_t flags, CompVars* cv, const char* title);
 // Copies what is known of hic into info (at most cb bytes); returns the bytes
 // copied, 0 for no compressor.
 std::uint32_t ICGetInfo(Hic hic, IcInfo* info, std::uint32_t cb);
@@ -89,8 +77,8 @@ struct CompressorListing {
 // The installed compressors, in the order the chooser lists them.
 std::vector<CompressorListing> InstalledCompressors();
 
-constexpr long kDefaultKeyFrames = 250;
-constexpr long kDefaultDataRateKbps = 1800;
+constexpr long kDefaultKeyFrames = media::kDefaultKeyFrames;
+constexpr long kDefaultDataRateKbps = media::kDefaultDataRateKbps;
 
 struct ChooserRequest {
     std::uintptr_t owner = 0;

@@ -1,10 +1,15 @@
 #include "options.h"
 
+#include "vobcast/vobcast_host.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstddef>
 #include <sstream>
+
+#define VOBCAST_TEXT_OF(x) #x
+#define VOBCAST_TEXT(x) VOBCAST_TEXT_OF(x)
 
 namespace vobcast::cli {
 namespace {
@@ -26,8 +31,8 @@ constexpr OptionText kOptions[] = {
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
     {"", "--audio-lang", "CODE", "take the AC-3 track in language CODE (ISO 639-1, e.g. de) of each title"},
     {"", "--audio-track", "N", "take audio track N (default: the first AC-3 track)"},
-    {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: 1800)"},
-    {"", "--keyint", "N", "a key frame at least every N frames (default: 250)"},
+    {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_DATA_RATE_KBPS) ")"},
+    {"", "--keyint", "N", "a key frame at least every N frames (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_KEY_FRAMES) ")"},
     {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
     {"", "--overwrite", "", "replace AVI files that already exist (default: refuse, and skip the file)"},
     {"-q", "--quiet", "", "print only errors and the summary"},

@@ -27,6 +27,10 @@ VOBCAST_EXPORT void VobcastSetMessageSink(VobcastMessageSink sink, void* context
 
 /* ---- The compressor chooser ------------------------------------------- */
 
+/* What the chooser proposes, and what a compressor gets when nobody says. */
+#define VOBCAST_DEFAULT_KEY_FRAMES 250
+#define VOBCAST_DEFAULT_DATA_RATE_KBPS 1800
+
 typedef struct VobcastChoice {
     int32_t compressor;     /* index as VobcastCompressorName counts; -1: uncompressed frames */
     int32_t key_frames;     /* a key frame every this many frames */
