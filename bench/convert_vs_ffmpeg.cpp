@@ -8,6 +8,8 @@
 // tools N times, alternating which goes first, and prints the medians of wall
 // time, CPU time and peak memory, the file sizes, the PSNR of each output
 // against its source, and the ratios ours / ffmpeg.
+#include "platform/kernel/module_folder.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,9 +159,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "convert-vs-ffmpeg: ffmpeg is not installed (apt-get install ffmpeg)\n");
         return 2;
     }
-    char self[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    const fs::path ours = fs::path(std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() / "vobcast-convert";
+    const fs::path ours = fs::path(kernel::ExecutableFolder()) / "vobcast-convert";
     fs::create_directories(work / "ours");
     fs::create_directories(work / "ffmpeg");
     const fs::path log = work / "runs.log";

@@ -19,7 +19,7 @@ usage: $0 [run|sample|test|bench|fuzz]
 
 Installs what is missing on a Debian 12 machine (apt), builds into $build, then:
   run      starts Marbleway (without a display: converts the sample instead)
-  sample   converts a generated 10-second sample VOB into $build/sample/sample.avi
+  sample   converts a generated 20-second sample VOB into $build/sample/sample.avi
   test     runs the whole test suite with CTest, then the fuzz harnesses for 60 s each
            where clang is installed
   bench    times vobcast-convert against ffmpeg (options after the mode go to the benchmark)
@@ -76,14 +76,8 @@ convert_sample() {
     sample_dir="$build/sample"
     mkdir -p "$sample_dir"
     if [ ! -s "$sample_dir/sample.vob" ]; then
-      echo "Making a 10-second NTSC sample VOB..."
-      gst-launch-1.0 -q videotestsrc pattern=ball num-buffers=300 \
-        ! video/x-raw,width=720,height=480,framerate=30000/1001 ! videoconvert ! video/x-raw,format=I420 \
-        ! mpeg2enc format=8 bitrate=6000 ! mpegvideoparse ! queue ! avmux_dvd name=mx \
-        ! filesink location="$sample_dir/sample.vob.part" \
-        audiotestsrc num-buffers=470 ! audioconvert ! audio/x-raw,rate=48000,channels=2 \
-        ! avenc_ac3 bitrate=448000 ! ac3parse ! queue ! mx.
-      mv "$sample_dir/sample.vob.part" "$sample_dir/sample.vob"
+      echo "Making a 20-second NTSC sample VOB (the tests' long clip)..."
+      "$build/bin/make-test-media" long.vob "$sample_dir/sample.vob"
     fi
     "$build/bin/vobcast-convert" --overwrite -o "$sample_dir" "$sample_dir/sample.vob"
     echo "The AVI is at $sample_dir/sample.avi"

@@ -36,7 +36,6 @@ void MainFrame::SysInfo1_DeviceArrival() {
     if (!Loaded()) return;
     RunSearch([this] {
         List.ClearMenu_Click();
-        List.FoundCount = 0;
         List.SetStatus("Searching file...");
         ScanDrives();
     });

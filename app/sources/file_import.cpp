@@ -56,7 +56,6 @@ void MainFrame::fs_FindedFileInfo(const std::string& path) {
         if (fs) fs->Stop();
         return;
     }
-    ++List.FoundCount;
     List.FileList.Set(slot, path);
     const int p = ScrollBar->Position();
     if (slot > p && slot <= p + SourceList::kRows) List.ShowInRow(slot, slot - p);
@@ -79,7 +78,6 @@ void MainFrame::ImportFile_Click() {
 void MainFrame::ImportFolder(std::string folder) {
     AddBackslash(folder);
     RunSearch([this, folder] {
-        List.FoundCount = 0;
         List.ClearMenu_Click();
         List.SetStatus("Searching file...");
         SearchForVobs(folder);

@@ -64,7 +64,6 @@ public:
 
     FileTable FileList;
     std::int16_t SelectedRow = 0;   // row of the last mouse release on a row, 1 to 7
-    std::int16_t FoundCount = 0;    // entries the running search has added
     std::int16_t CurrentIndex = 0;  // slot being converted; 0 outside a run
 
 private:
