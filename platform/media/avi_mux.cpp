@@ -31,7 +31,7 @@ class AviMux final : public Filter, public IMediaSeeking, public IStreamPosition
 public:
     explicit AviMux(const std::u16string& name) : Filter(name) {
         mux_ = MakeElement("avimux");
-        gst_bin_add(GST_BIN(bin_), mux_);
+        gst_bin_add(GST_BIN(bin_.get()), mux_);
         GstPtr<GstPad> src(gst_element_get_static_pad(mux_, "src"));
         GstPadTemplate* video = gst_element_get_pad_template(mux_, "video_%u");
         GstPadTemplate* audio = gst_element_get_pad_template(mux_, "audio_%u");
@@ -58,7 +58,7 @@ public:
         GstElement* queue = MakeElement("queue");
         if (!queue) return VFW_E_NO_ACCEPTABLE_TYPES;
         g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", kInputQueueTime, nullptr);
-        gst_bin_add(GST_BIN(bin_), queue);
+        gst_bin_add(GST_BIN(bin_.get()), queue);
         GstPtr<GstPad> queueSrc(gst_element_get_static_pad(queue, "src"));
         GstPtr<GstPad> queueSink(gst_element_get_static_pad(queue, "sink"));
         if (GST_PAD_LINK_FAILED(gst_pad_link(queueSrc.get(), pad)) ||

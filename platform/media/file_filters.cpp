@@ -27,7 +27,7 @@ public:
         ::close(fd);
         GstElement* src = MakeSourceElement(source);
         if (!src) return E_FAIL;
-        gst_bin_add(GST_BIN(bin_), src);
+        gst_bin_add(GST_BIN(bin_.get()), src);
         path_ = path;
         source_ = std::move(source);
         GstPtr<GstPad> pad(gst_element_get_static_pad(src, "src"));
@@ -56,7 +56,7 @@ public:
         // The multiplexer seeks back to write its headers: no buffering
         // surprises, no clock, and the file is written as fast as it comes.
         g_object_set(sink_, "sync", FALSE, "async", FALSE, nullptr);
-        gst_bin_add(GST_BIN(bin_), sink_);
+        gst_bin_add(GST_BIN(bin_.get()), sink_);
         GstPtr<GstPad> pad(gst_element_get_static_pad(sink_, "sink"));
         AddGhostPin(u"in", PINDIR_INPUT, pad.get());
     }
@@ -82,6 +82,7 @@ ComPtr<IBaseFilter> MakeFileSource(const std::u16string& name) {
 }
 
 ComPtr<IBaseFilter> MakeFileWriter(const std::u16string& name) {
+    if (!HasFactory("filesink")) return nullptr;
     return com::Make<FileWriter>(name);
 }
 

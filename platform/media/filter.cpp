@@ -55,8 +55,7 @@ Filter::~Filter() {
         pin->owner_ = nullptr;
         pin->peer_ = nullptr;
     }
-    gst_element_set_state(bin_, GST_STATE_NULL);
-    gst_object_unref(bin_);
+    gst_element_set_state(bin_.get(), GST_STATE_NULL);
 }
 
 HRESULT Filter::QueryFilterInfo(FilterInfo& info) {
@@ -81,7 +80,7 @@ Pin* Filter::AddGhostPin(const std::u16string& name, PinDirection dir, GstPad* t
     const std::string padName = com::WideToAnsi(name);
     GstPad* ghost = target ? gst_ghost_pad_new(padName.c_str(), target)
                            : gst_ghost_pad_new_no_target(padName.c_str(), dir == PINDIR_INPUT ? GST_PAD_SINK : GST_PAD_SRC);
-    gst_element_add_pad(bin_, ghost);
+    gst_element_add_pad(bin_.get(), ghost);
     auto pin = com::Make<Pin>(this, name, dir, ghost, caps);
     std::lock_guard lock(pinsLock_);
     pins_.push_back(pin);
@@ -92,12 +91,12 @@ GstElement* Filter::AddChain(const char* description) {
     GError* error = nullptr;
     GstElement* chain = gst_parse_bin_from_description(description, TRUE, &error);
     if (!chain) {
-        GST_WARNING_OBJECT(bin_, "cannot build \"%s\": %s", description, error ? error->message : "?");
+        GST_WARNING_OBJECT(bin_.get(), "cannot build \"%s\": %s", description, error ? error->message : "?");
         g_clear_error(&error);
         return nullptr;
     }
     g_clear_error(&error);
-    gst_bin_add(GST_BIN(bin_), chain);
+    gst_bin_add(GST_BIN(bin_.get()), chain);
     return chain;
 }
 

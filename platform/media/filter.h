@@ -49,7 +49,7 @@ public:
     HRESULT QueryFilterInfo(FilterInfo& info) override;
     HRESULT EnumPins(ComPtr<IEnumPins>& pins) override;
 
-    GstElement* Bin() const { return bin_; }
+    GstElement* Bin() const { return bin_.get(); }
     FilterGraph* Graph() const { return graph_; }
     const std::u16string& FriendlyName() const { return friendlyName_; }
 
@@ -69,7 +69,7 @@ protected:
     // its open ends; null when an element is not installed.
     GstElement* AddChain(const char* description);
 
-    GstElement* bin_;
+    GstPtr<GstElement> bin_;
     std::u16string friendlyName_;
 
 private:

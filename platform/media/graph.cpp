@@ -16,17 +16,16 @@ constexpr GstClockTime kDrainLimit = 20 * GST_SECOND;
 
 FilterGraph::FilterGraph()
     : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))),
-      bus_(gst_element_get_bus(pipeline_)) {}
+      bus_(gst_element_get_bus(pipeline_.get())) {}
 
 FilterGraph::~FilterGraph() {
     if (running_) Stop();
-    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     for (auto& filter : filters_) {
-        gst_bin_remove(GST_BIN(pipeline_), filter->Bin());
+        gst_bin_remove(GST_BIN(pipeline_.get()), filter->Bin());
         filter->graph_ = nullptr;
         for (auto& pin : filter->pins_) pin->peer_ = nullptr;
     }
-    gst_object_unref(pipeline_);
 }
 
 HRESULT FilterGraph::AddFilter(IBaseFilter* iface, const std::u16string& name) {
@@ -43,7 +42,7 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* iface, const std::u16string& name) {
         std::snprintf(suffix, sizeof suffix, " %04d", i);
         unique = (name.empty() ? filter->FriendlyName() : name) + com::AnsiToWide(suffix);
     }
-    if (!gst_bin_add(GST_BIN(pipeline_), filter->Bin())) return E_FAIL;
+    if (!gst_bin_add(GST_BIN(pipeline_.get()), filter->Bin())) return E_FAIL;
     filter->graph_ = this;
     filter->graphName_ = unique;
     filters_.push_back(ComPtr<Filter>::Share(filter));
@@ -87,7 +86,7 @@ HRESULT FilterGraph::Run() {
     running_ = true;
     ended_ = false;
     errorText_.clear();
-    const GstStateChangeReturn ret = gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    const GstStateChangeReturn ret = gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
     if (ret == GST_STATE_CHANGE_FAILURE) {
         Drain(0);
         if (!ended_) {
@@ -105,11 +104,11 @@ HRESULT FilterGraph::Stop() {
     if (!ended_) {
         // End of stream lets every element finish what it holds, and the
         // multiplexer write its index, so a stopped conversion leaves a valid file.
-        gst_element_send_event(pipeline_, gst_event_new_eos());
+        gst_element_send_event(pipeline_.get(), gst_event_new_eos());
         Drain(kDrainLimit);
         if (!ended_) GST_WARNING("end of stream did not arrive within the drain limit; the file may lack its index");
     }
-    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     running_ = false;
     return S_OK;
 }
@@ -125,12 +124,18 @@ HRESULT FilterGraph::WaitForCompletion(long timeoutMs, long& evCode) {
 std::string FilterGraph::ErrorText() { return errorText_; }
 
 void FilterGraph::Drain(GstClockTime timeout) {
-    const auto types = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR);
+    const auto types = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_WARNING);
     const GstClockTime deadline = gst_util_get_timestamp() + timeout;
     while (!ended_) {
         const GstClockTime now = gst_util_get_timestamp();
         MessagePtr msg(gst_bus_timed_pop_filtered(bus_.get(), now < deadline ? deadline - now : 0, types));
         if (!msg) return;
+        if (GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_WARNING) {
+            // An element's warning (a damaged packet skipped, a late buffer)
+            // does not end the graph; it goes to the debug log.
+            GST_WARNING_OBJECT(GST_MESSAGE_SRC(msg.get()), "%s", media::ErrorText(msg.get()).c_str());
+            continue;
+        }
         Record(msg.get());
     }
 }

@@ -26,7 +26,7 @@ private:
     void Drain(GstClockTime timeout);
     void Record(GstMessage* msg);
 
-    GstElement* pipeline_;
+    GstPtr<GstElement> pipeline_;
     GstPtr<GstBus> bus_;
     std::vector<ComPtr<Filter>> filters_;
     bool running_ = false;

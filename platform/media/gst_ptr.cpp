@@ -18,7 +18,8 @@ void EnsureGstInit() {
 std::string ErrorText(GstMessage* msg) {
     GError* err = nullptr;
     gchar* debug = nullptr;
-    gst_message_parse_error(msg, &err, &debug);
+    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_WARNING) gst_message_parse_warning(msg, &err, &debug);
+    else gst_message_parse_error(msg, &err, &debug);
     std::string text = err && err->message ? err->message : "Unknown streaming error.";
     // The debug string of a resource error ends in the system's reason, after
     // the location in the source: "...gstfilesink.c(..): ...:\nFile too large",
@@ -40,11 +41,16 @@ std::string ErrorText(GstMessage* msg) {
 
 void DrainPad(GstBin* bin, GstPad* pad) {
     GstElement* sink = MakeElement("fakesink");
+    if (!sink || !gst_bin_add(bin, sink)) {
+        if (sink) gst_object_unref(sink);
+        GST_WARNING_OBJECT(pad, "no fake sink to drain the stream into; it may hold the demuxer up");
+        return;
+    }
     g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    gst_bin_add(bin, sink);
     gst_element_sync_state_with_parent(sink);
     GstPtr<GstPad> sinkPad(gst_element_get_static_pad(sink, "sink"));
-    gst_pad_link(pad, sinkPad.get());
+    if (GST_PAD_LINK_FAILED(gst_pad_link(pad, sinkPad.get())))
+        GST_WARNING_OBJECT(pad, "the stream could not be drained; it may hold the demuxer up");
 }
 
 bool HasFactory(const char* factory) {

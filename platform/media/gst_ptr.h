@@ -30,7 +30,7 @@ GstElement* MakeElement(const char* factory, const char* name = nullptr);
 // comes, so a stream nobody wants never holds its producer up.
 void DrainPad(GstBin* bin, GstPad* pad);
 
-// The text of an error message, with the system's reason where the framework
+// The text of an error (or warning) message, with the system's reason where the framework
 // gives one: "Could not open file \"x\" for writing. (No such file or directory)".
 std::string ErrorText(GstMessage* error);
 

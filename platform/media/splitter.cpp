@@ -22,7 +22,7 @@ class Splitter final : public Filter, public ISplitterInfo {
 public:
     explicit Splitter(const std::u16string& name) : Filter(name) {
         demux_ = MakeElement("mpegpsdemux");
-        gst_bin_add(GST_BIN(bin_), demux_);
+        gst_bin_add(GST_BIN(bin_.get()), demux_);
         GstPtr<GstPad> sink(gst_element_get_static_pad(demux_, "sink"));
         input_ = AddGhostPin(u"Input", PINDIR_INPUT, sink.get());
         padAdded_ = g_signal_connect(demux_, "pad-added", G_CALLBACK(OnPadAdded), this);
@@ -40,7 +40,7 @@ public:
         const std::string wantedAc3 = program.audioStream >= 0 ? Ac3PadName(program.audioStream) : std::string();
         if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
         if (!probe.ok) {
-            GST_INFO_OBJECT(bin_, "refusing the input: %s", probe.error.c_str());
+            GST_INFO_OBJECT(bin_.get(), "refusing the input: %s", probe.error.c_str());
             return VFW_E_TYPE_NOT_ACCEPTED;
         }
         durationNs_ = probe.durationNs;
@@ -83,7 +83,7 @@ private:
             gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pad);
             return;
         }
-        DrainPad(GST_BIN(bin_), pad);
+        DrainPad(GST_BIN(bin_.get()), pad);
     }
 
     GstElement* demux_;
