@@ -4,19 +4,11 @@
 #include "settings_store.h"
 #include "splash.h"
 
-#include "app/sources/path_text.h"
+#include "app/sources/popup_menus.h"
 #include "platform/shell/dialogs.h"
 #include "platform/ui/message_box.h"
 
-namespace {
-
-void ShowFolder(skin::Object& label, const std::string& folder) {
-    label.SetText(folder);
-    label.SetHintText(folder);
-    label.Repaint();
-}
-
-} // namespace
+#include <filesystem>
 
 void MainFrame::Skin_Click(skin::Object& source) {
     const std::string& name = source.Name();
@@ -29,18 +21,13 @@ void MainFrame::Skin_Click(skin::Object& source) {
     } else if (name == "FileMenu") {
         SetSkinPopupMenu(1);
     } else if (name == "Settings") {
-        SwitchInterface("Settings");
-        ShowFolder(*SavePath, ReadIniValue("SavePath", "PathName"));
+        settings_.Open();
     } else if (name == "Browse") {
-        // The browser opens at the folder the panel shows.
-        std::string folder =
-            shell::BrowseForFolder(Handle(), "Select a directory that you want AVI file(s) to be stored in!", SavePath->Text());
-        if (!folder.empty()) ShowFolder(*SavePath, AddBackslash(folder));
+        settings_.Browse();
     } else if (name == "Ok") {
-        WriteIniValue("SavePath", "PathName", SavePath->Text());
-        SwitchInterface("Main");
+        settings_.Store();
     } else if (name == "Cancel") {
-        SwitchInterface("Main");
+        settings_.Drop();
     } else if (name == "About") {
         SetSkinPopupMenu(2);
     } else if (name == "Close") {
@@ -70,3 +57,57 @@ void MainFrame::AboutMenu_Click() {
 }
 
 Splash* MainFrame::SplashWindow() const { return splash_; }
+
+void MainFrame::Skin_Scroll(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
+
+void MainFrame::Skin_ScrollTrack(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
+
+void MainFrame::Skin_MouseUp(skin::Object& source, int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
+    const int row = ReleasedRow(source.Name());
+    if (row == 0) return;
+    List.SelectedRow = static_cast<std::int16_t>(row);
+    if (!ListButton[static_cast<std::size_t>(row)]->Caption().empty()) SetSkinPopupMenu(0);
+}
+
+void MainFrame::SetSkinPopupMenu(std::int16_t position) {
+    if (position < 0 || position >= static_cast<std::int16_t>(MenuBar.size())) return;
+    ShowPopupMenu(Skin, Handle(), GetSubMenu(position));
+}
+
+// The run's commands.
+void MainFrame::StartRun() { run_.Start(); }
+void MainFrame::StartCompress_Click(int slot, std::int16_t flag) { run_.StartEntry(slot, flag); }
+void MainFrame::StopCompress_Click() { run_.EntryDone(); }
+void MainFrame::OnForceStop() { run_.ForceStop(); }
+std::string MainFrame::MakeAviPath(const std::string& path) { return run_.AviPath(path); }
+void MainFrame::Timer1_Timer() { run_.Poll(); }
+bool MainFrame::Running() const { return run_.Running(); }
+
+// Filling the list.
+void MainFrame::ListVobInDVDRom() { search_.ListVobInDVDRom(); }
+void MainFrame::SysInfo1_DeviceArrival() {
+    if (Loaded()) search_.DeviceArrival();
+}
+void MainFrame::SysInfo1_DeviceRemoveComplete() {
+    if (Loaded()) search_.DeviceRemoved();
+}
+void MainFrame::ImportFolder(std::string folder) { search_.ImportFolder(std::move(folder)); }
+void MainFrame::AddOpenedFile(const std::string& file_title, const std::string& file_name) {
+    search_.AddOpenedFile(file_title, file_name);
+}
+void MainFrame::DropFiles(const std::vector<std::string>& paths) { search_.DropFiles(paths); }
+void MainFrame::fs_FindedFileInfo(const std::string& path) { search_.FoundFile(path); }
+
+void MainFrame::ImportFile_Click() {
+    std::string folder =
+        shell::BrowseForFolder(Handle(), "Select a directory from which you want to import file(s)", LastDialogFolder());
+    if (folder.empty()) return;
+    RememberDialogFolder(folder);
+    ImportFolder(std::move(folder));
+}
+
+void MainFrame::OpenFile_Click() {
+    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob", LastDialogFolder());
+    if (!chosen.file_name.empty()) RememberDialogFolder(std::filesystem::path(chosen.file_name).parent_path().string());
+    AddOpenedFile(chosen.file_title, chosen.file_name);
+}

@@ -1,5 +1,7 @@
 #include "main_frame.h"
 
+#include "settings_store.h"
+
 #include "platform/shell/folders.h"
 
 #include <QDragEnterEvent>
@@ -42,7 +44,7 @@ MainFrame::MainFrame()
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     setAcceptDrops(true);
     Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
-    SetIcon(Image1, {});
+    ShowIcon(Image1, {});
     Skin.events.MouseUp = [this](skin::Object& o, int button, int shift, int x, int y) { Skin_MouseUp(o, button, shift, x, y); };
     Skin.events.Click = [this](skin::Object& o) { Skin_Click(o); };
     Skin.events.Scroll = [this](skin::Object& o, std::int32_t p) { Skin_Scroll(o, p); };
@@ -54,9 +56,17 @@ MainFrame::~MainFrame() { Form_QueryUnload(); }
 
 std::uintptr_t MainFrame::Handle() const { return static_cast<std::uintptr_t>(winId()); }
 
-void MainFrame::Skin_Scroll(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
+RunWindow::Controls MainFrame::RunControls() { return {StartCompress, StopCompress, ScrollBar, &ListButton}; }
 
-void MainFrame::Skin_ScrollTrack(skin::Object& /*source*/, std::int32_t position) { List.ScrollBarChanged(position); }
+void MainFrame::ShowIcon(const QIcon& icon, std::string file) {
+    CurrentIcon = icon;
+    CurrentIconFile = std::move(file);
+    setWindowIcon(CurrentIcon);
+}
+
+std::uintptr_t MainFrame::IconHandle() const { return reinterpret_cast<std::uintptr_t>(&CurrentIcon); }
+
+std::string MainFrame::OutputFolder() const { return ReadIniValue("SavePath", "PathName"); }
 
 // What the list can't take is refused with the cursor, before the drop.
 void MainFrame::dragEnterEvent(QDragEnterEvent* event) {

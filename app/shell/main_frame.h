@@ -1,12 +1,17 @@
 // MainFrame, the program's main window. It draws nothing of its own: its face
 // is the skin "DVD" of dvd.skn, whose named objects it binds once and keeps.
-// It owns the program's state: the source list and the bound skin objects.
+// It owns the program's state (the source list, the engine, the tray icon, the
+// timer and the bound skin objects) and answers every event by its named
+// handler, which hands the work to the class that owns it: the conversion run,
+// the source search, the settings panel.
 #pragma once
 
+#include "app/run/conversion_run.h"
 #include "app/run/engine_calls.h"
 #include "app/run/tray_icon.h"
-#include "app/sources/file_search.h"
+#include "app/shell/settings_panel.h"
 #include "app/sources/source_list.h"
+#include "app/sources/source_search.h"
 #include "platform/skin/skin.h"
 #include "platform/sysinfo/device_monitor.h"
 
@@ -19,20 +24,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class Splash;
 
-class MainFrame : public QWidget {
+class MainFrame : public QWidget, private RunWindow {
 public:
     MainFrame();  // created hidden, titled "DVD"
     ~MainFrame() override;
 
     // The native window id, the handle the skin and the engine know it by.
-    std::uintptr_t Handle() const;
+    std::uintptr_t Handle() const override;
 
     // The load sequence, run once before the window is first shown: the skin,
     // then the settings file.
@@ -63,7 +67,7 @@ public:
     void ImportFolder(std::string folder);
     void AddOpenedFile(const std::string& file_title, const std::string& file_name);
     // Whether paths make a drop the list takes: VOB files only, or one folder.
-    static bool Droppable(const std::vector<std::string>& paths);
+    static bool Droppable(const std::vector<std::string>& paths) { return SourceSearch::Droppable(paths); }
     void DropFiles(const std::vector<std::string>& paths);
     void fs_FindedFileInfo(const std::string& path);
     void SysInfo1_DeviceArrival();
@@ -126,37 +130,21 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // Marks slot's row with mark, scrolling the list so that the row shows
-    // it; returns the row (0 for a slot outside the table).
-    int Positioning(int slot, const std::string& mark);
-    // Steps 1 to 6 of closing an entry, and the end of a run.
-    void CloseEntry();
-    void EndRun();
-    // destination, or a free "name (2).avi" when it is the source itself or
-    // an output of this run already.
-    std::string FreeOutputName(const std::string& source, const std::string& destination) const;
-    void SetIcon(const QIcon& icon, std::string file);
-    void UnloadSplash();
-    std::uintptr_t IconHandle() const;
+    // What the conversion run asks of the window.
+    Controls RunControls() override;
+    bool InTray() const override { return isHidden(); }
+    void Restore() override { show(); }
+    void ShowIcon(const QIcon& icon, std::string file) override;
+    void ShowProgramIcon() override { ShowIcon(Image1, {}); }
+    std::uintptr_t IconHandle() const override;
+    std::string OutputFolder() const override;
 
-    // Runs search now or, when a search is running (it lets window events run
-    // while it works), once that search has ended; of several searches asked
-    // for meanwhile only the last runs. Device events and imports go through
-    // here, so that no search ever runs inside another.
-    void RunSearch(std::function<void()> search);
-    // Searches every DVD in the drives, in drive order, into the list.
-    void ScanDrives();
-    // Searches root for VOB files into the list, through a fresh fs.
-    void SearchForVobs(const std::string& root);
-    // "Press Start..." or "Insert DVD...", unless the list overflowed.
-    void ShowSearchResult(bool found);
+    void UnloadSplash();
     bool Loaded() const { return ListButton[1] != nullptr; }
 
-    std::unique_ptr<clsFileSearch> fs;
-    bool searching_ = false;
-    bool list_overflowed_ = false;
-    std::function<void()> deferred_search_;
-    std::set<std::string> run_outputs_;  // the AVI files this run has written
+    ConversionRun run_{*this, List, Engine, Tray, Timer1};
+    SourceSearch search_{List};
+    SettingsPanel settings_{*this};
     QPointer<Splash> splash_;
     sysinfo::DeviceMonitor SysInfo1;
 };

@@ -1,4 +1,4 @@
-// Loading the main window's skin, binding its named objects, and the two panels.
+// Loading the main window's skin and binding its named objects.
 #include "main_frame.h"
 
 #include "platform/shell/folders.h"
@@ -12,15 +12,6 @@ skin::Object* Bind(const skin::SkinWindow& window, const std::string& file, cons
     if (object == nullptr) throw skin::SkinError(file + ": the window \"DVD\" has no object named \"" + name + "\"");
     return object;
 }
-
-// Moves an object out of view above the client area, keeping its left and
-// right edges and its height.
-void Park(skin::Object& object) {
-    const skin::Rect r = object.GetRect();
-    object.SetRect({r.left, r.top - r.bottom, r.right, 0});
-}
-
-skin::Rect RowRect(int i) { return {212, 38 + 15 * (i - 1), 364, 53 + 15 * (i - 1)}; }
 
 } // namespace
 
@@ -48,19 +39,4 @@ void MainFrame::LoadSkin() {
     StopCompress->SetDisabled(true);
 }
 
-void MainFrame::SwitchInterface(std::string_view panel) {
-    if (panel == "Main") {
-        if (List.GetListCount() > SourceList::kRows) ScrollBar->SetVisible(true);
-        for (int i = 1; i <= SourceList::kRows; ++i) ListButton[static_cast<std::size_t>(i)]->SetRect(RowRect(i));
-        for (skin::Object* o : {SaveStatic, SavePath, Ok, Cancel, Browse}) Park(*o);
-    } else if (panel == "Settings") {
-        for (int i = 1; i <= SourceList::kRows; ++i) Park(*ListButton[static_cast<std::size_t>(i)]);
-        ScrollBar->SetVisible(false);
-        SaveStatic->SetRect({229, 39, 384, 54});
-        SavePath->SetRect({229, 86, 395, 101});
-        Browse->SetRect({227, 63, 277, 78});
-        Ok->SetRect({225, 113, 248, 128});
-        Cancel->SetRect({254, 112, 296, 129});
-        for (skin::Object* o : {SaveStatic, SavePath, Ok, Cancel, Browse}) o->SetVisible(true);
-    }
-}
+void MainFrame::SwitchInterface(std::string_view panel) { settings_.Switch(panel); }

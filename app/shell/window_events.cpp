@@ -1,5 +1,5 @@
 // Closing the main window, and the notification-area icon's commands.
-#include "app/shell/main_frame.h"
+#include "main_frame.h"
 
 #include "platform/systray/systray.h"
 #include "platform/ui/event_loop.h"
@@ -7,14 +7,7 @@
 #include <QCloseEvent>
 
 void MainFrame::Form_QueryUnload() {
-    if (!Loaded() || !Running()) return;
-    Timer1.stop();
-    Engine->StopComp();
-    Engine->DoUninit();
-    Tray.DELETEICON(Handle());
-    // Nothing shows it, as the window is going; it keeps a second close (the
-    // window destroyed after closing) from releasing the engine again.
-    StopCompress->SetDisabled(true);
+    if (Loaded()) run_.Abandon();
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

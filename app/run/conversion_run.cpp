@@ -1,0 +1,175 @@
+#include "conversion_run.h"
+
+#include "app/sources/path_text.h"
+#include "platform/shell/folders.h"
+#include "platform/ui/message_box.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return a == b || fs::equivalent(a, b, ec);
+}
+
+std::string ProgressText(std::int32_t value) { return "Progressing:" + std::to_string(value) + "%"; }
+
+} // namespace
+
+std::string ConversionRun::AviPath(const std::string& source) const {
+    const std::string name = GetFileName(source);
+    const std::string base = name.substr(0, static_cast<std::size_t>(LastInStr(name, ".")));
+    return window_.OutputFolder() + base + "avi";
+}
+
+bool ConversionRun::Running() const { return !window_.RunControls().stopCompress->Disabled(); }
+
+void ConversionRun::Start() {
+    if (Running() || list_.FileList[1].empty()) return;
+    outputs_.clear();
+    list_.CurrentIndex = 1;
+    StartEntry(1, 0);
+}
+
+std::string ConversionRun::FreeOutputName(const std::string& source, const std::string& destination) const {
+    const bool taken = SameFile(destination, source) || outputs_.contains(destination);
+    if (!taken) return destination;
+    // "VTS_01_1.avi" becomes "VTS_01_1 (2).avi", "VTS_01_1 (3).avi", ...
+    const std::string stem = destination.substr(0, destination.size() - 4);
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + " (" + std::to_string(n) + ").avi";
+        std::error_code ec;
+        if (!outputs_.contains(candidate) && !fs::exists(candidate, ec) && !SameFile(candidate, source)) return candidate;
+    }
+}
+
+void ConversionRun::Halt() {
+    const RunWindow::Controls c = window_.RunControls();
+    c.startCompress->SetDisabled(false);
+    c.stopCompress->SetDisabled(true);
+}
+
+void ConversionRun::StartEntry(int slot, std::int16_t flag) {
+    const RunWindow::Controls c = window_.RunControls();
+    if (c.startCompress->Disabled()) return;
+    c.startCompress->SetDisabled(true);
+    c.stopCompress->SetDisabled(false);
+
+    // The engine gets the path exactly as listed: a backslash is an ordinary
+    // file-name character here, and doubling it would name another file.
+    const std::string source = list_.FileList[slot];
+    std::string destination = AviPath(source);
+
+    const fs::path folder = fs::path(destination).parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(folder.empty() ? fs::path(".") : folder, ec)) {
+        Halt();
+        ui::MessageBox("The folder \"" + folder.string() + "\" for the AVI files does not exist.\n"
+                       "Connect its disk, or choose another folder under Settings.",
+                       "Marbleway", ui::Icon::Warning);
+        return;
+    }
+    const std::string chosen = FreeOutputName(source, destination);
+    const bool renamed = chosen != destination;
+    destination = chosen;
+
+    if (engine_->DoInit(window_.Handle(), source, destination, flag) != 0) {
+        Halt();
+        engine_->DoUninit();
+        return;
+    }
+    outputs_.insert(destination);
+    const int row = Positioning(list_.CurrentIndex, "PROCESSING");
+    if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
+    engine_->StartComp();
+    timer_.start();
+}
+
+int ConversionRun::Positioning(int slot, const std::string& mark) {
+    if (slot < 1 || slot > FileTable::kLast) return 0;
+    skin::Object* bar = window_.RunControls().scrollBar;
+    const int row = slot > SourceList::kRows ? SourceList::kRows : slot;
+    const int p = slot - row;
+    // The row that shows the slot; a list scrolled elsewhere comes back to it.
+    if (bar->Position() != p) {
+        if (bar->Range() < p) bar->SetRange(p);
+        bar->SetPosition(p);
+        list_.ScrollBarChanged(p);
+        bar->Repaint();
+    }
+    list_.SetListButtonColor(mark, static_cast<std::int16_t>(row));
+    return row;
+}
+
+void ConversionRun::CloseEntry() {
+    window_.Restore();
+    window_.ShowProgramIcon();
+    Halt();
+    Positioning(list_.CurrentIndex, "NORMAL");
+    timer_.stop();
+    engine_->StopComp();
+    engine_->DoUninit();
+}
+
+void ConversionRun::EndRun() {
+    list_.CurrentIndex = 0;
+    list_.SetStatus("Complete!");
+    tray_.DELETEICON(window_.Handle());
+}
+
+void ConversionRun::EntryDone() {
+    // Closing the entry brings the window back; whether it sat in the
+    // notification area is known only before.
+    const bool inTray = window_.InTray();
+    CloseEntry();
+    ++list_.CurrentIndex;
+    if (list_.CurrentIndex <= FileTable::kLast && !list_.FileList[list_.CurrentIndex].empty()) {
+        StartEntry(list_.CurrentIndex, 1);
+        return;
+    }
+    // A user who put the window away hears of the end from its icon.
+    if (inTray) {
+        const std::size_t n = outputs_.size();
+        tray_.NOTIFYICON(window_.Handle(), "Marbleway",
+                         "Converted " + std::to_string(n) + (n == 1 ? " file" : " files") + " into " +
+                             window_.OutputFolder());
+    }
+    EndRun();
+}
+
+void ConversionRun::ForceStop() {
+    if (!Running()) return;
+    CloseEntry();
+    EndRun();
+}
+
+void ConversionRun::Abandon() {
+    if (!Running()) return;
+    timer_.stop();
+    engine_->StopComp();
+    engine_->DoUninit();
+    tray_.DELETEICON(window_.Handle());
+    // Nothing shows it, as the window is going; it keeps a second close (the
+    // window destroyed after closing) from releasing the engine again.
+    window_.RunControls().stopCompress->SetDisabled(true);
+}
+
+void ConversionRun::Poll() {
+    // The program reads the low 32 bits of the engine's value.
+    const auto p1 = static_cast<std::int32_t>(engine_->GetCurrentPos());
+    list_.SetStatus(ProgressText(p1));
+    if (p1 >= 0 && p1 <= 100) {
+        const std::string file = shell::ProgramFolder() + "/icon/round" + std::to_string(p1 / 6) + ".ico";
+        const QIcon frame(QString::fromStdString(file));
+        // A frame that cannot be read leaves the icon as it is; polling goes on.
+        if (!frame.availableSizes().isEmpty()) window_.ShowIcon(frame, file);
+    }
+    const auto p2 = static_cast<std::int32_t>(engine_->GetCurrentPos());
+    tray_.MODIFYICON(window_.Handle(), window_.IconHandle(), ProgressText(p2));
+    const auto p3 = static_cast<std::int32_t>(engine_->GetCurrentPos());
+    if (p3 == 100) EntryDone();
+}
