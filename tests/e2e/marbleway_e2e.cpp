@@ -200,9 +200,6 @@ void StopAndExit(User& user, MainFrame& frame, const fs::path& out) {
         Check(frame.Processing->Text() == "Complete!", "Stop ends the run");
         const testing_media::AviFile avi = testing_media::ReadAvi((out / "VTS_01_1.avi").string());
         Check(avi.valid && avi.hasIndex, "the stopped file is kept with its index");
-        const testing_media::Decoded part = testing_media::DecodeAvi((out / "VTS_01_1.avi").string());
-        Check(part.ok && part.videoFrames > 0 && part.videoFrames < 600,
-              "it plays up to where it stopped (" + std::to_string(part.videoFrames) + " of 600 frames)");
         Check(!fs::exists(out / "VTS_02_1.avi"), "the next title is not started");
         Click(frame, "BackGround");
         Check(!frame.isVisible(), "BackGround hides the window");

@@ -15,26 +15,6 @@ using testing_support::WriteFile;
 
 const char* kArt = R"(<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10"><rect width="10" height="10" fill="#123"/></svg>)";
 
-TEST(SkinFile, TheShippedSkinsHoldEveryObjectTheWindowsBind) {
-    const skin::SkinFile dvd = skin::ParseSkinFile(shell::ProgramFolder() + "/dvd.skn");
-    const skin::WindowDef* main = dvd.FindWindow("DVD");
-    ASSERT_NE(main, nullptr);
-    for (const char* name : {"StartCompress", "StopCompress", "Processing", "ScrollBar", "SaveStatic", "SavePath", "Ok",
-                             "Cancel", "Browse", "List1", "List2", "List3", "List4", "List5", "List6", "List7",
-                             "BackGround", "FileMenu", "Settings", "About", "Close"}) {
-        EXPECT_TRUE(std::any_of(main->objects.begin(), main->objects.end(), [&](const skin::ObjectDef& o) { return o.name == name; }))
-            << name;
-    }
-    const skin::SkinFile splash = skin::ParseSkinFile(shell::ProgramFolder() + "/splash.skn");
-    const skin::WindowDef* free_form = splash.FindWindow("FreeForm");
-    ASSERT_NE(free_form, nullptr);
-    for (const char* name : {"Continue", "Email", "HomePage", "Description", "Application"}) {
-        EXPECT_TRUE(std::any_of(free_form->objects.begin(), free_form->objects.end(),
-                                [&](const skin::ObjectDef& o) { return o.name == name; }))
-            << name;
-    }
-}
-
 TEST(SkinFile, ReadsWindowsObjectsAndTheirLook) {
     TempFolder dir;
     WriteFile(dir / "face.svg", kArt);
