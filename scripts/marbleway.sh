@@ -5,6 +5,7 @@
 #   scripts/marbleway.sh run      build, then start Marbleway
 #   scripts/marbleway.sh sample   build, then convert a generated sample VOB
 #   scripts/marbleway.sh test     build, then run every test with CTest
+#   scripts/marbleway.sh sanitize build, then run every test again under ASan and UBSan
 #   scripts/marbleway.sh bench    build, then time vobcast-convert against ffmpeg
 #   scripts/marbleway.sh fuzz [S] build, then run each fuzz harness S seconds (clang)
 set -euo pipefail
@@ -15,13 +16,14 @@ mode="${1:-run}"
 
 usage() {
   cat <<EOF
-usage: $0 [run|sample|test|bench|fuzz]
+usage: $0 [run|sample|test|sanitize|bench|fuzz]
 
 Installs what is missing on a Debian 12 machine (apt), builds into $build, then:
   run      starts Marbleway (without a display: converts the sample instead)
   sample   converts a generated 20-second sample VOB into $build/sample/sample.avi
   test     runs the whole test suite with CTest, then the fuzz harnesses for 60 s each
            where clang is installed
+  sanitize runs the whole test suite built with AddressSanitizer and UBSan (in ${build}-asan)
   bench    times vobcast-convert against ffmpeg (options after the mode go to the benchmark)
   fuzz     runs each fuzz harness (libFuzzer, clang) for S seconds, 60 by default
 EOF
@@ -29,7 +31,7 @@ EOF
 
 # Answered before anything is installed or built.
 case "$mode" in
-  run | sample | test | bench | fuzz) ;;
+  run | sample | test | sanitize | bench | fuzz) ;;
   -h | --help | help) usage; exit 0 ;;
   *) usage >&2; exit 2 ;;
 esac
@@ -53,7 +55,7 @@ bench_packages=(ffmpeg)
 
 install_missing() {
   local missing=() wanted=("${packages[@]}")
-  [ "$mode" = test ] && wanted+=("${test_packages[@]}")
+  [ "$mode" = test ] || [ "$mode" = sanitize ] && wanted+=("${test_packages[@]}")
   [ "$mode" = bench ] && wanted+=("${bench_packages[@]}")
   for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -126,6 +128,16 @@ case "$mode" in
     else
       echo "No clang with libFuzzer here: the fuzz harnesses are not run."
     fi
+    ;;
+  sanitize)
+    # The whole suite again, built with AddressSanitizer and UBSan. The slow
+    # unwinder sees through libraries built without frame pointers, so the
+    # suppressions can name where memory was taken rather than whole libraries.
+    asan_build="${build}-asan"
+    cmake -S "$here" -B "$asan_build" -DMARBLEWAY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
+    cmake --build "$asan_build" -j "$(nproc)"
+    (cd "$asan_build" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=fast_unwind_on_malloc=0 \
+      LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" ctest --output-on-failure -j "$(nproc)" -E fuzz)
     ;;
   fuzz)
     if [ ! -d "$build/test-media/sync" ]; then
