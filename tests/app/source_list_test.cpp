@@ -84,24 +84,6 @@ TEST_F(SourceListTest, PositionsBeyondTheTableShowEmptyRows) {
     for (int r = 1; r <= 7; ++r) EXPECT_EQ(MarkOf(r), kNormal);
 }
 
-TEST_F(SourceListTest, AMarkRewritesOnlyTheCaptionColourAndZeroesTheSkinsMiddle) {
-    skin::ButtonColorRecord odd;
-    odd.fill(0xAA);
-    Row(3).SetButtonColors(odd);
-    list.SetListButtonColor("PROCESSING", 3);
-    const skin::ButtonColorRecord& after = Row(3).ButtonColors();
-    for (std::size_t i = 0; i < 72; ++i) {
-        const std::uint8_t expected = i >= 40 && i < 56 ? 0 : i == 60 ? 64 : i == 61 ? 255 : i == 62 ? 0 : 0xAA;
-        EXPECT_EQ(after[i], expected) << "byte " << i;
-    }
-    const skin::ButtonColorRecord kept = after;
-    list.SetListButtonColor("normal", 3);
-    list.SetListButtonColor("Processing ", 3);
-    list.SetListButtonColor("NORMAL", 0);
-    list.SetListButtonColor("NORMAL", 8);
-    EXPECT_EQ(Row(3).ButtonColors(), kept) << "other texts and rows change nothing";
-}
-
 TEST_F(SourceListTest, TheTwoMarksAreDrawnInTwoColours) {
     Fill(3, "/media/dvd/VIDEO_TS/VTS_01_");
     list.CurrentIndex = 2;
