@@ -79,7 +79,7 @@ TEST(DiscTitles, EveryTitleOfTheImageInTheChosenLanguageOneAviEachInSync) {
     TempFolder out;
     int status = -1;
     const std::string log =
-        Tool("-q -o " + Q(out.path()) + " --all-titles --audio-lang DE " + Q(SyncMediaPath("disc.iso")), &status);
+        Tool("-q -j 2 -o " + Q(out.path()) + " --all-titles --audio-lang DE " + Q(SyncMediaPath("disc.iso")), &status);
     ASSERT_EQ(status, 0) << log;
     const fs::path first = out.path() / "MY_FILM title 01.avi", second = out.path() / "MY_FILM title 02.avi";
     ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << log;
