@@ -127,7 +127,7 @@ exists disc.iso || {
       -map "[v]" -map "[en]" -map "[de]" "${ntsc_dvd[@]}" "$work/cell-${t%%:*}.vob"
   done
   cat > "$work/disc.xml" <<XML
-<dvdauthor dest="$work/disc">
+<dvdauthor dest="$work/dvd">
   <vmgm />
   <titleset><titles>
     <audio lang="en" /><audio lang="de" />
@@ -137,12 +137,12 @@ exists disc.iso || {
 </dvdauthor>
 XML
   VIDEO_FORMAT=NTSC dvdauthor -x "$work/disc.xml" >/dev/null 2>&1
-  vob="$work/disc/VIDEO_TS/VTS_01_1.VOB"
+  vob="$work/dvd/VIDEO_TS/VTS_01_1.VOB"
   half=$(( $(stat -c %s "$vob") / 2 / 2048 ))
-  tail -c +$(( half * 2048 + 1 )) "$vob" > "$work/disc/VIDEO_TS/VTS_01_2.VOB"
+  tail -c +$(( half * 2048 + 1 )) "$vob" > "$work/dvd/VIDEO_TS/VTS_01_2.VOB"
   truncate -s $(( half * 2048 )) "$vob"
-  genisoimage -quiet -dvd-video -V MY_FILM -o "$work/disc.iso" "$work/disc" 2>/dev/null
+  genisoimage -quiet -dvd-video -V MY_FILM -o "$work/disc.iso" "$work/dvd" 2>/dev/null
   rm -rf disc
-  mv "$work/disc" disc
+  mv "$work/dvd" disc
   place disc.iso
 }
