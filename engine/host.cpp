@@ -18,11 +18,17 @@ static_assert(VOBCAST_DEFAULT_KEY_FRAMES == vfw::kDefaultKeyFrames &&
 
 namespace {
 
-template <std::size_t N>
-void CopyText(char (&to)[N], const std::string& from) {
-    const std::size_t n = std::min(N - 1, from.size());
+// Copies from into a buffer of size bytes (size > 0), cut short if need be,
+// always NUL-terminated.
+void CopyText(char* to, std::size_t size, const std::string& from) {
+    const std::size_t n = std::min(size - 1, from.size());
     std::memcpy(to, from.data(), n);
     to[n] = '\0';
+}
+
+template <std::size_t N>
+void CopyText(char (&to)[N], const std::string& from) {
+    CopyText(to, N, from);
 }
 
 } // namespace
@@ -58,11 +64,7 @@ int32_t VobcastCompressorName(int32_t index, char* buffer, int32_t size) {
     const auto compressors = vfw::InstalledCompressors();
     if (index < 0 || static_cast<std::size_t>(index) >= compressors.size()) return -1;
     const std::string& name = compressors[static_cast<std::size_t>(index)].description;
-    if (buffer != nullptr && size > 0) {
-        const std::size_t n = std::min(name.size(), static_cast<std::size_t>(size) - 1);
-        std::memcpy(buffer, name.data(), n);
-        buffer[n] = '\0';
-    }
+    if (buffer != nullptr && size > 0) CopyText(buffer, static_cast<std::size_t>(size), name);
     return static_cast<int32_t>(name.size());
 }
 

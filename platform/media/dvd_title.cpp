@@ -130,20 +130,33 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// The disc at path with its title table (VIDEO_TS.IFO); dvd or vmg null with
+// error set when either can't be read.
+struct OpenDisc {
+    Reader dvd;
+    Ifo vmg;
+};
+
+OpenDisc OpenWithTitles(const std::string& path, std::string& error) {
+    OpenDisc disc{Open(path), nullptr};
+    if (!disc.dvd) {
+        error = "no DVD could be opened there";
+        return disc;
+    }
+    disc.vmg.reset(ifoOpen(disc.dvd.get(), 0));
+    if (!disc.vmg || !disc.vmg->tt_srpt) {
+        disc.vmg.reset();
+        error = "its VIDEO_TS.IFO can't be read";
+    }
+    return disc;
+}
+
 } // namespace
 
 DvdDisc ReadDvd(const std::string& path) {
     DvdDisc disc;
-    Reader dvd = Open(path);
-    if (!dvd) {
-        disc.error = "no DVD could be opened there";
-        return disc;
-    }
-    Ifo vmg(ifoOpen(dvd.get(), 0));
-    if (!vmg || !vmg->tt_srpt) {
-        disc.error = "its VIDEO_TS.IFO can't be read";
-        return disc;
-    }
+    auto [dvd, vmg] = OpenWithTitles(path, disc.error);
+    if (!vmg) return disc;
     disc.volumeLabel = VolumeLabel(dvd.get());
     std::vector<Ifo> sets(vmg->vts_atrt ? vmg->vts_atrt->nr_of_vtss + 1u : 1u);
     double longest = 0;
@@ -184,12 +197,8 @@ DvdDisc ReadDvd(const std::string& path) {
 }
 
 std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int number, std::string& error) {
-    Reader dvd = Open(path);
-    Ifo vmg(dvd ? ifoOpen(dvd.get(), 0) : nullptr);
-    if (!vmg || !vmg->tt_srpt) {
-        error = dvd ? "its VIDEO_TS.IFO can't be read" : "no DVD could be opened there";
-        return nullptr;
-    }
+    auto [dvd, vmg] = OpenWithTitles(path, error);
+    if (!vmg) return nullptr;
     if (number < 1 || number > vmg->tt_srpt->nr_of_srpts) {
         error = "the disc has no title " + std::to_string(number);
         return nullptr;

@@ -37,7 +37,6 @@ public:
         const ProgramSource program = source->Source();
         if (program.path.empty()) return VFW_E_TYPE_NOT_ACCEPTED;
         ProbeResult probe = ProbeProgramStream(program);
-        const std::string wantedAc3 = program.audioStream >= 0 ? Ac3PadName(program.audioStream) : std::string();
         if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
         if (!probe.ok) {
             GST_INFO_OBJECT(bin_.get(), "refusing the input: %s", probe.error.c_str());
@@ -50,8 +49,7 @@ public:
         for (ProbedStream& stream : probe.streams) {
             if (!video_.pin && IsMpegVideo(stream.caps.get())) {
                 video_ = {stream.padName, AddGhostPin(u"Video", PINDIR_OUTPUT, nullptr, stream.caps.get())};
-            } else if (!audio_.pin && IsAc3(stream.caps.get()) &&
-                       (wantedAc3.empty() || wantedAc3 == stream.padName)) {
+            } else if (!audio_.pin && IsChosenAc3(stream.caps.get(), stream.padName, program.audioStream)) {
                 audio_ = {stream.padName, AddGhostPin(u"AC3", PINDIR_OUTPUT, nullptr, stream.caps.get())};
             }
         }

@@ -26,7 +26,7 @@ struct ProbeState {
     std::vector<ProbedStream> streams;
     GstClockTime first = GST_CLOCK_TIME_NONE;
     bool haveVideo = false, haveAc3 = false;
-    std::string wantedAc3;  // the AC-3 pad chosen, empty for any
+    int audioStream = -1;  // the AC-3 stream chosen, -1 for any
     PictureCadence cadence;
     std::atomic<bool> done{false};
 };
@@ -76,7 +76,7 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     {
         std::lock_guard guard(state->lock);
         state->haveVideo = state->haveVideo || video;
-        state->haveAc3 = state->haveAc3 || (IsAc3(caps) && (state->wantedAc3.empty() || state->wantedAc3 == name));
+        state->haveAc3 = state->haveAc3 || IsChosenAc3(caps, name, state->audioStream);
         state->streams.push_back({name, CapsPtr(caps)});
     }
     g_free(name);
@@ -109,6 +109,10 @@ std::string Ac3PadName(int stream) {
     return name;
 }
 
+bool IsChosenAc3(const GstCaps* caps, const std::string& padName, int audioStream) {
+    return IsAc3(caps) && (audioStream < 0 || padName == Ac3PadName(audioStream));
+}
+
 ProbeResult ProbeProgramStream(const ProgramSource& source) {
     ProbeResult result;
     EnsureGstInit();
@@ -130,13 +134,13 @@ ProbeResult ProbeProgramStream(const ProgramSource& source) {
     if (!src || !demux) {
         if (src) gst_object_unref(src);
         if (demux) gst_object_unref(demux);
-        result.error = src ? "the MPEG program stream demultiplexer is not installed"
-                           : "the DVD reader (GStreamer's dvdreadsrc) is not installed";
+        result.error = !src && source.IsTitle() ? "the DVD reader (GStreamer's dvdreadsrc) is not installed"
+                                                : "the MPEG program stream demultiplexer is not installed";
         return result;
     }
     ProbeState state;
     state.pipeline = pipeline.get();
-    if (source.audioStream >= 0) state.wantedAc3 = Ac3PadName(source.audioStream);
+    state.audioStream = source.audioStream;
     gst_bin_add_many(GST_BIN(state.pipeline), src, demux, nullptr);
     if (!gst_element_link(src, demux)) {
         result.error = "the file cannot be demultiplexed";
@@ -214,7 +218,7 @@ SourceInfo DescribeSource(const ProgramSource& source) {
         if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps) ||
             !g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/"))
             continue;
-        info.hasAc3 = info.hasAc3 || (IsAc3(caps) && (source.audioStream < 0 || stream.padName == Ac3PadName(source.audioStream)));
+        info.hasAc3 = info.hasAc3 || IsChosenAc3(caps, stream.padName, source.audioStream);
         info.audio.push_back(AudioFormat(caps));
     }
     return info;

@@ -49,4 +49,8 @@ GstElement* MakeSourceElement(const ProgramSource& source);
 // mpegpsdemux's pad for the AC-3 stream of DVD stream number stream (0-7).
 std::string Ac3PadName(int stream);
 
+// Whether the demuxer's pad padName with caps is the AC-3 stream to take:
+// DVD stream number audioStream, or any AC-3 stream when it is -1.
+bool IsChosenAc3(const GstCaps* caps, const std::string& padName, int audioStream);
+
 } // namespace media
