@@ -1,5 +1,6 @@
 #include "mpeg4_encoder.h"
 #include "filters.h"
+#include "gop_encoders.h"
 
 #include "gst_ptr.h"
 
@@ -11,23 +12,22 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include <algorithm>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace media {
 namespace {
 
 struct Mpeg4Enc {
     GstVideoEncoder parent;
-    AVCodecContext* context;
-    AVFrame* picture;
-    AVPacket* packet;
+    GopEncoders* encoders;
     GstVideoCodecState* input;
     gint bitrate;  // bit/s
     gint gopSize;
 };
 
-// What distinguishes one registered encoder from another.
 struct EncoderKind {
     const char* factory;
     AVCodecID codec;
@@ -63,12 +63,17 @@ GstStaticPadTemplate kSinkTemplate = GST_STATIC_PAD_TEMPLATE(
 GstElementClass* g_parentClass = nullptr;
 
 void CloseEncoder(Mpeg4Enc* enc) {
-    avcodec_free_context(&enc->context);
+    delete enc->encoders;
+    enc->encoders = nullptr;
     if (enc->input) {
         gst_video_codec_state_unref(enc->input);
         enc->input = nullptr;
     }
 }
+
+// Pictures wait in memory for their GOP's worker; GOPs run on several cores at
+// once only while half a GOP of pictures for each worker stays within this.
+constexpr gsize kParallelGopBytes = 24 * 1024 * 1024;
 
 // The encoder keeps a reference to a frame it has not finished with; the
 // GStreamer buffer stays mapped until it lets go.
@@ -84,57 +89,50 @@ void ReleaseMapped(void* opaque, std::uint8_t*) {
     delete mapped;
 }
 
+// Passes on, in frame order, the packets the workers have finished.
 GstFlowReturn PushPackets(Mpeg4Enc* enc) {
-    for (;;) {
-        const int res = avcodec_receive_packet(enc->context, enc->packet);
-        if (res == AVERROR(EAGAIN) || res == AVERROR_EOF) return GST_FLOW_OK;
-        if (res < 0) {
-            GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the MPEG-4 encoder failed (%d)", res));
-            return GST_FLOW_ERROR;
-        }
+    while (AVPacket* packet = enc->encoders->Receive()) {
         // Without B-frames packets come out in the order frames went in.
         GstVideoCodecFrame* frame = gst_video_encoder_get_oldest_frame(GST_VIDEO_ENCODER(enc));
         if (!frame) {
-            av_packet_unref(enc->packet);
+            av_packet_free(&packet);
             continue;
         }
-        frame->output_buffer = gst_buffer_new_memdup(enc->packet->data, static_cast<gsize>(enc->packet->size));
-        if ((enc->packet->flags & AV_PKT_FLAG_KEY) != 0) GST_VIDEO_CODEC_FRAME_SET_SYNC_POINT(frame);
+        frame->output_buffer = gst_buffer_new_memdup(packet->data, static_cast<gsize>(packet->size));
+        if ((packet->flags & AV_PKT_FLAG_KEY) != 0) GST_VIDEO_CODEC_FRAME_SET_SYNC_POINT(frame);
         else GST_VIDEO_CODEC_FRAME_UNSET_SYNC_POINT(frame);
-        av_packet_unref(enc->packet);
+        av_packet_free(&packet);
         const GstFlowReturn ret = gst_video_encoder_finish_frame(GST_VIDEO_ENCODER(enc), frame);
         if (ret != GST_FLOW_OK) return ret;
     }
+    return GST_FLOW_OK;
 }
 
 gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
     CloseEncoder(enc);
     const EncoderKind& kind = KindOf(enc);
-    const AVCodec* codec = avcodec_find_encoder(kind.codec);
-    if (!codec) return FALSE;
-    enc->context = avcodec_alloc_context3(codec);
-    if (!enc->context) return FALSE;
     const GstVideoInfo& info = state->info;
-    AVCodecContext* c = enc->context;
-    c->width = GST_VIDEO_INFO_WIDTH(&info);
-    c->height = GST_VIDEO_INFO_HEIGHT(&info);
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    const int fps_n = GST_VIDEO_INFO_FPS_N(&info) > 0 ? GST_VIDEO_INFO_FPS_N(&info) : 25;
-    const int fps_d = GST_VIDEO_INFO_FPS_N(&info) > 0 ? GST_VIDEO_INFO_FPS_D(&info) : 1;
-    c->time_base = AVRational{fps_d, fps_n};
-    c->framerate = AVRational{fps_n, fps_d};
-    c->sample_aspect_ratio = AVRational{GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info)};
-    c->bit_rate = enc->bitrate;
-    c->gop_size = enc->gopSize;
-    c->max_b_frames = 0;
-    c->thread_count = 0;  // as many as there are cores
-    c->thread_type = FF_THREAD_SLICE;
-    if (avcodec_open2(c, codec, nullptr) < 0) {
-        GST_ELEMENT_ERROR(enc, LIBRARY, INIT, (nullptr), ("cannot open the %s", kind.longName));
-        avcodec_free_context(&enc->context);
+    GopSettings settings;
+    settings.codec = kind.codec;
+    settings.width = GST_VIDEO_INFO_WIDTH(&info);
+    settings.height = GST_VIDEO_INFO_HEIGHT(&info);
+    if (GST_VIDEO_INFO_FPS_N(&info) > 0)
+        settings.frameRate = AVRational{GST_VIDEO_INFO_FPS_N(&info), GST_VIDEO_INFO_FPS_D(&info)};
+    settings.aspect = AVRational{GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info)};
+    settings.bitRate = enc->bitrate;
+    settings.gopSize = enc->gopSize;
+    const gsize gop_bytes = GST_VIDEO_INFO_SIZE(&info) * static_cast<gsize>(enc->gopSize);
+    settings.workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    while (settings.workers > 1 && gop_bytes / 2 * static_cast<gsize>(settings.workers) > kParallelGopBytes)
+        --settings.workers;
+    std::string error;
+    enc->encoders = GopEncoders::Open(settings, error).release();
+    if (!enc->encoders) {
+        GST_ELEMENT_ERROR(enc, LIBRARY, INIT, (nullptr), ("cannot open the %s: %s", kind.longName, error.c_str()));
         return FALSE;
     }
+    GST_INFO_OBJECT(enc, "%d worker(s), GOPs of %d frames", settings.workers, settings.gopSize);
     enc->input = gst_video_codec_state_ref(state);
 
     GstCaps* caps = gst_caps_from_string(kind.outputCaps);
@@ -145,36 +143,36 @@ gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
 
 GstFlowReturn HandleFrame(GstVideoEncoder* encoder, GstVideoCodecFrame* frame) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
-    if (!enc->context) {
+    if (!enc->encoders) {
         gst_video_codec_frame_unref(frame);
         return GST_FLOW_NOT_NEGOTIATED;
     }
     auto* mapped = new MappedFrame;
-    if (!gst_video_frame_map(&mapped->frame, &enc->input->info, frame->input_buffer, GST_MAP_READ)) {
+    AVFrame* picture = av_frame_alloc();
+    if (!picture || !gst_video_frame_map(&mapped->frame, &enc->input->info, frame->input_buffer, GST_MAP_READ)) {
         delete mapped;
+        av_frame_free(&picture);
         gst_video_codec_frame_unref(frame);
         GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("cannot read a video frame"));
         return GST_FLOW_ERROR;
     }
     gst_buffer_ref(frame->input_buffer);
-    AVFrame* picture = enc->picture;
     picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = enc->context->width;
-    picture->height = enc->context->height;
+    picture->width = GST_VIDEO_INFO_WIDTH(&enc->input->info);
+    picture->height = GST_VIDEO_INFO_HEIGHT(&enc->input->info);
     for (int p = 0; p < 3; ++p) {
         picture->data[p] = static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, p));
         picture->linesize[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, p);
     }
     picture->buf[0] = av_buffer_create(nullptr, 0, ReleaseMapped, mapped, 0);
-    // Frames are numbered in the encoder's time base, one tick a frame.
-    picture->pts = static_cast<std::int64_t>(frame->system_frame_number);
-    if (GST_VIDEO_CODEC_FRAME_IS_FORCE_KEYFRAME(frame)) picture->pict_type = AV_PICTURE_TYPE_I;
+    const bool key = GST_VIDEO_CODEC_FRAME_IS_FORCE_KEYFRAME(frame);
     gst_video_codec_frame_unref(frame);
 
-    const int res = avcodec_send_frame(enc->context, picture);
-    av_frame_unref(picture);
-    if (res < 0) {
-        GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the MPEG-4 encoder refused a frame (%d)", res));
+    // The worker may take a while to make room; the stream lock stays held,
+    // which only keeps upstream waiting, as it would for a slow encoder.
+    if (!enc->encoders->Send(picture, key)) {
+        GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the %s failed: %s", KindOf(enc).longName,
+                                                          enc->encoders->Error().c_str()));
         return GST_FLOW_ERROR;
     }
     return PushPackets(enc);
@@ -182,8 +180,12 @@ GstFlowReturn HandleFrame(GstVideoEncoder* encoder, GstVideoCodecFrame* frame) {
 
 GstFlowReturn Finish(GstVideoEncoder* encoder) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
-    if (!enc->context) return GST_FLOW_OK;
-    avcodec_send_frame(enc->context, nullptr);
+    if (!enc->encoders) return GST_FLOW_OK;
+    if (!enc->encoders->Drain()) {
+        GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the %s failed: %s", KindOf(enc).longName,
+                                                          enc->encoders->Error().c_str()));
+        return GST_FLOW_ERROR;
+    }
     return PushPackets(enc);
 }
 
@@ -213,8 +215,6 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
 void Finalize(GObject* object) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(object);
     CloseEncoder(enc);
-    av_frame_free(&enc->picture);
-    av_packet_free(&enc->packet);
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
 }
 
@@ -250,10 +250,8 @@ void ClassInit(gpointer klass, gpointer data) {
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(instance);
-    enc->context = nullptr;
+    enc->encoders = nullptr;
     enc->input = nullptr;
-    enc->picture = av_frame_alloc();
-    enc->packet = av_packet_alloc();
     enc->bitrate = kDefaultDataRateKbps * 1000;
     enc->gopSize = kDefaultKeyFrames;
 }
