@@ -16,8 +16,9 @@ namespace {
 // Demuxer-side queues are bounded in time only: DVD interleave can put seconds
 // of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
 constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
-// Between decoder and encoder a few raw frames are enough to keep both busy.
-constexpr const char* kFrameQueue = "queue max-size-buffers=4 max-size-bytes=0 max-size-time=0";
+// Between decoder and encoder a couple of raw frames are enough: the encoder
+// keeps pictures of its own waiting for its workers.
+constexpr const char* kFrameQueue = "queue max-size-buffers=2 max-size-bytes=0 max-size-time=0";
 constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"video/x-raw,interlace-mode=progressive\"";
 // The decoders hand on whole timelines: one picture every frame period from
 // the start of the stream's segment to its end, whatever the source skipped
@@ -25,9 +26,9 @@ constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"
 // without gaps or overlaps. A player times AVI streams by counting frames and
 // blocks, so this is what keeps picture and sound together.
 constexpr const char* kVideoDecoder =
-    "mpegvideoparse ! avdec_mpeg2video max-threads=1 ! videorate name=rate ! capsfilter name=framerate";
+    "avdec_mpeg2video max-threads=1 ! videorate name=rate ! capsfilter name=framerate";
 constexpr const char* kAudioDecoder =
-    "ac3parse ! avdec_ac3 ! audioconvert name=mix ! "
+    "avdec_ac3 ! audioconvert name=mix ! "
     "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
     "audiorate tolerance=10000000";
 
@@ -100,7 +101,7 @@ private:
 class VideoDecoder final : public TransformFilter {
 public:
     explicit VideoDecoder(const std::u16string& name)
-        : TransformFilter(name, std::string(kBranchQueue) + " ! " + kVideoDecoder, u"MPEG In", u"Video Out") {}
+        : TransformFilter(name, std::string("mpegvideoparse ! ") + kBranchQueue + " ! " + kVideoDecoder, u"MPEG In", u"Video Out") {}
 
     HRESULT PrepareInput(Pin*, Pin* upstream) override {
         ComPtr<ISplitterInfo> splitter;
@@ -118,7 +119,7 @@ public:
 class AudioDecoder final : public TransformFilter {
 public:
     explicit AudioDecoder(const std::u16string& name)
-        : TransformFilter(name, std::string(kBranchQueue) + " ! " + kAudioDecoder, u"MPEG / AC-3 / LPCM in",
+        : TransformFilter(name, std::string("ac3parse ! ") + kBranchQueue + " ! " + kAudioDecoder, u"MPEG / AC-3 / LPCM in",
                           u"PCM out") {
         GstPtr<GstElement> mix(Element("mix"));
         GstPtr<GstElement> stereo(Element("stereo"));
