@@ -8,7 +8,8 @@
 // gets the coarsest quantiser whatever the rate asked for; it also turns on
 // four motion vectors per macroblock, which doubles the encoding time. This
 // element opens the encoder with the stream's own frame rate as its time base
-// and libavcodec's defaults otherwise, on every core (slices).
+// and libavcodec's defaults otherwise, and codes whole GOPs on every core at
+// once while they are short enough to wait in memory (see gop_encoders.h).
 #pragma once
 
 namespace media {
