@@ -1,14 +1,19 @@
 // Speed, memory and quality of vobcast-convert against ffmpeg on the same
 // NTSC DVD-style sources at the same settings.
 //
-//   convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-psnr]
+//   convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-psnr] [--no-disc]
 //
-// Makes a 60-second and a 10-minute source (MPEG-2 at about 6 Mbit/s, AC-3 at
-// 448 kbit/s, 720x480 at 29.97 frames a second) once, converts each with both
-// tools N times, alternating which goes first, and prints the medians of wall
-// time, CPU time and peak memory, the file sizes, the PSNR of each output
-// against its source, and the ratios ours / ffmpeg.
+// Makes a 60-second and a 10-minute source, and a disc folder of three
+// 2-minute title VOBs (MPEG-2 at about 6 Mbit/s, AC-3 at 448 kbit/s, 720x480
+// at 29.97 frames a second, marked with a flash and a beep every 2 s) once.
+// Converts each source with both tools N times, and the disc with
+// vobcast-convert -j 2 beside ffmpeg on one title after another and ffmpeg on
+// two at once. Prints the medians of wall time, CPU time and peak memory, the
+// sizes, the PSNR of each output against its source, how far each output's
+// sound strays from its picture, and the ratios ours / theirs. Exits 1 when one
+// of our outputs is out of sync.
 #include "platform/kernel/module_folder.h"
+#include "sync_marks.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -115,28 +120,79 @@ double Psnr(const fs::path& output, const fs::path& source) {
     return PsnrAt(output, source, best, 0);
 }
 
+// Makes a source with the sync tests' recipe: NTSC DVD video at 6 Mbit/s
+// (9 Mbit/s peaks, 18-frame GOPs with B-frames) and AC-3 stereo at 448 kbit/s,
+// a white frame and a beep together every 2.002 s.
 bool MakeSource(const fs::path& path, int seconds) {
     if (fs::exists(path)) return true;
     std::printf("Making %s (%d s of NTSC DVD video)...\n", path.filename().c_str(), seconds);
     std::fflush(stdout);
-    const fs::path part = path.string() + ".part";
-    // A moving test card with fine detail and a tone: DVD-like MPEG-2 at
-    // about 6 Mbit/s (9 Mbit/s peaks), 15-frame GOPs with B-frames, AC-3 stereo.
     const std::string command =
-        "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=720x480:rate=30000/1001 "
-        "-f lavfi -i 'sine=frequency=440:sample_rate=48000' -t " + std::to_string(seconds) +
-        " -c:v mpeg2video -b:v 6000k -maxrate 9000k -bufsize 1835k -g 15 -bf 2 -c:a ac3 -b:a 448k -ac 2 "
-        "-f dvd '" + part.string() + "'";
-    if (std::system(command.c_str()) != 0) return false;
-    fs::rename(part, path);
-    return true;
+        "bash '" SYNC_MEDIA_SCRIPT "' --clip '" + path.string() + "' " + std::to_string(seconds);
+    return std::system(command.c_str()) == 0 && fs::exists(path);
 }
+
+// The largest distance between a beep and its flash in any of the files, as
+// libavformat times them; negative when a file cannot be read.
+double WorstOffset(const std::vector<fs::path>& files) {
+    double worst = 0;
+    for (const fs::path& f : files) {
+        const testing_media::Marks marks = testing_media::MarksByLibav(f.string());
+        if (!marks.ok || marks.beeps.empty()) return -1;
+        worst = std::max(worst, testing_media::MaxOffset(marks));
+    }
+    return worst;
+}
+
+struct Tool {
+    std::string label;
+    std::vector<std::string> argv;
+    std::vector<fs::path> outputs;
+    std::vector<Sample> samples;
+};
 
 struct Row {
     std::string source;
     std::string tool;
-    double wall, cpu, rss, sizeMb, psnr;
+    double wall, cpu, rss, sizeMb, psnr, offsetMs;
 };
+
+// Runs every tool of a case runs times, turn about, the first one first on odd
+// runs and last on even ones, so that none always meets a warm cache.
+bool RunCase(const std::string& name, std::vector<Tool>& tools, int runs, const fs::path& log) {
+    for (int r = 0; r < runs; ++r) {
+        std::vector<Tool*> order;
+        for (Tool& t : tools) order.push_back(&t);
+        if (r % 2) std::reverse(order.begin(), order.end());
+        for (Tool* t : order) t->samples.push_back(Measure(t->argv, log));
+        std::printf("  %s run %d:", name.c_str(), r + 1);
+        for (const Tool& t : tools) std::printf(" %s %.2f s;", t.label.c_str(), t.samples.back().wall);
+        std::printf("\n");
+        std::fflush(stdout);
+        for (const Tool& t : tools) {
+            if (t.samples.back().status != 0) {
+                std::fprintf(stderr, "convert-vs-ffmpeg: %s failed (status %d); see %s\n", t.label.c_str(),
+                             t.samples.back().status, log.c_str());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+Row Summarise(const std::string& source, const Tool& t, double psnr) {
+    auto med = [&](double Sample::*field) {
+        std::vector<double> x;
+        for (const Sample& s : t.samples) x.push_back(s.*field);
+        return Median(x);
+    };
+    double bytes = 0;
+    for (const fs::path& f : t.outputs) bytes += static_cast<double>(fs::file_size(f));
+    return {source, t.label, med(&Sample::wall), med(&Sample::cpu), med(&Sample::rssMb), bytes / 1e6, psnr,
+            WorstOffset(t.outputs) * 1000};
+}
+
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 } // namespace
 
@@ -145,13 +201,16 @@ int main(int argc, char** argv) {
     fs::path work = "bench-work";
     bool only_short = false;
     bool psnr = true;
+    bool disc = true;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
         else if (!std::strcmp(argv[i], "--only-short")) only_short = true;
         else if (!std::strcmp(argv[i], "--no-psnr")) psnr = false;
+        else if (!std::strcmp(argv[i], "--no-disc")) disc = false;
         else {
-            std::fprintf(stderr, "usage: convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-psnr]\n");
+            std::fprintf(stderr,
+                         "usage: convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-psnr] [--no-disc]\n");
             return 2;
         }
     }
@@ -160,13 +219,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path ours = fs::path(kernel::ExecutableFolder()) / "vobcast-convert";
-    fs::create_directories(work / "ours");
-    fs::create_directories(work / "ffmpeg");
     const fs::path log = work / "runs.log";
+    // The same settings on both sides: MPEG-4 Part 2 tagged DX50 at 1800 kbit/s
+    // with a key frame every 12 frames (ffmpeg's default GOP), WMA v2 at 128 kbit/s.
+    const std::vector<std::string> our_settings = {"-q", "--overwrite", "--compressor", "MPEG-4 Part 2 (DivX compatible)",
+                                                   "--bitrate", "1800", "--keyint", "12"};
+    const std::string ff_settings = "-c:v mpeg4 -vtag DX50 -b:v 1800k -c:a wmav2 -b:a 128k";
+    const auto ffmpeg = [&](const fs::path& in, const fs::path& out) {
+        return "ffmpeg -nostdin -hide_banner -loglevel error -y -i " + Quoted(in) + " " + ff_settings + " " + Quoted(out);
+    };
 
+    std::vector<Row> rows;
     std::vector<std::pair<std::string, int>> sources = {{"dvd-60s.vob", 60}, {"dvd-10min.vob", 600}};
     if (only_short) sources.resize(1);
-    std::vector<Row> rows;
     for (const auto& [name, seconds] : sources) {
         const fs::path source = work / name;
         if (!MakeSource(source, seconds)) {
@@ -174,64 +239,78 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::string stem = fs::path(name).stem().string();
-        const fs::path our_out = work / "ours" / (stem + ".avi");
-        const fs::path ff_out = work / "ffmpeg" / (stem + ".avi");
-        // The same settings on both sides: MPEG-4 Part 2 tagged DX50 at
-        // 1800 kbit/s with ffmpeg's default 12-frame GOP, WMA v2 at 128 kbit/s.
-        const std::vector<std::string> ours_cmd = {ours.string(), "-q", "--overwrite", "--compressor",
-                                                   "MPEG-4 Part 2 (DivX compatible)", "--bitrate", "1800", "--keyint",
-                                                   "12", "-o", (work / "ours").string(), source.string()};
-        const std::vector<std::string> ff_cmd = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-i",
-                                                 source.string(), "-c:v", "mpeg4", "-vtag", "DX50", "-b:v", "1800k",
-                                                 "-c:a", "wmav2", "-b:a", "128k", ff_out.string()};
-        std::vector<Sample> a, b;
-        for (int r = 0; r < runs; ++r) {
-            // Alternate which goes first, so that neither always meets a warm cache.
-            if (r % 2 == 0) {
-                a.push_back(Measure(ours_cmd, log));
-                b.push_back(Measure(ff_cmd, log));
-            } else {
-                b.push_back(Measure(ff_cmd, log));
-                a.push_back(Measure(ours_cmd, log));
-            }
-            std::printf("  %s run %d: vobcast %.2f s, ffmpeg %.2f s\n", name.c_str(), r + 1, a.back().wall, b.back().wall);
-            std::fflush(stdout);
-            if (a.back().status != 0 || b.back().status != 0) {
-                std::fprintf(stderr, "convert-vs-ffmpeg: a conversion failed (status %d / %d); see %s\n", a.back().status,
-                             b.back().status, log.c_str());
-                return 1;
-            }
-        }
-        auto med = [](const std::vector<Sample>& v, double Sample::*field) {
-            std::vector<double> x;
-            x.reserve(v.size());
-            for (const Sample& s : v) x.push_back(s.*field);
-            return Median(x);
-        };
-        const double our_psnr = psnr ? Psnr(our_out, source) : 0;
-        const double ff_psnr = psnr ? Psnr(ff_out, source) : 0;
-        rows.push_back({stem, "vobcast", med(a, &Sample::wall), med(a, &Sample::cpu), med(a, &Sample::rssMb),
-                        static_cast<double>(fs::file_size(our_out)) / 1e6, our_psnr});
-        rows.push_back({stem, "ffmpeg", med(b, &Sample::wall), med(b, &Sample::cpu), med(b, &Sample::rssMb),
-                        static_cast<double>(fs::file_size(ff_out)) / 1e6, ff_psnr});
+        fs::create_directories(work / "ours");
+        fs::create_directories(work / "ffmpeg");
+        std::vector<std::string> ours_cmd = {ours.string()};
+        ours_cmd.insert(ours_cmd.end(), our_settings.begin(), our_settings.end());
+        ours_cmd.insert(ours_cmd.end(), {"-o", (work / "ours").string(), source.string()});
+        std::vector<Tool> tools = {
+            {"vobcast", ours_cmd, {work / "ours" / (stem + ".avi")}, {}},
+            {"ffmpeg", {"sh", "-c", ffmpeg(source, work / "ffmpeg" / (stem + ".avi"))}, {work / "ffmpeg" / (stem + ".avi")}, {}}};
+        if (!RunCase(stem, tools, runs, log)) return 1;
+        for (const Tool& t : tools) rows.push_back(Summarise(stem, t, psnr ? Psnr(t.outputs[0], source) : 0));
     }
 
-    std::printf("\nMedians of %d runs each (%ld cores):\n\n", runs, ::sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("| source | tool | wall s | CPU s | peak RSS MB | size MB | PSNR dB |\n");
-    std::printf("|---|---|---:|---:|---:|---:|---:|\n");
-    for (std::size_t i = 0; i + 1 < rows.size(); i += 2) {
-        for (const Row* r : {&rows[i], &rows[i + 1]}) {
-            std::printf("| %s | %s | %.2f | %.2f | %.1f | %.2f | %.2f |\n", r->source.c_str(), r->tool.c_str(), r->wall,
-                        r->cpu, r->rss, r->sizeMb, r->psnr);
+    if (disc) {
+        // A disc's film in three title VOBs, as a folder gives them.
+        const fs::path titles = work / "disc" / "VIDEO_TS";
+        fs::create_directories(titles);
+        std::vector<fs::path> vobs;
+        for (int i = 1; i <= 3; ++i) {
+            vobs.push_back(titles / ("VTS_01_" + std::to_string(i) + ".VOB"));
+            if (!MakeSource(vobs.back(), 120)) return 1;
         }
-        const Row& o = rows[i];
-        const Row& f = rows[i + 1];
-        std::printf("| %s | ours / ffmpeg | %.2f | %.2f | %.2f | %.2f | %+.2f |\n", o.source.c_str(), o.wall / f.wall,
-                    o.cpu / f.cpu, o.rss / f.rss, o.sizeMb / f.sizeMb, o.psnr - f.psnr);
+        const fs::path our_dir = work / "ours-disc", seq_dir = work / "ffmpeg-disc", par_dir = work / "ffmpeg-disc-2";
+        for (const fs::path& d : {our_dir, seq_dir, par_dir}) fs::create_directories(d);
+        std::vector<std::string> ours_cmd = {ours.string(), "-j", "2"};
+        ours_cmd.insert(ours_cmd.end(), our_settings.begin(), our_settings.end());
+        ours_cmd.insert(ours_cmd.end(), {"-o", our_dir.string(), titles.string()});
+        std::string one_by_one, two_at_once = "printf '%s\\n'";
+        std::vector<fs::path> our_out, seq_out, par_out;
+        for (const fs::path& v : vobs) {
+            const std::string avi = v.stem().string() + ".avi";
+            our_out.push_back(our_dir / avi);
+            seq_out.push_back(seq_dir / avi);
+            par_out.push_back(par_dir / avi);
+            one_by_one += (one_by_one.empty() ? "" : " && ") + ffmpeg(v, seq_out.back());
+            two_at_once += " " + Quoted(v);
+        }
+        two_at_once += " | xargs -P 2 -I{} sh -c '" +
+                       std::string("ffmpeg -nostdin -hide_banner -loglevel error -y -i \"$1\" ") + ff_settings + " \"" +
+                       par_dir.string() + "/$(basename \"$1\" .VOB).avi\"' _ {}";
+        std::vector<Tool> tools = {{"vobcast -j 2", ours_cmd, our_out, {}},
+                                   {"ffmpeg one by one", {"sh", "-c", one_by_one}, seq_out, {}},
+                                   {"ffmpeg two at once", {"sh", "-c", two_at_once}, par_out, {}}};
+        if (!RunCase("disc", tools, runs, log)) return 1;
+        for (const Tool& t : tools) rows.push_back(Summarise("disc, 3 titles", t, 0));
     }
-    if (rows.size() == 4) {
+
+    std::printf("\nMedians of %d runs each (%ld cores); A/V is the largest distance from a beep to its flash,\n"
+                "as libavformat reads the output (a frame lasts 33 ms):\n\n",
+                runs, ::sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("| source | tool | wall s | CPU s | peak RSS MB | size MB | PSNR dB | A/V ms |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|---:|\n");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        std::printf("| %s | %s | %.2f | %.2f | %.1f | %.2f | %.2f | %.0f |\n", r.source.c_str(), r.tool.c_str(), r.wall,
+                    r.cpu, r.rss, r.sizeMb, r.psnr, r.offsetMs);
+        // Our row comes first in each case; the ratios follow each other row.
+        if (i == 0 || rows[i - 1].source != r.source) continue;
+        const Row& o = *std::find_if(rows.begin(), rows.end(), [&](const Row& x) { return x.source == r.source; });
+        std::printf("| %s | ours / %s | %.2f | %.2f | %.2f | %.2f | %+.2f | |\n", r.source.c_str(), r.tool.c_str(),
+                    o.wall / r.wall, o.cpu / r.cpu, o.rss / r.rss, o.sizeMb / r.sizeMb, o.psnr - r.psnr);
+    }
+    if (!only_short) {
         std::printf("\nPeak RSS, 10-minute source / 60-second source: vobcast %.2f, ffmpeg %.2f\n", rows[2].rss / rows[0].rss,
                     rows[3].rss / rows[1].rss);
     }
-    return 0;
+    // Speed bought with timing is no speed: a conversion out of sync fails the benchmark.
+    bool in_sync = true;
+    for (const Row& r : rows) {
+        if (r.tool.rfind("vobcast", 0) == 0 && (r.offsetMs < 0 || r.offsetMs > 40)) {
+            std::fprintf(stderr, "convert-vs-ffmpeg: %s by vobcast is out of sync (%.0f ms)\n", r.source.c_str(), r.offsetMs);
+            in_sync = false;
+        }
+    }
+    return in_sync ? 0 : 1;
 }

@@ -4,7 +4,14 @@
 # frame and a 1 kHz beep at 1.001 s and every 2.002 s after it (frame 30, 90,
 # ... at 30000/1001; 25, 75, ... at 25 fps), over a dimmed test pattern and a
 # quiet 300 Hz hum.
+#
+#   make_sync_media.sh DIR                     the test media, in DIR
+#   make_sync_media.sh --clip FILE SECONDS     one marked NTSC DVD clip
 set -euo pipefail
+if [ "${1-}" = --clip ]; then
+  clip=$(realpath -m "$2") seconds=$3
+  set -- "$(dirname "$clip")"
+fi
 mkdir -p "$1"
 cd "$1"
 work="$(mktemp -d "$PWD/.work.XXXXXX")"
@@ -29,11 +36,19 @@ ntsc_dvd=(-target ntsc-dvd -aspect 4:3 -b:v 6000k -c:a ac3 -b:a 448k)
 exists() { [ -s "$1" ]; }
 place() { mv "$work/$1" "$1"; }
 
-exists flash.vob || {
-  ff -filter_complex "$(picture 20 30000/1001 60 30)[v];$(beep 20 1.001 2.002)[a]" -map "[v]" -map "[a]" \
-    "${ntsc_dvd[@]}" "$work/flash.vob"
-  place flash.vob
+# marked SECONDS NAME: NTSC DVD video and AC-3 stereo, marked, made in the work folder.
+marked() {
+  ff -filter_complex "$(picture "$1" 30000/1001 60 30)[v];$(beep "$1" 1.001 2.002)[a]" -map "[v]" -map "[a]" \
+    "${ntsc_dvd[@]}" "$work/$2"
 }
+
+if [ -n "${clip-}" ]; then
+  marked "$seconds" clip.vob
+  mv "$work/clip.vob" "$clip"
+  exit 0
+fi
+
+exists flash.vob || { marked 20 flash.vob; place flash.vob; }
 
 # PAL, 16:9.
 exists pal-wide.vob || {
@@ -109,11 +124,7 @@ XML
 }
 
 # Ten minutes, where a rate error adds up.
-exists ten-minutes.vob || {
-  ff -filter_complex "$(picture 600 30000/1001 60 30)[v];$(beep 600 1.001 2.002)[a]" -map "[v]" -map "[a]" \
-    "${ntsc_dvd[@]}" "$work/ten-minutes.vob"
-  place ten-minutes.vob
-}
+exists ten-minutes.vob || { marked 600 ten-minutes.vob; place ten-minutes.vob; }
 
 # A DVD, as a VIDEO_TS folder and as an ISO image labelled MY_FILM. One title
 # set holds two titles; each has an English track (hum at 300 Hz) and a German
