@@ -73,7 +73,7 @@ void CloseEncoder(Mpeg4Enc* enc) {
 
 // Pictures wait in memory for their GOP's worker; GOPs run on several cores at
 // once only while half a GOP of pictures for each worker stays within this.
-constexpr gsize kParallelGopBytes = 24 * 1024 * 1024;
+constexpr gsize kParallelGopBytes = gsize{24} << 20;
 
 // The encoder keeps a reference to a frame it has not finished with; the
 // GStreamer buffer stays mapped until it lets go.

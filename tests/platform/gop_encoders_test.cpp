@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -44,7 +45,7 @@ int ReadNumber(const AVFrame* f) {
         long sum = 0;
         for (int y = 8; y < 24; ++y)
             for (int x = 8; x < 24; ++x) sum += f->data[0][y * f->linesize[0] + digit * 32 + x];
-        number = number * 8 + static_cast<int>((sum / 256.0 - 16) / 28 + 0.5);
+        number = number * 8 + static_cast<int>(std::lround((sum / 256.0 - 16) / 28));
     }
     return number;
 }
