@@ -1,6 +1,7 @@
 #include "catalogue.h"
 
 #include "gst_ptr.h"
+#include "mpeg2_decoder.h"
 #include "mpeg4_encoder.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@ namespace {
 std::mutex g_lock;
 
 std::vector<CatalogueEntry> BuiltIn() {
+    RegisterMpeg2Decoder();
     RegisterMpeg4Encoders();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},

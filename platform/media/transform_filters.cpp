@@ -26,7 +26,7 @@ constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"
 // without gaps or overlaps. A player times AVI streams by counting frames and
 // blocks, so this is what keeps picture and sound together.
 constexpr const char* kVideoDecoder =
-    "avdec_mpeg2video max-threads=1 ! videorate name=rate ! capsfilter name=framerate";
+    "vobcastmpeg2dec ! videorate name=rate ! capsfilter name=framerate";
 constexpr const char* kAudioDecoder =
     "avdec_ac3 ! audioconvert name=mix ! "
     "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "

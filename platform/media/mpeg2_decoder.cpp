@@ -1,0 +1,299 @@
+#include "mpeg2_decoder.h"
+
+#include "gst_ptr.h"
+
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+}
+
+#include <cstring>
+#include <mutex>
+
+namespace media {
+namespace {
+
+struct Mpeg2Dec {
+    GstVideoDecoder parent;
+    AVCodecContext* context;
+    AVPacket* packet;
+    AVFrame* picture;
+    GstVideoCodecState* input;
+    gboolean downstreamMeta;  // downstream reads strides from a video meta
+};
+
+#define VOBCAST_MPEG2_DEC(obj) (reinterpret_cast<Mpeg2Dec*>(obj))
+
+GstStaticPadTemplate kSinkTemplate =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS("video/mpeg, mpegversion=(int)[1, 2], systemstream=(boolean)false, "
+                                            "parsed=(boolean)true"));
+GstStaticPadTemplate kSrcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("video/x-raw, format=(string)I420"));
+
+GstElementClass* g_parentClass = nullptr;
+
+void CloseDecoder(Mpeg2Dec* dec) {
+    avcodec_free_context(&dec->context);
+    if (dec->input) {
+        gst_video_codec_state_unref(dec->input);
+        dec->input = nullptr;
+    }
+}
+
+gboolean SetFormat(GstVideoDecoder* decoder, GstVideoCodecState* state) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+    CloseDecoder(dec);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO);
+    dec->context = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!dec->context) return FALSE;
+    // One thread: the encoder after it has the other cores.
+    dec->context->thread_count = 1;
+    if (avcodec_open2(dec->context, codec, nullptr) < 0) {
+        GST_ELEMENT_ERROR(dec, LIBRARY, INIT, (nullptr), ("cannot open libavcodec's MPEG-2 decoder"));
+        avcodec_free_context(&dec->context);
+        return FALSE;
+    }
+    dec->input = gst_video_codec_state_ref(state);
+    return TRUE;
+}
+
+gboolean DecideAllocation(GstVideoDecoder* decoder, GstQuery* query) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+    dec->downstreamMeta = gst_query_find_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
+    GST_INFO_OBJECT(dec, "pictures go on %s", dec->downstreamMeta ? "by reference" : "as copies");
+    return GST_VIDEO_DECODER_CLASS(g_parentClass)->decide_allocation(decoder, query);
+}
+
+void UnrefPlane(gpointer data) {
+    auto* plane = static_cast<AVBufferRef*>(data);
+    av_buffer_unref(&plane);
+}
+
+// The picture's planes as read-only memories that keep libavcodec's buffers
+// alive, one memory a plane, their strides in a video meta.
+GstBuffer* WrapPicture(const AVFrame* picture) {
+    GstBuffer* buffer = gst_buffer_new();
+    gsize offsets[GST_VIDEO_MAX_PLANES] = {};
+    gint strides[GST_VIDEO_MAX_PLANES] = {};
+    gsize offset = 0;
+    for (int p = 0; p < 3; ++p) {
+        AVBufferRef* owner = av_frame_get_plane_buffer(const_cast<AVFrame*>(picture), p);
+        AVBufferRef* plane = owner ? av_buffer_ref(owner) : nullptr;
+        if (!plane) {
+            gst_buffer_unref(buffer);
+            return nullptr;
+        }
+        const int rows = p == 0 ? picture->height : (picture->height + 1) / 2;
+        const gsize size = static_cast<gsize>(picture->linesize[p]) * static_cast<gsize>(rows);
+        gst_buffer_append_memory(buffer, gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, picture->data[p], size, 0,
+                                                                size, plane, UnrefPlane));
+        offsets[p] = offset;
+        strides[p] = picture->linesize[p];
+        offset += size;
+    }
+    gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_I420,
+                                   static_cast<guint>(picture->width), static_cast<guint>(picture->height), 3, offsets,
+                                   strides);
+    return buffer;
+}
+
+// The picture copied into a buffer of the negotiated layout.
+GstFlowReturn CopyPicture(Mpeg2Dec* dec, GstVideoCodecFrame* frame, const AVFrame* picture) {
+    const GstFlowReturn ret = gst_video_decoder_allocate_output_frame(GST_VIDEO_DECODER(dec), frame);
+    if (ret != GST_FLOW_OK) return ret;
+    GstVideoCodecState* state = gst_video_decoder_get_output_state(GST_VIDEO_DECODER(dec));
+    GstVideoFrame out;
+    const bool mapped = gst_video_frame_map(&out, &state->info, frame->output_buffer, GST_MAP_WRITE);
+    gst_video_codec_state_unref(state);
+    if (!mapped) return GST_FLOW_ERROR;
+    std::uint8_t* planes[4] = {};
+    int linesizes[4] = {};
+    for (int p = 0; p < 3; ++p) {
+        planes[p] = static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&out, p));
+        linesizes[p] = GST_VIDEO_FRAME_PLANE_STRIDE(&out, p);
+    }
+    av_image_copy(planes, linesizes, const_cast<const std::uint8_t**>(picture->data), picture->linesize,
+                  AV_PIX_FMT_YUV420P, picture->width, picture->height);
+    gst_video_frame_unmap(&out);
+    return GST_FLOW_OK;
+}
+
+// Negotiates the picture's size, keeping the rate and aspect of the stream.
+bool EnsureOutput(Mpeg2Dec* dec, const AVFrame* picture) {
+    GstVideoDecoder* decoder = GST_VIDEO_DECODER(dec);
+    GstVideoCodecState* current = gst_video_decoder_get_output_state(decoder);
+    const bool same = current && GST_VIDEO_INFO_WIDTH(&current->info) == picture->width &&
+                      GST_VIDEO_INFO_HEIGHT(&current->info) == picture->height;
+    if (current) gst_video_codec_state_unref(current);
+    if (same) return true;
+    GstVideoCodecState* state =
+        gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_I420, static_cast<guint>(picture->width),
+                                           static_cast<guint>(picture->height), dec->input);
+    if (!state) return false;
+    gst_video_codec_state_unref(state);
+    return gst_video_decoder_negotiate(decoder);
+}
+
+GstFlowReturn PushPicture(Mpeg2Dec* dec, const AVFrame* picture) {
+    GstVideoDecoder* decoder = GST_VIDEO_DECODER(dec);
+    GstVideoCodecFrame* frame = gst_video_decoder_get_frame(decoder, static_cast<int>(picture->pts));
+    if (!frame) return GST_FLOW_OK;
+    // Output comes in display order: a frame shown earlier that is still
+    // waiting was never decoded (the B-pictures of an open GOP that starts
+    // the stream, damage) and will not be.
+    GList* frames = gst_video_decoder_get_frames(decoder);
+    for (GList* l = frames; l; l = l->next) {
+        auto* older = static_cast<GstVideoCodecFrame*>(l->data);
+        if (older != frame && GST_CLOCK_TIME_IS_VALID(older->pts) && GST_CLOCK_TIME_IS_VALID(frame->pts) &&
+            older->pts < frame->pts && older->system_frame_number < frame->system_frame_number) {
+            gst_video_decoder_drop_frame(decoder, gst_video_codec_frame_ref(older));
+        }
+    }
+    g_list_free_full(frames, reinterpret_cast<GDestroyNotify>(gst_video_codec_frame_unref));
+
+    if (!EnsureOutput(dec, picture)) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return GST_FLOW_NOT_NEGOTIATED;
+    }
+    if (dec->downstreamMeta) {
+        frame->output_buffer = WrapPicture(picture);
+        if (!frame->output_buffer) {
+            gst_video_decoder_drop_frame(decoder, frame);
+            return GST_FLOW_ERROR;
+        }
+    } else if (const GstFlowReturn ret = CopyPicture(dec, frame, picture); ret != GST_FLOW_OK) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return ret;
+    }
+    if (picture->interlaced_frame) GST_BUFFER_FLAG_SET(frame->output_buffer, GST_VIDEO_BUFFER_FLAG_INTERLACED);
+    if (picture->top_field_first) GST_BUFFER_FLAG_SET(frame->output_buffer, GST_VIDEO_BUFFER_FLAG_TFF);
+    if (picture->repeat_pict) GST_BUFFER_FLAG_SET(frame->output_buffer, GST_VIDEO_BUFFER_FLAG_RFF);
+    return gst_video_decoder_finish_frame(decoder, frame);
+}
+
+GstFlowReturn ReceivePictures(Mpeg2Dec* dec) {
+    for (;;) {
+        const int res = avcodec_receive_frame(dec->context, dec->picture);
+        if (res == AVERROR(EAGAIN) || res == AVERROR_EOF) return GST_FLOW_OK;
+        if (res < 0) {
+            GST_WARNING_OBJECT(dec, "a picture could not be decoded (%d)", res);
+            return GST_FLOW_OK;
+        }
+        const GstFlowReturn ret = PushPicture(dec, dec->picture);
+        av_frame_unref(dec->picture);
+        if (ret != GST_FLOW_OK) return ret;
+    }
+}
+
+GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+    if (!dec->context) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return GST_FLOW_NOT_NEGOTIATED;
+    }
+    GstMapInfo in;
+    if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return GST_FLOW_ERROR;
+    }
+    // libavcodec reads past the end of a packet: it gets a padded copy.
+    const bool made = av_new_packet(dec->packet, static_cast<int>(in.size)) == 0;
+    if (made) std::memcpy(dec->packet->data, in.data, in.size);
+    gst_buffer_unmap(frame->input_buffer, &in);
+    if (!made) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return GST_FLOW_ERROR;
+    }
+    // The picture comes back with its frame's number, in display order.
+    dec->packet->pts = frame->system_frame_number;
+    const int res = avcodec_send_packet(dec->context, dec->packet);
+    av_packet_unref(dec->packet);
+    if (res < 0) {
+        // Damage: the picture is skipped, the stream goes on.
+        GST_WARNING_OBJECT(dec, "a damaged picture was skipped (%d)", res);
+        gst_video_decoder_drop_frame(decoder, frame);
+        return ReceivePictures(dec);
+    }
+    gst_video_codec_frame_unref(frame);
+    return ReceivePictures(dec);
+}
+
+GstFlowReturn Drain(GstVideoDecoder* decoder) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+    if (!dec->context) return GST_FLOW_OK;
+    avcodec_send_packet(dec->context, nullptr);
+    const GstFlowReturn ret = ReceivePictures(dec);
+    avcodec_flush_buffers(dec->context);
+    return ret;
+}
+
+gboolean Flush(GstVideoDecoder* decoder) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+    if (dec->context) avcodec_flush_buffers(dec->context);
+    return TRUE;
+}
+
+gboolean Stop(GstVideoDecoder* decoder) {
+    CloseDecoder(VOBCAST_MPEG2_DEC(decoder));
+    return TRUE;
+}
+
+void Finalize(GObject* object) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(object);
+    CloseDecoder(dec);
+    av_frame_free(&dec->picture);
+    av_packet_free(&dec->packet);
+    G_OBJECT_CLASS(g_parentClass)->finalize(object);
+}
+
+void ClassInit(gpointer klass, gpointer) {
+    g_parentClass = GST_ELEMENT_CLASS(g_type_class_peek_parent(klass));
+    G_OBJECT_CLASS(klass)->finalize = Finalize;
+    auto* element_class = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
+    gst_element_class_add_static_pad_template(element_class, &kSrcTemplate);
+    gst_element_class_set_static_metadata(element_class, "MPEG-2 video decoder", "Codec/Decoder/Video",
+                                          "MPEG-1 and MPEG-2 video by libavcodec, its pictures passed on in place",
+                                          "Marbleway developers");
+    auto* video_class = GST_VIDEO_DECODER_CLASS(klass);
+    video_class->set_format = SetFormat;
+    video_class->handle_frame = HandleFrame;
+    video_class->decide_allocation = DecideAllocation;
+    video_class->drain = Drain;
+    video_class->finish = Drain;
+    video_class->flush = Flush;
+    video_class->stop = Stop;
+}
+
+void InstanceInit(GTypeInstance* instance, gpointer) {
+    Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(instance);
+    dec->context = nullptr;
+    dec->packet = av_packet_alloc();
+    dec->picture = av_frame_alloc();
+    dec->input = nullptr;
+    dec->downstreamMeta = FALSE;
+    // Parsed input: one picture a buffer.
+    gst_video_decoder_set_packetized(GST_VIDEO_DECODER(instance), TRUE);
+}
+
+} // namespace
+
+void RegisterMpeg2Decoder() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        EnsureGstInit();
+        if (avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO) == nullptr) return;
+        const GTypeInfo info = {sizeof(GstVideoDecoderClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
+                                sizeof(Mpeg2Dec), 0, InstanceInit, nullptr};
+        const GType type =
+            g_type_register_static(GST_TYPE_VIDEO_DECODER, "VobcastMpeg2Dec", &info, static_cast<GTypeFlags>(0));
+        gst_element_register(nullptr, kMpeg2DecoderName, GST_RANK_NONE, type);
+    });
+}
+
+} // namespace media
