@@ -16,9 +16,9 @@ namespace {
 // Demuxer-side queues are bounded in time only: DVD interleave can put seconds
 // of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
 constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
-// Between decoder and encoder a couple of raw frames are enough: the encoder
+// Between decoder and encoder one raw frame is enough: the encoder
 // keeps pictures of its own waiting for its workers.
-constexpr const char* kFrameQueue = "queue max-size-buffers=2 max-size-bytes=0 max-size-time=0";
+constexpr const char* kFrameQueue = "queue max-size-buffers=1 max-size-bytes=0 max-size-time=0";
 constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"video/x-raw,interlace-mode=progressive\"";
 // The decoders hand on whole timelines: one picture every frame period from
 // the start of the stream's segment to its end, whatever the source skipped
