@@ -1,8 +1,10 @@
 #include "catalogue.h"
 
 #include "gst_ptr.h"
+#include "ac3_decoder.h"
 #include "mpeg2_decoder.h"
 #include "mpeg4_encoder.h"
+#include "wma_encoder.h"
 
 #include <algorithm>
 #include <mutex>
@@ -14,6 +16,8 @@ std::mutex g_lock;
 
 std::vector<CatalogueEntry> BuiltIn() {
     RegisterMpeg2Decoder();
+    RegisterAc3Decoder();
+    RegisterWmaEncoder();
     RegisterMpeg4Encoders();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},

@@ -28,7 +28,7 @@ constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"
 constexpr const char* kVideoDecoder =
     "vobcastmpeg2dec ! videorate name=rate ! capsfilter name=framerate";
 constexpr const char* kAudioDecoder =
-    "avdec_ac3 ! audioconvert name=mix ! "
+    "vobcastac3dec ! audioconvert name=mix ! "
     "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
     "audiorate tolerance=10000000";
 
@@ -133,7 +133,7 @@ public:
 class WmaCompressor final : public TransformFilter {
 public:
     explicit WmaCompressor(const std::u16string& name)
-        : TransformFilter(name, "audioconvert ! audioresample ! avenc_wmav2 name=encoder bitrate=128000", u"Input",
+        : TransformFilter(name, "audioconvert ! audioresample ! vobcastwmaenc name=encoder bitrate=128000", u"Input",
                           u"Output") {
         // WMA's first block decodes to silence: the encoder starts one block late.
         if (GstPtr<GstElement> encoder(Element("encoder")); encoder)

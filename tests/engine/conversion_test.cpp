@@ -139,7 +139,7 @@ TEST_F(EngineTest, TheChoosersDataRateReachesTheEncoder) {
         EXPECT_GT(high.fileSize, rates.high * 1000 / 8) << rates.fourcc << " " << high.fileSize;
         EXPECT_LT(high.fileSize, rates.high * 1000 / 2) << rates.fourcc << " " << high.fileSize;
     }
-    EXPECT_GE(checked, 2) << "the two MPEG-4 compressors come with gstreamer1.0-libav";
+    EXPECT_GE(checked, 2) << "the two MPEG-4 compressors come with libavcodec";
 }
 
 // Motion JPEG leaves its compressor as image/jpeg; the multiplexer takes it

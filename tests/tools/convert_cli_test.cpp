@@ -241,7 +241,9 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
 
 // A headless conversion needs no user interface: the engine runs in the
 // converter's process without mapping a single Qt library.
-TEST(ConvertCli, AConvertingProcessMapsNoQt) {
+// Nor libav's GStreamer plugin, which would bring libavformat and
+// libavfilter (and what they link) for codecs that libavcodec has alone.
+TEST(ConvertCli, AConvertingProcessMapsNoQtAndNoLibavPlugin) {
     TempFolder dir;
     const fs::path part = dir.path() / "long.avi.part";
     const Running run = Start("--worker -- '" + testing_media::MediaPath("long.vob") + "' " + Q(part));
@@ -253,6 +255,8 @@ TEST(ConvertCli, AConvertingProcessMapsNoQt) {
     EXPECT_TRUE(Contains(maps, "libvobcast.so")) << "the engine is loaded";
     EXPECT_TRUE(Contains(maps, "libgstreamer-1.0")) << "and converting";
     EXPECT_FALSE(Contains(maps, "libQt6")) << maps;
+    EXPECT_TRUE(Contains(maps, "libavcodec")) << "the codecs are libavcodec's";
+    for (const char* library : {"libgstlibav", "libavformat", "libavfilter"}) EXPECT_FALSE(Contains(maps, library)) << library;
 }
 
 TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {

@@ -1,9 +1,13 @@
-// Our MPEG-2 decoder against libav's wrapper of the same libavcodec decoder:
-// the same pictures, whether they go on by reference (to an encoder, which
-// reads strides from a video meta) or as copies (to a sink that cannot).
+// Our codec elements against libav's GStreamer wrappers of the same libavcodec
+// codecs: the MPEG-2 decoder's pictures, whether they go on by reference (to
+// an encoder, which reads strides from a video meta) or as copies (to a sink
+// that cannot); the AC-3 decoder's samples in their channel positions; the
+// WMA encoder's packets and stream format.
 #include "platform/media/gst_ptr.h"
+#include "platform/media/ac3_decoder.h"
 #include "platform/media/mpeg2_decoder.h"
 #include "platform/media/mpeg4_encoder.h"
+#include "platform/media/wma_encoder.h"
 #include "sync_marks.h"
 
 #include <gst/app/gstappsink.h>
@@ -16,8 +20,9 @@
 
 namespace {
 
-// Every buffer the pipeline's appsink "out" receives, in order.
-std::vector<std::string> Collect(const std::string& description) {
+// Every buffer the pipeline's appsink "out" receives, in order; caps, if
+// given, gets the caps of the last one.
+std::vector<std::string> Collect(const std::string& description, std::string* caps = nullptr) {
     GError* error = nullptr;
     media::GstPtr<GstElement> pipeline(GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), &error))));
     if (error) {
@@ -30,6 +35,11 @@ std::vector<std::string> Collect(const std::string& description) {
     std::vector<std::string> buffers;
     while (GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink.get()))) {
         GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (caps) {
+            gchar* text = gst_caps_to_string(gst_sample_get_caps(sample));
+            *caps = text;
+            g_free(text);
+        }
         GstMapInfo map;
         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             buffers.emplace_back(reinterpret_cast<const char*>(map.data), map.size);
@@ -44,12 +54,16 @@ std::vector<std::string> Collect(const std::string& description) {
     return buffers;
 }
 
+void RegisterOurs() {
+    media::RegisterMpeg2Decoder();
+    media::RegisterMpeg4Encoders();
+    media::RegisterAc3Decoder();
+    media::RegisterWmaEncoder();
+}
+
 class Mpeg2Decoder : public testing::TestWithParam<const char*> {
 protected:
-    static void SetUpTestSuite() {
-        media::RegisterMpeg2Decoder();
-        media::RegisterMpeg4Encoders();
-    }
+    static void SetUpTestSuite() { RegisterOurs(); }
     std::string Source() const {
         return "filesrc location=\"" + testing_media::SyncMediaPath(GetParam()) +
                "\" ! mpegpsdemux ! mpegvideoparse ! ";
@@ -78,5 +92,40 @@ INSTANTIATE_TEST_SUITE_P(Sources, Mpeg2Decoder, testing::Values("flash.vob", "tw
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
+
+// Stereo and 5.1: the same samples, in the same places.
+TEST(Ac3Decoder, GivesLibavsSamplesInTheirChannelPositions) {
+    RegisterOurs();
+    for (const char* file : {"flash.vob", "surround.vob"}) {
+        const std::string source =
+            "filesrc location=\"" + testing_media::SyncMediaPath(file) + "\" ! mpegpsdemux ! ac3parse ! ";
+        const std::string sink = " ! appsink name=out sync=false caps=audio/x-raw,format=F32LE,layout=interleaved";
+        std::string ours_caps, theirs_caps;
+        const auto ours = Collect(source + media::kAc3DecoderName + sink, &ours_caps);
+        const auto theirs = Collect(source + "avdec_ac3 ! audioconvert" + sink, &theirs_caps);
+        ASSERT_GT(ours.size(), 100U) << file;
+        EXPECT_TRUE(ours == theirs) << file;
+        const media::CapsPtr a(gst_caps_from_string(ours_caps.c_str())), b(gst_caps_from_string(theirs_caps.c_str()));
+        EXPECT_TRUE(gst_caps_is_equal(a.get(), b.get())) << ours_caps << "\n" << theirs_caps;
+    }
+}
+
+TEST(WmaEncoder, MakesLibavsPacketsAndStreamFormat) {
+    RegisterOurs();
+    const std::string source = "audiotestsrc num-buffers=300 samplesperbuffer=1000 wave=saw freq=311 ! "
+                               "audio/x-raw,format=F32LE,rate=48000,channels=2 ! ";
+    std::string ours_caps, theirs_caps;
+    const auto ours = Collect(source + media::kWmaEncoderName + " bitrate=128000 ! appsink name=out sync=false", &ours_caps);
+    const auto theirs = Collect(source + "avenc_wmav2 bitrate=128000 ! appsink name=out sync=false", &theirs_caps);
+    ASSERT_GT(ours.size(), 100U);
+    EXPECT_TRUE(ours == theirs) << ours.size() << " packets against " << theirs.size();
+    for (const char* field : {"block_align=(int)", "bitrate=(int)", "codec_data=(buffer)", "rate=(int)", "channels=(int)"}) {
+        const auto value = [&](const std::string& caps) {
+            const auto at = caps.find(field);
+            return at == std::string::npos ? std::string("missing") : caps.substr(at, caps.find_first_of(",", at) - at);
+        };
+        EXPECT_EQ(value(ours_caps), value(theirs_caps)) << field;
+    }
+}
 
 } // namespace

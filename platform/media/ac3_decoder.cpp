@@ -1,0 +1,222 @@
+#include "ac3_decoder.h"
+
+#include "gst_ptr.h"
+
+#include <gst/audio/audio.h>
+#include <gst/gst.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/frame.h>
+}
+
+#include <cstring>
+#include <mutex>
+
+namespace media {
+namespace {
+
+struct Ac3Dec {
+    GstAudioDecoder parent;
+    AVCodecContext* context;
+    AVPacket* packet;
+    AVFrame* samples;
+    GstAudioInfo output;             // what was last negotiated
+    gint reorder[64];                // output channel of each of libavcodec's channels
+};
+
+#define VOBCAST_AC3_DEC(obj) (reinterpret_cast<Ac3Dec*>(obj))
+
+GstStaticPadTemplate kSinkTemplate =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-ac3, framed=(boolean)true"));
+GstStaticPadTemplate kSrcTemplate = GST_STATIC_PAD_TEMPLATE(
+    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("audio/x-raw, format=(string)F32LE, layout=(string)interleaved, rate=(int)[1, 192000], "
+                    "channels=(int)[1, 8]"));
+
+GstElementClass* g_parentClass = nullptr;
+
+// libavcodec's channels, in its order, as GStreamer positions.
+constexpr struct {
+    std::uint64_t av;
+    GstAudioChannelPosition gst;
+} kPositions[] = {
+    {AV_CH_FRONT_LEFT, GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT},
+    {AV_CH_FRONT_RIGHT, GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT},
+    {AV_CH_FRONT_CENTER, GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER},
+    {AV_CH_LOW_FREQUENCY, GST_AUDIO_CHANNEL_POSITION_LFE1},
+    {AV_CH_BACK_LEFT, GST_AUDIO_CHANNEL_POSITION_REAR_LEFT},
+    {AV_CH_BACK_RIGHT, GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT},
+    {AV_CH_FRONT_LEFT_OF_CENTER, GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER},
+    {AV_CH_FRONT_RIGHT_OF_CENTER, GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER},
+    {AV_CH_BACK_CENTER, GST_AUDIO_CHANNEL_POSITION_REAR_CENTER},
+    {AV_CH_SIDE_LEFT, GST_AUDIO_CHANNEL_POSITION_SIDE_LEFT},
+    {AV_CH_SIDE_RIGHT, GST_AUDIO_CHANNEL_POSITION_SIDE_RIGHT},
+};
+
+void CloseDecoder(Ac3Dec* dec) { avcodec_free_context(&dec->context); }
+
+gboolean Start(GstAudioDecoder* decoder) {
+    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+    CloseDecoder(dec);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AC3);
+    dec->context = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!dec->context || avcodec_open2(dec->context, codec, nullptr) < 0) {
+        GST_ELEMENT_ERROR(dec, LIBRARY, INIT, (nullptr), ("cannot open libavcodec's AC-3 decoder"));
+        CloseDecoder(dec);
+        return FALSE;
+    }
+    gst_audio_info_init(&dec->output);
+    return TRUE;
+}
+
+gboolean Stop(GstAudioDecoder* decoder) {
+    CloseDecoder(VOBCAST_AC3_DEC(decoder));
+    return TRUE;
+}
+
+gboolean SetFormat(GstAudioDecoder*, GstCaps*) { return TRUE; }
+
+// Negotiates the decoded samples' rate and layout when they change.
+bool EnsureOutput(Ac3Dec* dec, const AVFrame* samples) {
+    const int channels = samples->ch_layout.nb_channels;
+    if (channels < 1 || channels > 8) return false;
+    GstAudioChannelPosition from[64];
+    if (channels == 1) {
+        from[0] = GST_AUDIO_CHANNEL_POSITION_MONO;
+    } else {
+        // A native layout lists its channels in the order of their bits, as
+        // the table does.
+        int n = 0;
+        if (samples->ch_layout.order == AV_CHANNEL_ORDER_NATIVE)
+            for (const auto& p : kPositions)
+                if ((samples->ch_layout.u.mask & p.av) != 0 && n < channels) from[n++] = p.gst;
+        if (n != channels)
+            for (int i = 0; i < channels; ++i) from[i] = GST_AUDIO_CHANNEL_POSITION_NONE;
+    }
+    GstAudioChannelPosition to[64];
+    std::memcpy(to, from, sizeof(GstAudioChannelPosition) * static_cast<std::size_t>(channels));
+    if (to[0] != GST_AUDIO_CHANNEL_POSITION_NONE && to[0] != GST_AUDIO_CHANNEL_POSITION_MONO)
+        gst_audio_channel_positions_to_valid_order(to, channels);
+    GstAudioInfo info;
+    gst_audio_info_set_format(&info, GST_AUDIO_FORMAT_F32LE, samples->sample_rate, channels, to);
+    if (gst_audio_info_is_equal(&info, &dec->output)) return true;
+    if (!gst_audio_get_channel_reorder_map(channels, from, to, dec->reorder))
+        for (int i = 0; i < channels; ++i) dec->reorder[i] = i;
+    dec->output = info;
+    return gst_audio_decoder_set_output_format(GST_AUDIO_DECODER(dec), &info) != FALSE;
+}
+
+GstFlowReturn PushSamples(Ac3Dec* dec, const AVFrame* samples) {
+    if (!EnsureOutput(dec, samples)) {
+        GST_ELEMENT_ERROR(dec, STREAM, FORMAT, (nullptr), ("the AC-3 stream has an unusable channel layout"));
+        return GST_FLOW_NOT_NEGOTIATED;
+    }
+    const int channels = samples->ch_layout.nb_channels;
+    const gsize bytes = static_cast<gsize>(samples->nb_samples) * static_cast<gsize>(channels) * sizeof(float);
+    GstBuffer* out = gst_audio_decoder_allocate_output_buffer(GST_AUDIO_DECODER(dec), bytes);
+    GstMapInfo map;
+    if (!out || !gst_buffer_map(out, &map, GST_MAP_WRITE)) {
+        if (out) gst_buffer_unref(out);
+        return GST_FLOW_ERROR;
+    }
+    auto* interleaved = reinterpret_cast<float*>(map.data);
+    const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(samples->format));
+    for (int c = 0; c < channels; ++c) {
+        const int to = dec->reorder[c];
+        if (planar) {
+            const auto* plane = reinterpret_cast<const float*>(samples->extended_data[c]);
+            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = plane[i];
+        } else {
+            const auto* packed = reinterpret_cast<const float*>(samples->data[0]);
+            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = packed[i * channels + c];
+        }
+    }
+    gst_buffer_unmap(out, &map);
+    return gst_audio_decoder_finish_frame(GST_AUDIO_DECODER(dec), out, 1);
+}
+
+GstFlowReturn HandleFrame(GstAudioDecoder* decoder, GstBuffer* buffer) {
+    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+    if (!buffer) return GST_FLOW_OK;  // nothing is held back between frames
+    if (!dec->context) return GST_FLOW_NOT_NEGOTIATED;
+    GstMapInfo in;
+    if (!gst_buffer_map(buffer, &in, GST_MAP_READ)) return GST_FLOW_ERROR;
+    // libavcodec reads past the end of a packet: it gets a padded copy.
+    const bool made = av_new_packet(dec->packet, static_cast<int>(in.size)) == 0;
+    if (made) std::memcpy(dec->packet->data, in.data, in.size);
+    gst_buffer_unmap(buffer, &in);
+    if (!made) return GST_FLOW_ERROR;
+    const int res = avcodec_send_packet(dec->context, dec->packet);
+    av_packet_unref(dec->packet);
+    bool decoded = false;
+    GstFlowReturn ret = GST_FLOW_OK;
+    if (res >= 0) {
+        while (ret == GST_FLOW_OK && avcodec_receive_frame(dec->context, dec->samples) == 0) {
+            ret = PushSamples(dec, dec->samples);
+            av_frame_unref(dec->samples);
+            decoded = true;
+        }
+    }
+    if (!decoded && ret == GST_FLOW_OK) {
+        // A damaged frame: its time passes without sound; audiorate fills it.
+        GST_WARNING_OBJECT(dec, "an AC-3 frame could not be decoded (%d)", res);
+        ret = gst_audio_decoder_finish_frame(decoder, nullptr, 1);
+    }
+    return ret;
+}
+
+void Flush(GstAudioDecoder* decoder, gboolean) {
+    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+    if (dec->context) avcodec_flush_buffers(dec->context);
+}
+
+void Finalize(GObject* object) {
+    Ac3Dec* dec = VOBCAST_AC3_DEC(object);
+    CloseDecoder(dec);
+    av_frame_free(&dec->samples);
+    av_packet_free(&dec->packet);
+    G_OBJECT_CLASS(g_parentClass)->finalize(object);
+}
+
+void ClassInit(gpointer klass, gpointer) {
+    g_parentClass = GST_ELEMENT_CLASS(g_type_class_peek_parent(klass));
+    G_OBJECT_CLASS(klass)->finalize = Finalize;
+    auto* element_class = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
+    gst_element_class_add_static_pad_template(element_class, &kSrcTemplate);
+    gst_element_class_set_static_metadata(element_class, "AC-3 audio decoder", "Codec/Decoder/Audio",
+                                          "AC-3 by libavcodec, to interleaved float", "Marbleway developers");
+    auto* audio_class = GST_AUDIO_DECODER_CLASS(klass);
+    audio_class->start = Start;
+    audio_class->stop = Stop;
+    audio_class->set_format = SetFormat;
+    audio_class->handle_frame = HandleFrame;
+    audio_class->flush = Flush;
+}
+
+void InstanceInit(GTypeInstance* instance, gpointer) {
+    Ac3Dec* dec = VOBCAST_AC3_DEC(instance);
+    dec->context = nullptr;
+    dec->packet = av_packet_alloc();
+    dec->samples = av_frame_alloc();
+    gst_audio_info_init(&dec->output);
+}
+
+} // namespace
+
+void RegisterAc3Decoder() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        EnsureGstInit();
+        if (avcodec_find_decoder(AV_CODEC_ID_AC3) == nullptr) return;
+        const GTypeInfo info = {sizeof(GstAudioDecoderClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
+                                sizeof(Ac3Dec), 0, InstanceInit, nullptr};
+        const GType type =
+            g_type_register_static(GST_TYPE_AUDIO_DECODER, "VobcastAc3Dec", &info, static_cast<GTypeFlags>(0));
+        gst_element_register(nullptr, kAc3DecoderName, GST_RANK_NONE, type);
+    });
+}
+
+} // namespace media
