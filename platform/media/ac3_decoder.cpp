@@ -1,5 +1,6 @@
 #include "ac3_decoder.h"
 
+#include "element_type.h"
 #include "gst_ptr.h"
 
 #include <gst/audio/audio.h>
@@ -209,13 +210,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 void RegisterAc3Decoder() {
     static std::once_flag once;
     std::call_once(once, [] {
-        EnsureGstInit();
         if (avcodec_find_decoder(AV_CODEC_ID_AC3) == nullptr) return;
-        const GTypeInfo info = {sizeof(GstAudioDecoderClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
-                                sizeof(Ac3Dec), 0, InstanceInit, nullptr};
-        const GType type =
-            g_type_register_static(GST_TYPE_AUDIO_DECODER, "VobcastAc3Dec", &info, static_cast<GTypeFlags>(0));
-        gst_element_register(nullptr, kAc3DecoderName, GST_RANK_NONE, type);
+        RegisterElementType({kAc3DecoderName, "VobcastAc3Dec", GST_TYPE_AUDIO_DECODER,
+                             sizeof(GstAudioDecoderClass), ClassInit, sizeof(Ac3Dec), InstanceInit});
     });
 }
 

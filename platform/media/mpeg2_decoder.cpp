@@ -1,5 +1,6 @@
 #include "mpeg2_decoder.h"
 
+#include "element_type.h"
 #include "gst_ptr.h"
 
 #include <gst/gst.h>
@@ -286,13 +287,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 void RegisterMpeg2Decoder() {
     static std::once_flag once;
     std::call_once(once, [] {
-        EnsureGstInit();
         if (avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO) == nullptr) return;
-        const GTypeInfo info = {sizeof(GstVideoDecoderClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
-                                sizeof(Mpeg2Dec), 0, InstanceInit, nullptr};
-        const GType type =
-            g_type_register_static(GST_TYPE_VIDEO_DECODER, "VobcastMpeg2Dec", &info, static_cast<GTypeFlags>(0));
-        gst_element_register(nullptr, kMpeg2DecoderName, GST_RANK_NONE, type);
+        RegisterElementType({kMpeg2DecoderName, "VobcastMpeg2Dec", GST_TYPE_VIDEO_DECODER,
+                             sizeof(GstVideoDecoderClass), ClassInit, sizeof(Mpeg2Dec), InstanceInit});
     });
 }
 

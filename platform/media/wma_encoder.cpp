@@ -1,5 +1,6 @@
 #include "wma_encoder.h"
 
+#include "element_type.h"
 #include "gst_ptr.h"
 
 #include <gst/audio/audio.h>
@@ -175,13 +176,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 void RegisterWmaEncoder() {
     static std::once_flag once;
     std::call_once(once, [] {
-        EnsureGstInit();
         if (avcodec_find_encoder(AV_CODEC_ID_WMAV2) == nullptr) return;
-        const GTypeInfo info = {sizeof(GstAudioEncoderClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
-                                sizeof(WmaEnc), 0, InstanceInit, nullptr};
-        const GType type =
-            g_type_register_static(GST_TYPE_AUDIO_ENCODER, "VobcastWmaEnc", &info, static_cast<GTypeFlags>(0));
-        gst_element_register(nullptr, kWmaEncoderName, GST_RANK_NONE, type);
+        RegisterElementType({kWmaEncoderName, "VobcastWmaEnc", GST_TYPE_AUDIO_ENCODER,
+                             sizeof(GstAudioEncoderClass), ClassInit, sizeof(WmaEnc), InstanceInit});
     });
 }
 
