@@ -1,6 +1,6 @@
 #include "ac3_decoder.h"
 
-#include "element_type.h"
+#include "codec_element.h"
 #include "gst_ptr.h"
 
 #include <gst/audio/audio.h>
@@ -77,12 +77,11 @@ gboolean Stop(GstAudioDecoder* decoder) {
     return TRUE;
 }
 
-gboolean SetFormat(GstAudioDecoder*, GstCaps*) { return TRUE; }
-
 // Negotiates the decoded samples' rate and layout when they change.
 bool EnsureOutput(Ac3Dec* dec, const AVFrame* samples) {
+    // libavcodec's AC-3 decoder gives a plane of float samples a channel.
     const int channels = samples->ch_layout.nb_channels;
-    if (channels < 1 || channels > 8) return false;
+    if (channels < 1 || channels > 8 || samples->format != AV_SAMPLE_FMT_FLTP) return false;
     GstAudioChannelPosition from[64];
     if (channels == 1) {
         from[0] = GST_AUDIO_CHANNEL_POSITION_MONO;
@@ -111,7 +110,8 @@ bool EnsureOutput(Ac3Dec* dec, const AVFrame* samples) {
 
 GstFlowReturn PushSamples(Ac3Dec* dec, const AVFrame* samples) {
     if (!EnsureOutput(dec, samples)) {
-        GST_ELEMENT_ERROR(dec, STREAM, FORMAT, (nullptr), ("the AC-3 stream has an unusable channel layout"));
+        GST_ELEMENT_ERROR(dec, STREAM, FORMAT, (nullptr),
+                          ("the AC-3 decoder gave an unusable sample format or channel layout"));
         return GST_FLOW_NOT_NEGOTIATED;
     }
     const int channels = samples->ch_layout.nb_channels;
@@ -123,16 +123,10 @@ GstFlowReturn PushSamples(Ac3Dec* dec, const AVFrame* samples) {
         return GST_FLOW_ERROR;
     }
     auto* interleaved = reinterpret_cast<float*>(map.data);
-    const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(samples->format));
     for (int c = 0; c < channels; ++c) {
         const int to = dec->reorder[c];
-        if (planar) {
-            const auto* plane = reinterpret_cast<const float*>(samples->extended_data[c]);
-            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = plane[i];
-        } else {
-            const auto* packed = reinterpret_cast<const float*>(samples->data[0]);
-            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = packed[i * channels + c];
-        }
+        const auto* plane = reinterpret_cast<const float*>(samples->extended_data[c]);
+        for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = plane[i];
     }
     gst_buffer_unmap(out, &map);
     return gst_audio_decoder_finish_frame(GST_AUDIO_DECODER(dec), out, 1);
@@ -142,13 +136,7 @@ GstFlowReturn HandleFrame(GstAudioDecoder* decoder, GstBuffer* buffer) {
     Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
     if (!buffer) return GST_FLOW_OK;  // nothing is held back between frames
     if (!dec->context) return GST_FLOW_NOT_NEGOTIATED;
-    GstMapInfo in;
-    if (!gst_buffer_map(buffer, &in, GST_MAP_READ)) return GST_FLOW_ERROR;
-    // libavcodec reads past the end of a packet: it gets a padded copy.
-    const bool made = av_new_packet(dec->packet, static_cast<int>(in.size)) == 0;
-    if (made) std::memcpy(dec->packet->data, in.data, in.size);
-    gst_buffer_unmap(buffer, &in);
-    if (!made) return GST_FLOW_ERROR;
+    if (!CopyToPacket(buffer, dec->packet)) return GST_FLOW_ERROR;
     const int res = avcodec_send_packet(dec->context, dec->packet);
     av_packet_unref(dec->packet);
     bool decoded = false;
@@ -192,7 +180,6 @@ void ClassInit(gpointer klass, gpointer) {
     auto* audio_class = GST_AUDIO_DECODER_CLASS(klass);
     audio_class->start = Start;
     audio_class->stop = Stop;
-    audio_class->set_format = SetFormat;
     audio_class->handle_frame = HandleFrame;
     audio_class->flush = Flush;
 }

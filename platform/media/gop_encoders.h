@@ -45,8 +45,8 @@ public:
     GopEncoders& operator=(const GopEncoders&) = delete;
 
     // Hands over the next picture (this takes it); forceKey codes it as a key
-    // frame. Waits while its worker already holds a GOP. False once an encoder
-    // has failed.
+    // frame. Waits while its worker already holds as many pictures as it may.
+    // False once an encoder has failed.
     bool Send(AVFrame* picture, bool forceKey);
     // The packet of the next frame in order, when it is ready; the caller owns it.
     AVPacket* Receive();

@@ -1,6 +1,6 @@
 #include "mpeg2_decoder.h"
 
-#include "element_type.h"
+#include "codec_element.h"
 #include "gst_ptr.h"
 
 #include <gst/gst.h>
@@ -12,7 +12,6 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include <cstring>
 #include <mutex>
 
 namespace media {
@@ -197,16 +196,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame) {
         gst_video_decoder_drop_frame(decoder, frame);
         return GST_FLOW_NOT_NEGOTIATED;
     }
-    GstMapInfo in;
-    if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) {
-        gst_video_decoder_drop_frame(decoder, frame);
-        return GST_FLOW_ERROR;
-    }
-    // libavcodec reads past the end of a packet: it gets a padded copy.
-    const bool made = av_new_packet(dec->packet, static_cast<int>(in.size)) == 0;
-    if (made) std::memcpy(dec->packet->data, in.data, in.size);
-    gst_buffer_unmap(frame->input_buffer, &in);
-    if (!made) {
+    if (!CopyToPacket(frame->input_buffer, dec->packet)) {
         gst_video_decoder_drop_frame(decoder, frame);
         return GST_FLOW_ERROR;
     }

@@ -1,5 +1,6 @@
 #include "mpeg4_encoder.h"
 #include "filters.h"
+#include "codec_element.h"
 #include "gop_encoders.h"
 
 #include "gst_ptr.h"
@@ -28,6 +29,7 @@ struct Mpeg4Enc {
     gint gopSize;
 };
 
+// What distinguishes one registered encoder from another.
 struct EncoderKind {
     const char* factory;
     AVCodecID codec;
@@ -87,6 +89,13 @@ void ReleaseMapped(void* opaque, std::uint8_t*) {
     gst_video_frame_unmap(&mapped->frame);
     gst_buffer_unref(buffer);
     delete mapped;
+}
+
+// Reports the workers' failure; ends the stream.
+GstFlowReturn Failed(Mpeg4Enc* enc) {
+    GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the %s failed: %s", KindOf(enc).longName,
+                                                      enc->encoders->Error().c_str()));
+    return GST_FLOW_ERROR;
 }
 
 // Passes on, in frame order, the packets the workers have finished.
@@ -170,22 +179,14 @@ GstFlowReturn HandleFrame(GstVideoEncoder* encoder, GstVideoCodecFrame* frame) {
 
     // The worker may take a while to make room; the stream lock stays held,
     // which only keeps upstream waiting, as it would for a slow encoder.
-    if (!enc->encoders->Send(picture, key)) {
-        GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the %s failed: %s", KindOf(enc).longName,
-                                                          enc->encoders->Error().c_str()));
-        return GST_FLOW_ERROR;
-    }
+    if (!enc->encoders->Send(picture, key)) return Failed(enc);
     return PushPackets(enc);
 }
 
 GstFlowReturn Finish(GstVideoEncoder* encoder) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
     if (!enc->encoders) return GST_FLOW_OK;
-    if (!enc->encoders->Drain()) {
-        GST_ELEMENT_ERROR(enc, STREAM, ENCODE, (nullptr), ("the %s failed: %s", KindOf(enc).longName,
-                                                          enc->encoders->Error().c_str()));
-        return GST_FLOW_ERROR;
-    }
+    if (!enc->encoders->Drain()) return Failed(enc);
     return PushPackets(enc);
 }
 
@@ -256,22 +257,16 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     enc->gopSize = kDefaultKeyFrames;
 }
 
-GType RegisterType(const EncoderKind& kind) {
-    const GTypeInfo info = {sizeof(Mpeg4EncClass), nullptr, nullptr, ClassInit, nullptr, &kind,
-                            sizeof(Mpeg4Enc), 0, InstanceInit, nullptr};
-    const std::string name = std::string("Vobcast_") + kind.factory;
-    return g_type_register_static(GST_TYPE_VIDEO_ENCODER, name.c_str(), &info, static_cast<GTypeFlags>(0));
-}
-
 } // namespace
 
 void RegisterMpeg4Encoders() {
     static std::once_flag once;
     std::call_once(once, [] {
-        EnsureGstInit();
         for (const EncoderKind& kind : kKinds) {
             if (avcodec_find_encoder(kind.codec) == nullptr) continue;
-            gst_element_register(nullptr, kind.factory, GST_RANK_NONE, RegisterType(kind));
+            const std::string name = std::string("Vobcast_") + kind.factory;
+            RegisterElementType({kind.factory, name.c_str(), GST_TYPE_VIDEO_ENCODER, sizeof(Mpeg4EncClass), ClassInit,
+                                 sizeof(Mpeg4Enc), InstanceInit, &kind});
         }
     });
 }

@@ -1,12 +1,16 @@
 // The decoders and compressors: a chain of elements between one input and one
-// output pin. Each chain that starts a branch begins with a queue, so that
-// demultiplexing, decoding and encoding run on threads of their own.
+// output pin. Each decoder's chain parses in the demultiplexer's thread and then
+// queues, so that demultiplexing, decoding and encoding run on threads of
+// their own.
 #include "avi_header.h"
 #include "filter.h"
+#include "ac3_decoder.h"
 #include "filters.h"
 #include "gst_ptr.h"
+#include "mpeg2_decoder.h"
 #include "splitter.h"
 #include "timeline.h"
+#include "wma_encoder.h"
 
 #include <string>
 
@@ -25,12 +29,16 @@ constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"
 // (damaged sectors, the gap where its clock starts again) or repeated; sound
 // without gaps or overlaps. A player times AVI streams by counting frames and
 // blocks, so this is what keeps picture and sound together.
-constexpr const char* kVideoDecoder =
-    "vobcastmpeg2dec ! videorate name=rate ! capsfilter name=framerate";
-constexpr const char* kAudioDecoder =
-    "vobcastac3dec ! audioconvert name=mix ! "
-    "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
-    "audiorate tolerance=10000000";
+std::string VideoDecoderChain() {
+    return std::string("mpegvideoparse ! ") + kBranchQueue + " ! " + kMpeg2DecoderName +
+           " ! videorate name=rate ! capsfilter name=framerate";
+}
+std::string AudioDecoderChain() {
+    return std::string("ac3parse ! ") + kBranchQueue + " ! " + kAc3DecoderName +
+           " ! audioconvert name=mix ! "
+           "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
+           "audiorate tolerance=10000000";
+}
 
 class TransformFilter : public Filter {
 public:
@@ -101,7 +109,7 @@ private:
 class VideoDecoder final : public TransformFilter {
 public:
     explicit VideoDecoder(const std::u16string& name)
-        : TransformFilter(name, std::string("mpegvideoparse ! ") + kBranchQueue + " ! " + kVideoDecoder, u"MPEG In", u"Video Out") {}
+        : TransformFilter(name, VideoDecoderChain(), u"MPEG In", u"Video Out") {}
 
     HRESULT PrepareInput(Pin*, Pin* upstream) override {
         ComPtr<ISplitterInfo> splitter;
@@ -119,8 +127,7 @@ public:
 class AudioDecoder final : public TransformFilter {
 public:
     explicit AudioDecoder(const std::u16string& name)
-        : TransformFilter(name, std::string("ac3parse ! ") + kBranchQueue + " ! " + kAudioDecoder, u"MPEG / AC-3 / LPCM in",
-                          u"PCM out") {
+        : TransformFilter(name, AudioDecoderChain(), u"MPEG / AC-3 / LPCM in", u"PCM out") {
         GstPtr<GstElement> mix(Element("mix"));
         GstPtr<GstElement> stereo(Element("stereo"));
         if (!mix || !stereo) return;
@@ -133,8 +140,9 @@ public:
 class WmaCompressor final : public TransformFilter {
 public:
     explicit WmaCompressor(const std::u16string& name)
-        : TransformFilter(name, "audioconvert ! audioresample ! vobcastwmaenc name=encoder bitrate=128000", u"Input",
-                          u"Output") {
+        : TransformFilter(name, std::string("audioconvert ! audioresample ! ") + kWmaEncoderName +
+                                    " name=encoder bitrate=128000",
+                          u"Input", u"Output") {
         // WMA's first block decodes to silence: the encoder starts one block late.
         if (GstPtr<GstElement> encoder(Element("encoder")); encoder)
             TrimEncoderDelay(encoder.get(), [](guint rate) -> guint { return WmaBlockSamples(rate); });

@@ -1,6 +1,6 @@
 #include "wma_encoder.h"
 
-#include "element_type.h"
+#include "codec_element.h"
 #include "gst_ptr.h"
 
 #include <gst/audio/audio.h>
