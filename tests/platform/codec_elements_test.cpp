@@ -54,6 +54,11 @@ std::vector<std::string> Collect(const std::string& description, std::string* ca
     return buffers;
 }
 
+// A sync test source read up to its demultiplexer's streams.
+std::string Demuxed(const char* file) {
+    return "filesrc location=\"" + testing_media::SyncMediaPath(file) + "\" ! mpegpsdemux ! ";
+}
+
 void RegisterOurs() {
     media::RegisterMpeg2Decoder();
     media::RegisterMpeg4Encoders();
@@ -64,10 +69,7 @@ void RegisterOurs() {
 class Mpeg2Decoder : public testing::TestWithParam<const char*> {
 protected:
     static void SetUpTestSuite() { RegisterOurs(); }
-    std::string Source() const {
-        return "filesrc location=\"" + testing_media::SyncMediaPath(GetParam()) +
-               "\" ! mpegpsdemux ! mpegvideoparse ! ";
-    }
+    std::string Source() const { return Demuxed(GetParam()) + "mpegvideoparse ! "; }
 };
 
 TEST_P(Mpeg2Decoder, GivesLibavsPicturesByReferenceAndAsCopies) {
@@ -97,8 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, Mpeg2Decoder, testing::Values("flash.vob", "tw
 TEST(Ac3Decoder, GivesLibavsSamplesInTheirChannelPositions) {
     RegisterOurs();
     for (const char* file : {"flash.vob", "surround.vob"}) {
-        const std::string source =
-            "filesrc location=\"" + testing_media::SyncMediaPath(file) + "\" ! mpegpsdemux ! ac3parse ! ";
+        const std::string source = Demuxed(file) + "ac3parse ! ";
         const std::string sink = " ! appsink name=out sync=false caps=audio/x-raw,format=F32LE,layout=interleaved";
         std::string ours_caps, theirs_caps;
         const auto ours = Collect(source + media::kAc3DecoderName + sink, &ours_caps);
