@@ -128,7 +128,7 @@ bool MakeSource(const fs::path& path, int seconds) {
     std::printf("Making %s (%d s of NTSC DVD video)...\n", path.filename().c_str(), seconds);
     std::fflush(stdout);
     const std::string command =
-        "bash '" SYNC_MEDIA_SCRIPT "' --clip '" + path.string() + "' " + std::to_string(seconds);
+        "bash '" MEDIA_SCRIPT "' --clip '" + path.string() + "' " + std::to_string(seconds);
     return std::system(command.c_str()) == 0 && fs::exists(path);
 }
 

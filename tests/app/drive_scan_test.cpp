@@ -1,11 +1,10 @@
 // The DVD drive scan on generated VIDEO_TS folders presented as drives, and
-// the device events that start it again, faked and real.
+// the device events that start it again.
 #include "main_frame_fixture.h"
 
 #include "platform/sysinfo/device_monitor.h"
-#include <cstdlib>
+#include "qt_wait.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <filesystem>
@@ -38,19 +37,10 @@ std::vector<std::string> TitleVobs(const fs::path& root) {
 
 class DriveScan : public MainFrameTest {
 protected:
-    explicit DriveScan(bool machine_devices = false) : MainFrameTest(machine_devices) {}
-
     std::vector<std::string> Entries() {
         std::vector<std::string> entries;
         for (int i = 1; i <= frame.List.GetListCount(); ++i) entries.push_back(frame.List.FileList[i]);
         return entries;
-    }
-    // Lets the event loop deliver device events until done() or 5 s pass.
-    static bool WaitFor(const std::function<bool()>& done) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < 5000) QTest::qWait(20);
-        return done();
     }
 
     TempFolder discs;
@@ -102,12 +92,12 @@ TEST_F(DriveScan, DeviceEventsEmptyAndRescanTheList) {
     Fill(3, "/old/VTS_");
     drives->Plug(disc.string(), shell::DRIVE_CDROM, kDvd);
     sysinfo::DeviceMonitor::PlugFakeDevice();
-    ASSERT_TRUE(WaitFor([&] { return frame.Processing->Text() == "Press Start..."; }));
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.Processing->Text() == "Press Start..."; }));
     EXPECT_EQ(Entries(), TitleVobs(disc));
 
     drives->Unplug(disc.string());
     sysinfo::DeviceMonitor::UnplugFakeDevice();
-    ASSERT_TRUE(WaitFor([&] { return frame.List.GetListCount() == 0; }));
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.List.GetListCount() == 0; }));
     EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
     EXPECT_EQ(frame.ListButton[1]->Caption(), "");
 }
@@ -128,39 +118,6 @@ TEST_F(DriveScan, AnEventDuringAScanWaitsAndRunsOnceAfterIt) {
     EXPECT_EQ(arrivals_inside, 1);
     EXPECT_EQ(Entries(), TitleVobs(disc)) << "one rescan, no entry twice, no gap";
     EXPECT_EQ(frame.Processing->Text(), "Press Start...");
-}
-
-// A real mount: an ISO image mounted with fuseiso while the window runs. Its
-// mount point is presented as a DVD drive (fuseiso reports no capacity).
-class RealDevices : public DriveScan {
-protected:
-    RealDevices() : DriveScan(true) {}
-};
-
-TEST_F(RealDevices, MountingADiscImageRescansOnceItsFilesAreReadable) {
-    if (std::system("command -v fuseiso >/dev/null && command -v genisoimage >/dev/null && test -c /dev/fuse") != 0) {
-        GTEST_SKIP() << "needs fuseiso, genisoimage and /dev/fuse";
-    }
-    const fs::path image_tree = discs.path() / "image";
-    MakeDisc(image_tree);
-    const std::string iso = discs / "disc.iso";
-    ASSERT_EQ(std::system(("genisoimage -quiet -o '" + iso + "' '" + image_tree.string() + "'").c_str()), 0);
-    const fs::path mount_point = discs.path() / "cdrom";
-    fs::create_directories(mount_point);
-    drives->Plug(mount_point.string(), shell::DRIVE_CDROM, kDvd);
-
-    ASSERT_EQ(std::system(("fuseiso '" + iso + "' '" + mount_point.string() + "'").c_str()), 0);
-    const bool scanned = WaitFor([&] { return frame.List.GetListCount() == 4; });
-    std::vector<std::string> entries = Entries();
-    std::system(("fusermount -u '" + mount_point.string() + "'").c_str());
-    ASSERT_TRUE(scanned) << "no rescan after the mount";
-    // Without Rock Ridge the image shows lower-case names; the paths keep them.
-    std::sort(entries.begin(), entries.end());
-    const std::string v = mount_point.string() + "/video_ts/";
-    EXPECT_EQ(entries, (std::vector<std::string>{v + "vts_01_1.vob", v + "vts_01_2.vob", v + "vts_02_0.vob", v + "vts_02_1.vob"}));
-    for (const std::string& e : entries) EXPECT_EQ(e.find("VIDEO_TS"), std::string::npos);
-
-    EXPECT_TRUE(WaitFor([&] { return frame.List.GetListCount() == 0; })) << "the unmount empties the list";
 }
 
 } // namespace

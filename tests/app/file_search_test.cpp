@@ -4,7 +4,7 @@
 
 #include "app/sources/file_search.h"
 #include "app/sources/path_text.h"
-#include "platform/ui/message_box.h"
+#include "qt_wait.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
-#include <QTimer>
 
 #include <filesystem>
 #include <functional>
@@ -59,17 +58,11 @@ private:
     bool root_;
 };
 
+// What the callers' own tests do not reach: overlapping matches, a folder's
+// path, a root folder.
 TEST(PathText, LastInStrGetFileNameAndAddBackslash) {
-    EXPECT_EQ(LastInStr("/media/dvd/VIDEO_TS/VTS_01_1.VOB", "/"), 20);
-    EXPECT_EQ(LastInStr("a.b.vob", "."), 4);
-    EXPECT_EQ(LastInStr("name", "/"), 0);
     EXPECT_EQ(LastInStr("aaa", "aa"), 2);
-    EXPECT_EQ(GetFileName("/media/dvd/VIDEO_TS/VTS_01_1.VOB"), "VTS_01_1.VOB");
-    EXPECT_EQ(GetFileName("VTS_01_1.VOB"), "VTS_01_1.VOB");
     EXPECT_EQ(GetFileName("/media/dvd/"), "");
-    std::string folder = "/srv/rips";
-    EXPECT_EQ(AddBackslash(folder), "/srv/rips/");
-    EXPECT_EQ(AddBackslash(folder), "/srv/rips/");
     std::string root = "/";
     EXPECT_EQ(AddBackslash(root), "/") << "a root gets no second separator";
 }
@@ -132,28 +125,15 @@ TEST(FileSearch, AnEmptyPatternTakesEveryFile) {
 
 class ImportAndOpen : public MainFrameTest {
 protected:
-    void SetUp() override {
-        MainFrameTest::SetUp();
-        ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
-    }
-    void TearDown() override {
-        ui::SetMessageSink(nullptr);
-        MainFrameTest::TearDown();
-    }
-
-    // Answers the next modal file dialog from its own event loop, once it shows.
+    // Answers the next modal file dialog, named object_name, once it shows.
     static void Answer(const char* object_name, std::function<void(QFileDialog&)> answer) {
-        auto* poll = new QTimer;
-        poll->setInterval(20);
-        QObject::connect(poll, &QTimer::timeout, [poll, object_name, answer] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->isVisible()) return;
-            poll->stop();
-            poll->deleteLater();
+        testing_support::WhenShows<QDialog>([object_name, answer](QDialog& d) {
+            auto* dialog = qobject_cast<QFileDialog*>(&d);
+            if (dialog == nullptr) return false;
             EXPECT_EQ(dialog->objectName(), object_name);
             answer(*dialog);
+            return true;
         });
-        poll->start();
     }
     // Types a whole path into the dialog's name field, as a user may.
     static void Type(QFileDialog& d, const fs::path& path) {
@@ -188,7 +168,6 @@ protected:
     }
 
     TempFolder media;
-    std::vector<std::string> boxes;
     std::string opened_at;  // where the last dialog opened
 };
 
@@ -225,10 +204,6 @@ TEST_F(ImportAndOpen, DroppedVobFilesAndFoldersFillTheList) {
     EXPECT_EQ(frame.List.FileList[1], (rips / "vts_01_1.vob").string()) << "in name order";
     EXPECT_EQ(frame.List.FileList[2], (rips / "VTS_01_2.VOB").string());
     EXPECT_EQ(frame.Processing->Text(), "Press Start...");
-
-    ASSERT_TRUE(drag({rips / "VIDEO_TS.VOB"}, true));
-    EXPECT_EQ(boxes, (std::vector<std::string>{"This is not a valid vob file, please select another one."}));
-    EXPECT_EQ(frame.List.GetListCount(), 2);
 
     ASSERT_TRUE(drag({rips / "more"}, true));
     EXPECT_EQ(frame.List.GetListCount(), 1) << "a folder is imported, replacing the list";

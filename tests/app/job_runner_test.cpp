@@ -3,11 +3,10 @@
 #include "main_frame_fixture.h"
 
 #include "platform/systray/systray.h"
-#include "platform/ui/message_box.h"
 #include "engine_binding.h"
+#include "qt_wait.h"
 #include "test_media.h"
 
-#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 
 #include <deque>
@@ -57,15 +56,13 @@ class JobRunner : public MainFrameTest {
 protected:
     void SetUp() override {
         MainFrameTest::SetUp();
-        // The program's boxes and the engine's (which it shows itself) alike.
-        ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
+        // The engine's boxes (which it shows itself) with the program's.
         host.SetMessageSink([](void* self, const char* text) { static_cast<JobRunner*>(self)->boxes.emplace_back(text); },
                             this);
         frame.Tray.observer = [this](const std::string& fn, const std::string& tip) { tray.push_back(fn + " " + tip); };
         WriteIniValue("SavePath", "PathName", out.path().string() + "/");
     }
     void TearDown() override {
-        ui::SetMessageSink(nullptr);
         host.SetMessageSink(nullptr, nullptr);
         host.SetChooser(nullptr, nullptr);
         MainFrameTest::TearDown();
@@ -75,13 +72,6 @@ protected:
         RecordingEngine& e = *engine;
         frame.Engine = std::move(engine);
         return e;
-    }
-    // Lets the window run (its timer ticks) until done() or the time is up.
-    static bool RunUntil(const std::function<bool()>& done, int ms = 90000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms) QTest::qWait(5);
-        return done();
     }
     void ChooseDivX() {
         host.SetChooser(
@@ -97,7 +87,6 @@ protected:
     vobcast::EngineBinding host;  // the engine the window loads, reached for its host calls
     TempFolder out;
     TempFolder sources;
-    std::vector<std::string> boxes;
     std::vector<std::string> tray;
     int choices = 0;
 };
@@ -129,7 +118,7 @@ TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
     EXPECT_FALSE(frame.StopCompress->Disabled());
     EXPECT_EQ(frame.ListButton[1]->ButtonColors()[61], 255) << "row 1 is marked PROCESSING";
     ClickOn(*frame.StartCompress);  // disabled: nothing happens
-    ASSERT_TRUE(RunUntil([&] { return frame.Processing->Text() == "Complete!"; }));
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.Processing->Text() == "Complete!"; }, 90000));
 
     EXPECT_EQ(choices, 1) << "the compressor is chosen once per run";
     EXPECT_EQ(engine.Count("DoInit 0"), 1);

@@ -6,6 +6,7 @@
 #include "app/shell/settings_store.h"
 #include "platform/shell/drives.h"
 #include "platform/sysinfo/device_monitor.h"
+#include "platform/ui/message_box.h"
 #include "temp_folder.h"
 
 #include <QTest>
@@ -14,21 +15,21 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
-// Made before the window: whether its device monitor watches the machine.
-// Other tests running at the same time mount and unmount disc images, and a
-// window that heard of them would empty its list in the middle of a test.
-struct MachineDevices {
-    explicit MachineDevices(bool watch) { sysinfo::DeviceMonitor::WatchMachine(watch); }
-    ~MachineDevices() { sysinfo::DeviceMonitor::WatchMachine(true); }
+// Made before the window, so that its device monitor does not watch the
+// machine: other tests running at the same time mount and unmount disc images,
+// and a window that heard of them would empty its list in the middle of a test.
+struct FakeDevicesOnly {
+    FakeDevicesOnly() { sysinfo::DeviceMonitor::WatchMachine(false); }
+    ~FakeDevicesOnly() { sysinfo::DeviceMonitor::WatchMachine(true); }
 };
 
 class MainFrameTest : public ::testing::Test {
 protected:
-    explicit MainFrameTest(bool machine_devices = false) : machine_devices_(machine_devices) {}
-
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        ui::SetMessageSink([this](std::string_view text) { boxes.emplace_back(text); });
         shell::SetDriveProvider(drives);  // no drive of the machine's reaches a test
         frame.Form_Load();
         frame.show();
@@ -37,6 +38,7 @@ protected:
     }
     void TearDown() override {
         unsetenv("XDG_CONFIG_HOME");
+        ui::SetMessageSink(nullptr);
         shell::SetDriveProvider(nullptr);
     }
 
@@ -52,9 +54,10 @@ protected:
         for (int i = 1; i <= entries; ++i) frame.List.FileList.Set(i, prefix + std::to_string(i) + ".VOB");
     }
 
-    MachineDevices machine_devices_;
+    FakeDevicesOnly fake_devices_only_;
     testing_support::TempFolder config;
     std::shared_ptr<shell::FakeDrives> drives = std::make_shared<shell::FakeDrives>();
     MainFrame frame;
     QWidget* surface = nullptr;
+    std::vector<std::string> boxes;  // the program's message boxes
 };

@@ -154,11 +154,4 @@ TEST_F(BrokenSkinStart, ASkinWithoutABoundObjectIsNamedWithTheObject) {
     EXPECT_NE(boxes[0].find(folder / "dvd.skn" + ": the window \"DVD\" has no object named \"list3\""), std::string::npos) << boxes[0];
 }
 
-TEST_F(BrokenSkinStart, ASyntaxErrorIsNamedWithItsLine) {
-    WriteFile(folder / "dvd.skn", "[window DVD]\nsize = 420, 190\n[button StartCompress]\nrect = 1, 2, 3\n");
-    EXPECT_FALSE(Start());
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find(folder / "dvd.skn" + ":4: rect is 'left, top, right, bottom'"), std::string::npos) << boxes[0];
-}
-
 } // namespace

@@ -2,7 +2,6 @@
 // counting, the row window, marks, "Delete Item" and "Clear List".
 #include "main_frame_fixture.h"
 
-#include <QImage>
 #include <QWheelEvent>
 
 #include <array>
@@ -82,28 +81,6 @@ TEST_F(SourceListTest, PositionsBeyondTheTableShowEmptyRows) {
     EXPECT_EQ(Row(3).Caption(), "") << "slot 0 is never an entry";
     EXPECT_EQ(Row(5).Caption(), list.FileList[1]);
     for (int r = 1; r <= 7; ++r) EXPECT_EQ(MarkOf(r), kNormal);
-}
-
-TEST_F(SourceListTest, TheTwoMarksAreDrawnInTwoColours) {
-    Fill(3, "/media/dvd/VIDEO_TS/VTS_01_");
-    list.CurrentIndex = 2;
-    list.ScrollBarChanged(0);
-    const QImage shot = frame.grab().toImage();
-    auto count = [&](int r, Mark m) {
-        const skin::Rect box = Row(r).GetRect();
-        int n = 0;
-        for (int y = box.top; y < box.bottom; ++y) {
-            for (int x = box.left; x < box.right; ++x) {
-                const QColor c = shot.pixelColor(x, y);
-                n += std::abs(c.red() - m[0]) + std::abs(c.green() - m[1]) + std::abs(c.blue() - m[2]) < 60;
-            }
-        }
-        return n;
-    };
-    EXPECT_GT(count(1, kNormal), 10);
-    EXPECT_EQ(count(1, kProcessing), 0);
-    EXPECT_GT(count(2, kProcessing), 10);
-    EXPECT_EQ(count(2, kNormal), 0);
 }
 
 TEST_F(SourceListTest, DeletingFromTheEndOfAScrolledListOfEightShowsTheOtherSeven) {

@@ -3,11 +3,11 @@
 
 #include "app/shell/splash.h"
 #include "platform/shell/shell_execute.h"
+#include "qt_wait.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QTimer>
 
 namespace {
 
@@ -99,7 +99,6 @@ TEST_F(SplashTest, EveryWayOutBringsTheMainWindowBack) {
     EXPECT_EQ(frame.SplashWindow(), nullptr) << "the window is unloaded";
 
     Splash& second = ShowAbout();
-    EXPECT_EQ(second.Description->Text(), "Convert and back up DVDs to DIVX, AVI, and MPEG format.");
     QTest::mouseClick(SurfaceOf(second), Qt::LeftButton, {}, Middle(*second.Continue));
     Settle();
     EXPECT_TRUE(frame.isVisible());
@@ -124,23 +123,17 @@ TEST_F(SplashTest, CloseUnloadsTheSplashWindowToo) {
 class BrowseTest : public MainFrameTest {
 protected:
     void Browse(const std::string& typed) {
-        auto* poll = new QTimer;
-        poll->setInterval(20);
-        QObject::connect(poll, &QTimer::timeout, [this, poll, typed] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || !dialog->isVisible()) return;
-            poll->stop();
-            poll->deleteLater();
-            EXPECT_EQ(dialog->windowTitle(), "Select a directory that you want AVI file(s) to be stored in!");
-            opened_at = dialog->directory().absolutePath().toStdString() + "/";
+        testing_support::WhenShows<QDialog>([this, typed](QDialog& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), "Select a directory that you want AVI file(s) to be stored in!");
+            opened_at = static_cast<QFileDialog&>(dialog).directory().absolutePath().toStdString() + "/";
             if (typed.empty()) {
-                dialog->reject();
-                return;
+                dialog.reject();
+                return true;
             }
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed));
-            static_cast<QDialog*>(dialog)->accept();
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed));
+            dialog.accept();
+            return true;
         });
-        poll->start();
         ClickOn(*frame.Browse);
     }
     testing_support::TempFolder target;

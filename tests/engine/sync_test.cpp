@@ -16,7 +16,7 @@ using testing_media::MarksByLibav;
 using testing_media::MaxOffset;
 using testing_media::ReadAvi;
 using testing_media::Scramble;
-using testing_media::SyncMediaPath;
+using testing_media::MediaPath;
 using testing_media::WriteChanged;
 
 constexpr double kMaxOffset = 0.040;
@@ -44,7 +44,7 @@ class SyncTest : public EngineTest, public ::testing::WithParamInterface<SyncCas
 protected:
     std::string Source() {
         const SyncCase& c = GetParam();
-        const std::string path = SyncMediaPath(c.file);
+        const std::string path = MediaPath(c.file);
         if (std::string(c.name) != "damaged") return path;
         WriteChanged(path, Out("damaged.vob"), ZeroMiddle);
         return Out("damaged.vob");
@@ -118,9 +118,9 @@ INSTANTIATE_TEST_SUITE_P(Structures, SyncTest, ::testing::ValuesIn(kCases),
 // (-3 dB into each side); a mix of six loud channels never clips.
 TEST_F(EngineTest, SurroundIsMixedToStereoAtTheStandardLevels) {
     const std::string ours = Out("surround.avi"), theirs = Out("surround-ffmpeg.avi");
-    ASSERT_EQ(Convert(SyncMediaPath("surround.vob"), ours), 0);
+    ASSERT_EQ(Convert(MediaPath("surround.vob"), ours), 0);
     int status = 0;
-    testing_media::CommandOutput("ffmpeg -nostdin -v error -y -i '" + SyncMediaPath("surround.vob") +
+    testing_media::CommandOutput("ffmpeg -nostdin -v error -y -i '" + MediaPath("surround.vob") +
                                      "' -c:v mpeg4 -vtag DX50 -b:v 1800k -c:a wmav2 -ac 2 -b:a 128k '" + theirs + "'",
                                  &status);
     ASSERT_EQ(status, 0);
@@ -128,7 +128,7 @@ TEST_F(EngineTest, SurroundIsMixedToStereoAtTheStandardLevels) {
     ASSERT_TRUE(a.ok && b.ok);
     EXPECT_NEAR(20 * std::log10(a.beepPeak / b.beepPeak), 0, 1.5);
 
-    ASSERT_EQ(Convert(SyncMediaPath("loud-surround.vob"), Out("loud.avi")), 0);
+    ASSERT_EQ(Convert(MediaPath("loud-surround.vob"), Out("loud.avi")), 0);
     const std::string samples = testing_media::CommandOutput(
         "ffmpeg -nostdin -v error -i '" + Out("loud.avi") + "' -map 0:a -f s16le -acodec pcm_s16le -");
     ASSERT_GT(samples.size(), 48000u * 4);
@@ -146,7 +146,7 @@ TEST_F(EngineTest, SurroundIsMixedToStereoAtTheStandardLevels) {
 
 TEST_F(EngineTest, AnEncryptedSourceIsRefusedAtOnceInOneMessage) {
     const std::string source = Out("scrambled.vob"), dst = Out("scrambled.avi");
-    WriteChanged(SyncMediaPath("flash.vob"), source, Scramble);
+    WriteChanged(MediaPath("flash.vob"), source, Scramble);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_NE(DoInit(0, source.c_str(), dst.c_str(), 0), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
@@ -175,7 +175,7 @@ TEST_F(EngineTest, AStalledGraphEndsInAnErrorNamingTheStream) {
                                          nullptr, nullptr);
                        return filter;
                    }});
-    ASSERT_EQ(DoInit(0, SyncMediaPath("flash.vob").c_str(), Out("stalled.avi").c_str(), 0), 0);
+    ASSERT_EQ(DoInit(0, MediaPath("flash.vob").c_str(), Out("stalled.avi").c_str(), 0), 0);
     StartComp();
     const auto seen = RunToEnd(std::chrono::seconds(60));
     StopComp();

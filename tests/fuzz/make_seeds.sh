@@ -15,7 +15,7 @@ printf 'a\nb\nc\n[a]\nb=1\n[A]\nB=2\nb\n=\n[a\nkey=value=more\n' > "$seeds/profi
 cp "$here/../../skins/dvd.skn" "$here/../../skins/splash.skn" "$seeds/skin/"
 
 found=0
-for vob in "$media"/*.vob "$media"/sync/*.vob; do
+for vob in "$media"/*.vob; do
   [ -f "$vob" ] || continue
   head -c 262144 "$vob" > "$seeds/probe/$(basename "$vob")"
   found=1

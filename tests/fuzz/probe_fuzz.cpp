@@ -12,17 +12,12 @@
 
 namespace {
 
-// Each input is written here; the folder goes when the process ends.
-testing_support::TempFolder& Scratch() {
-    static testing_support::TempFolder folder;
-    return folder;
-}
 std::string g_file;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_file = Scratch() / "fuzz.vob";
+    g_file = testing_support::ScratchFile("fuzz.vob");
     media::EnsureGstInit();
     return 0;
 }

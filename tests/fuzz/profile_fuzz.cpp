@@ -14,11 +14,6 @@
 
 namespace {
 
-// Each input is written here; the folder goes when the process ends.
-testing_support::TempFolder& Scratch() {
-    static testing_support::TempFolder folder;
-    return folder;
-}
 std::string g_file;
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -42,7 +37,7 @@ std::string AsRead(std::string v) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_file = Scratch() / "DVD.ini";
+    g_file = testing_support::ScratchFile("DVD.ini");
     return 0;
 }
 

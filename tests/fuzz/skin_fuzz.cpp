@@ -16,11 +16,6 @@
 
 namespace {
 
-// Each input is written here; the folder goes when the process ends.
-testing_support::TempFolder& Scratch() {
-    static testing_support::TempFolder folder;
-    return folder;
-}
 std::string g_file;
 // The application lives to the end of the process (it keeps a reference to
 // its argument count).
@@ -34,9 +29,9 @@ QApplication* g_app = nullptr;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     g_app = new QApplication(g_argc, g_argv);
-    g_file = Scratch() / "fuzz.skn";
+    g_file = testing_support::ScratchFile("fuzz.skn");
     // The skins' own art, so that a skin naming it loads it.
-    std::filesystem::create_directory_symlink(SKIN_ART_DIR, Scratch().path() / "art");
+    std::filesystem::create_directory_symlink(SKIN_ART_DIR, testing_support::ScratchFile("art"));
     return 0;
 }
 

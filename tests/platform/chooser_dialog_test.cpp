@@ -1,6 +1,7 @@
 // The compressor chooser as a user meets it: a real dialog in an offscreen
 // QApplication, answered the way a user would.
 #include "conversion_state.h"
+#include "qt_wait.h"
 #include "test_media.h"
 #include "vobcast/vobcast.h"
 
@@ -11,7 +12,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QSpinBox>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,12 @@
 
 namespace {
 
-// Runs answer on the dialog once it is shown, from the dialog's own event loop.
+// Answers the compressor chooser once it shows, from the dialog's own event loop.
 void AnswerDialog(std::function<void(QDialog&)> answer) {
-    QTimer::singleShot(50, [answer] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr) << "no modal dialog was shown";
-        EXPECT_EQ(dialog->windowTitle(), "Video Compression");
-        answer(*dialog);
+    testing_support::WhenShows<QDialog>([answer](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Video Compression");
+        answer(dialog);
+        return true;
     });
 }
 

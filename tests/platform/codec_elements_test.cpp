@@ -9,6 +9,7 @@
 #include "platform/media/mpeg4_encoder.h"
 #include "platform/media/wma_encoder.h"
 #include "sync_marks.h"
+#include "test_media.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -56,7 +57,7 @@ std::vector<std::string> Collect(const std::string& description, std::string* ca
 
 // A sync test source read up to its demultiplexer's streams.
 std::string Demuxed(const char* file) {
-    return "filesrc location=\"" + testing_media::SyncMediaPath(file) + "\" ! mpegpsdemux ! ";
+    return "filesrc location=\"" + testing_media::MediaPath(file) + "\" ! mpegpsdemux ! ";
 }
 
 void RegisterOurs() {

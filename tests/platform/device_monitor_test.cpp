@@ -2,16 +2,13 @@
 // with fuseiso is a device's arrival and its unmount a removal; a FAT stick
 // mounted with fusefat is neither.
 #include "platform/sysinfo/device_monitor.h"
+#include "qt_wait.h"
 #include "temp_folder.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 namespace {
 
@@ -19,14 +16,6 @@ using testing_support::TempFolder;
 
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-// Lets the event loop run until done() or limitMs have passed. The kernel
-// tells of a mount within about half a second.
-bool WaitFor(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < limitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
 
 TEST(DeviceMonitor, OnlyDiscsMountedOrUnmountedAreDeviceEvents) {
     if (!Shell("command -v fuseiso >/dev/null && command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null && "
@@ -41,16 +30,17 @@ TEST(DeviceMonitor, OnlyDiscsMountedOrUnmountedAreDeviceEvents) {
 
     int arrivals = 0, removals = 0;
     sysinfo::DeviceMonitor monitor({[&] { ++arrivals; }, [&] { ++removals; }});
-    // What does not happen is waited for as long as the kernel takes to tell.
+    // What does not happen is waited for as long as the kernel takes to tell
+    // (within about half a second).
     constexpr int kQuiet = 1500;
     ASSERT_TRUE(Shell("fusefat -o ro '" + fat + "' '" + stick + "' >/dev/null 2>&1"));
-    EXPECT_FALSE(WaitFor([&] { return arrivals > 0; }, kQuiet)) << "a stick is no disc";
+    EXPECT_FALSE(testing_support::WaitUntil([&] { return arrivals > 0; }, kQuiet)) << "a stick is no disc";
     ASSERT_TRUE(Shell("fuseiso '" + iso + "' '" + cdrom + "'"));
-    EXPECT_TRUE(WaitFor([&] { return arrivals > 0; }));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return arrivals > 0; }));
     ASSERT_TRUE(Shell("fusermount -u '" + stick + "'"));
-    EXPECT_FALSE(WaitFor([&] { return removals > 0; }, kQuiet));
+    EXPECT_FALSE(testing_support::WaitUntil([&] { return removals > 0; }, kQuiet));
     ASSERT_TRUE(Shell("fusermount -u '" + cdrom + "'"));
-    EXPECT_TRUE(WaitFor([&] { return removals > 0; }));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return removals > 0; }));
     EXPECT_EQ(arrivals, 1);
     EXPECT_EQ(removals, 1);
 }

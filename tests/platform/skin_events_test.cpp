@@ -1,11 +1,11 @@
 // A skin applied to a real (offscreen) window: objects, events as the mouse
 // raises them, scrolling, colour records and popup menus.
 #include "platform/skin/skin.h"
+#include "qt_wait.h"
 #include "temp_folder.h"
 
 #include <QMenu>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -257,38 +257,24 @@ TEST_F(SkinEvents, PopupMenusRunTheChosenItemOnly) {
     skin::SkinWindow& w = *skin.GetSkinWindow(handle);
 
     // The real menu, dismissed as a user pressing Escape would.
-    QTimer::singleShot(100, [] {
-        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(popup, nullptr);
-        EXPECT_EQ(popup->actions().size(), 4);
-        EXPECT_TRUE(popup->actions()[2]->isSeparator());
-        EXPECT_EQ(popup->actions()[1]->text(), "Delete Item");
-        EXPECT_EQ(popup->actions()[1]->objectName(), "DeleteMenu");
-        popup->close();
+    testing_support::WhenShows<QMenu>([](QMenu& popup) {
+        EXPECT_EQ(popup.actions().size(), 4);
+        EXPECT_TRUE(popup.actions()[2]->isSeparator());
+        EXPECT_EQ(popup.actions()[1]->text(), "Delete Item");
+        EXPECT_EQ(popup.actions()[1]->objectName(), "DeleteMenu");
+        popup.close();
+        return true;
     });
     w.ShowPopupMenu(menu, 100, 100);
     EXPECT_TRUE(ran.empty());
 
-    QTimer::singleShot(100, [] {
-        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(popup, nullptr);
-        popup->setActiveAction(popup->actions()[1]);
-        QTest::keyClick(popup, Qt::Key_Return);
+    testing_support::WhenShows<QMenu>([](QMenu& popup) {
+        popup.setActiveAction(popup.actions()[1]);
+        QTest::keyClick(&popup, Qt::Key_Return);
+        return true;
     });
     w.ShowPopupMenu(menu, 100, 100);
     EXPECT_EQ(ran, (std::vector<std::string>{"delete"}));
-
-    std::pair<int, int> where;
-    skin::SetPopupMenuHook([&](const skin::Menu& m, int x, int y) {
-        where = {x, y};
-        return static_cast<int>(m.size()) - 1;  // "Cancel"
-    });
-    w.ShowPopupMenu(menu, 7, 9);
-    skin::SetPopupMenuHook([](const skin::Menu&, int, int) { return 0; });
-    w.ShowPopupMenu(menu, 7, 9);
-    skin::SetPopupMenuHook(nullptr);
-    EXPECT_EQ(where, (std::pair<int, int>{7, 9}));
-    EXPECT_EQ(ran, (std::vector<std::string>{"delete", "clear"}));
 }
 
 } // namespace

@@ -15,10 +15,6 @@
 #include <random>
 #include <sstream>
 
-#ifndef SYNC_MEDIA_DIR
-#error SYNC_MEDIA_DIR must name the folder of the sync media
-#endif
-
 namespace testing_media {
 namespace {
 
@@ -56,8 +52,6 @@ void WriteChanged(const std::string& from, const std::string& path, void (*edit)
     edit(bytes);
     testing_support::WriteFile(path, bytes);
 }
-
-std::string SyncMediaPath(const std::string& file) { return std::string(SYNC_MEDIA_DIR) + "/" + file; }
 
 std::string CommandOutput(const std::string& command, int* status) {
     std::string out;

@@ -40,7 +40,4 @@ void Scramble(std::string& bytes);
 // The bytes of from, changed by edit, written to path.
 void WriteChanged(const std::string& from, const std::string& path, void (*edit)(std::string&));
 
-// Where the media made by make_sync_media.sh are.
-std::string SyncMediaPath(const std::string& file);
-
 } // namespace testing_media

@@ -32,6 +32,12 @@ private:
     std::filesystem::path path_;
 };
 
+// A file in a folder of the process's own, which goes when the process ends.
+inline std::string ScratchFile(std::string_view name) {
+    static TempFolder folder;
+    return folder / name;
+}
+
 inline void WriteFile(const std::string& path, std::string_view text) {
     std::ofstream(path, std::ios::binary) << text;
 }

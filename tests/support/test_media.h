@@ -1,5 +1,5 @@
-// DVD-style test media, made with GStreamer by make-test-media before the
-// tests run (a CTest fixture), and read back by the tests.
+// The DVD test media, made by make_test_media.sh before the tests run (a CTest
+// fixture), and the AVI files made of them, read back as Windows players read them.
 #pragma once
 
 #include <cstdint>
@@ -8,28 +8,8 @@
 
 namespace testing_media {
 
-struct Clip {
-    const char* file;
-    int width;
-    int height;
-    int fpsNum;
-    int fpsDen;
-    int frames;
-    // gst-launch description of the audio branches, each ending in "mx."
-    const char* audio;
-    const char* pattern = "ball";  // videotestsrc pattern and its settings
-};
-
-// The clips every test can count on.
-const std::vector<Clip>& Clips();
-const Clip& ClipNamed(const std::string& file);
-
-// Where the clips are (made once per build tree).
-std::string MediaDir();
+// Where the media made by make_test_media.sh are.
 std::string MediaPath(const std::string& file);
-
-// Makes one clip at path; false with a reason when GStreamer can't.
-bool MakeClip(const Clip& clip, const std::string& path, std::string& error);
 
 // What an AVI file says about itself (RIFF structure, no decoding).
 struct AviStream {
@@ -55,17 +35,5 @@ struct AviFile {
 };
 
 AviFile ReadAvi(const std::string& path);
-
-// What a player sees: the file decoded through GStreamer.
-struct Decoded {
-    bool ok = false;
-    std::string error;
-    int videoFrames = 0;
-    double videoSeconds = 0;  // end of the last frame
-    double audioSeconds = 0;  // end of the last sample
-    int audioChannels = 0;
-};
-
-Decoded DecodeAvi(const std::string& path);
 
 } // namespace testing_media

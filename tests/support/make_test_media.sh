@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Makes the DVD media of the A/V sync tests in $1 (once; a file that exists is
-# kept). Every clip marks the same instants in picture and sound: a white
-# frame and a 1 kHz beep at 1.001 s and every 2.002 s after it (frame 30, 90,
-# ... at 30000/1001; 25, 75, ... at 25 fps), over a dimmed test pattern and a
-# quiet 300 Hz hum.
+# Makes the tests' DVD media in $1 (once; a file that exists is kept).
 #
-#   make_sync_media.sh DIR                     the test media, in DIR
-#   make_sync_media.sh --clip FILE SECONDS     one marked NTSC DVD clip
+# The plain clips come from GStreamer's test sources, through mjpegtools'
+# MPEG-2 encoder and libav's AC-3 encoder and DVD multiplexer. The sync media
+# mark the same instants in picture and sound: a white frame and a 1 kHz beep
+# at 1.001 s and every 2.002 s after it (frame 30, 90, ... at 30000/1001; 25,
+# 75, ... at 25 fps), over a dimmed test pattern and a quiet 300 Hz hum.
+#
+#   make_test_media.sh DIR                     the test media, in DIR
+#   make_test_media.sh --clip FILE SECONDS     one marked NTSC DVD clip (ffmpeg)
+#   make_test_media.sh --sample FILE           the 20-second plain clip (GStreamer only)
 set -euo pipefail
-if [ "${1-}" = --clip ]; then
-  clip=$(realpath -m "$2") seconds=$3
-  set -- "$(dirname "$clip")"
-fi
+case "${1-}" in
+  --clip) clip=$(realpath -m "$2") seconds=$3; set -- "$(dirname "$clip")" ;;
+  --sample) sample=$(realpath -m "$2"); set -- "$(dirname "$sample")" ;;
+esac
 mkdir -p "$1"
 cd "$1"
 work="$(mktemp -d "$PWD/.work.XXXXXX")"
@@ -42,11 +45,56 @@ marked() {
     "${ntsc_dvd[@]}" "$work/$2"
 }
 
+# plain NAME WIDTH HEIGHT RATE FRAMES AUDIO [PATTERN]: a clip of GStreamer's
+# test pattern (videotestsrc PATTERN and its settings) made in the work folder.
+# AUDIO holds the audio branches, each ending in "mx.", with %A for the number
+# of 1024-sample buffers that last as long as the picture.
+plain() {
+  local buffers=$(( $5 * ${4#*/} * 48000 / ${4%/*} / 1024 + 1 ))
+  gst-launch-1.0 -q videotestsrc pattern=${7:-ball} num-buffers=$5 ! \
+    video/x-raw,width=$2,height=$3,framerate=$4 ! videoconvert ! video/x-raw,format=I420 ! \
+    mpeg2enc format=8 bitrate=6000 ! mpegvideoparse ! queue ! avmux_dvd name=mx ! \
+    filesink location="$work/$1" ${6//%A/$buffers} > /dev/null
+}
+ac3="audiotestsrc num-buffers=%A ! audioconvert ! audio/x-raw,rate=48000,channels=2 ! avenc_ac3 bitrate=448000 ! ac3parse ! queue ! mx."
+
+if [ -n "${sample-}" ]; then
+  plain sample.vob 720 480 30000/1001 600 "$ac3"
+  mv "$work/sample.vob" "$sample"
+  exit 0
+fi
+
 if [ -n "${clip-}" ]; then
   marked "$seconds" clip.vob
   mv "$work/clip.vob" "$clip"
   exit 0
 fi
+
+# The plain clips, made beside the rest: the MPEG-2 encoder that makes them
+# keeps one core busy.
+plain_clips() {
+  exists ntsc.vob || { plain ntsc.vob 720 480 30000/1001 120 "$ac3"; place ntsc.vob; }
+  exists pal.vob || { plain pal.vob 720 576 25/1 75 "$ac3"; place pal.vob; }
+  exists long.vob || { plain long.vob 720 480 30000/1001 600 "$ac3"; place long.vob; }
+  # A second audio stream: stereo AC-3 as 0x80, mono AC-3 as 0x81.
+  exists two-audio.vob || {
+    plain two-audio.vob 720 480 30000/1001 90 "$ac3 audiotestsrc freq=1000 num-buffers=%A ! audioconvert ! \
+      audio/x-raw,rate=48000,channels=1 ! avenc_ac3 bitrate=192000 ! ac3parse ! queue ! mx."
+    place two-audio.vob
+  }
+  # MPEG audio only: no AC-3 stream at all.
+  exists mpeg-audio.vob || {
+    plain mpeg-audio.vob 720 480 30000/1001 60 "${ac3/avenc_ac3 bitrate=448000 ! ac3parse/avenc_mp2 ! mpegaudioparse}"
+    place mpeg-audio.vob
+  }
+  # Fine moving detail, where the video data rate decides the file size.
+  exists detail.vob || {
+    plain detail.vob 720 480 30000/1001 60 "$ac3" "zone-plate kx2=20 ky2=20 kt=1 kxt=2"
+    place detail.vob
+  }
+}
+plain_clips &
+plain_job=$!
 
 exists flash.vob || { marked 20 flash.vob; place flash.vob; }
 
@@ -157,3 +205,5 @@ XML
   mv "$work/dvd" disc
   place disc.iso
 }
+
+wait "$plain_job"
