@@ -10,17 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,41 +33,29 @@ struct Result {
     std::string out;
 };
 
-// Starts the tool (through bash, for a ulimit) with its output in a pipe.
-struct Running {
-    pid_t pid = -1;
-    int fd = -1;
-};
+// Runs the tool to its end through the shell (for its quoting and a ulimit).
+Result RunTool(const std::string& args, const std::string& limits = "") {
+    Result r;
+    r.out = testing_media::CommandOutput(limits + "'" VOBCAST_CONVERT "' " + args + " 2>&1", &r.status);
+    return r;
+}
 
-Running Start(const std::string& args, const std::string& limits = "") {
-    int p[2];
-    if (::pipe(p) != 0) return {};
+// Starts the tool with its output in log, to be stopped while it runs.
+pid_t Start(const std::string& args, const std::string& log) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(p[1], STDOUT_FILENO);
-        ::dup2(p[1], STDERR_FILENO);
-        ::close(p[0]);
-        const std::string command = limits + "exec '" VOBCAST_CONVERT "' " + args;
-        ::execl("/bin/bash", "bash", "-c", command.c_str(), nullptr);
+        const std::string command = "exec '" VOBCAST_CONVERT "' " + args + " >'" + log + "' 2>&1";
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         ::_exit(127);
     }
-    ::close(p[1]);
-    return {pid, p[0]};
+    return pid;
 }
 
-Result Finish(Running r) {
-    Result result;
-    char buf[4096];
-    ssize_t n = 0;
-    while ((n = ::read(r.fd, buf, sizeof buf)) > 0) result.out.append(buf, static_cast<std::size_t>(n));
-    ::close(r.fd);
+Result Finish(pid_t pid, const std::string& log) {
     int raw = 0;
-    ::waitpid(r.pid, &raw, 0);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    ::waitpid(pid, &raw, 0);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing_support::ReadFile(log)};
 }
-
-Result RunTool(const std::string& args, const std::string& limits = "") { return Finish(Start(args, limits)); }
 
 std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
 
@@ -211,12 +196,13 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     TempFolder dir;
     const fs::path out = dir.path() / "out";
     fs::create_directories(out);
-    const Running run = Start("-o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "' '" +
-                              testing_media::MediaPath("ntsc.vob") + "'");
+    const std::string log = dir / "log";
+    const pid_t run = Start("-o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "' '" +
+                            testing_media::MediaPath("ntsc.vob") + "'", log);
     const fs::path part = out / "long.avi.part";
     WaitUntilPartWritten(part);
-    ::kill(run.pid, SIGINT);
-    const Result stopped = Finish(run);
+    ::kill(run, SIGINT);
+    const Result stopped = Finish(run, log);
     EXPECT_EQ(stopped.status, 130) << stopped.out;
     EXPECT_TRUE(Contains(stopped.out, "Stopped long.vob")) << stopped.out;
     EXPECT_TRUE(Contains(stopped.out, "Not started:")) << stopped.out;
@@ -228,10 +214,10 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
 
     // Stopped again while replacing it: the part is kept beside the whole file.
     const auto kept_size = fs::file_size(out / "long.avi");
-    const Running again = Start("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'");
+    const pid_t again = Start("--overwrite -o " + Q(out) + " '" + testing_media::MediaPath("long.vob") + "'", log);
     WaitUntilPartWritten(part);
-    ::kill(again.pid, SIGINT);
-    const Result second = Finish(again);
+    ::kill(again, SIGINT);
+    const Result second = Finish(again, log);
     EXPECT_EQ(second.status, 130) << second.out;
     EXPECT_EQ(fs::file_size(out / "long.avi"), kept_size) << "a stopped part does not replace a file";
     EXPECT_TRUE(Contains(second.out, "long.avi.part")) << second.out;
@@ -245,11 +231,12 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
 TEST(ConvertCli, AConvertingProcessMapsNoQtAndNoLibavPlugin) {
     TempFolder dir;
     const fs::path part = dir.path() / "long.avi.part";
-    const Running run = Start("--worker -- '" + testing_media::MediaPath("long.vob") + "' " + Q(part));
+    const std::string log = dir / "log";
+    const pid_t run = Start("--worker -- '" + testing_media::MediaPath("long.vob") + "' " + Q(part), log);
     WaitUntilPartWritten(part);
-    const std::string maps = testing_support::ReadFile("/proc/" + std::to_string(run.pid) + "/maps");
-    ::kill(run.pid, SIGINT);
-    const Result stopped = Finish(run);
+    const std::string maps = testing_support::ReadFile("/proc/" + std::to_string(run) + "/maps");
+    ::kill(run, SIGINT);
+    const Result stopped = Finish(run, log);
     EXPECT_EQ(stopped.status, 130) << stopped.out;
     EXPECT_TRUE(Contains(maps, "libvobcast.so")) << "the engine is loaded";
     EXPECT_TRUE(Contains(maps, "libgstreamer-1.0")) << "and converting";
@@ -271,10 +258,7 @@ TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
     EXPECT_TRUE(Contains(full.out, "File too large)")) << "the engine's own words follow\n" << full.out;
     EXPECT_TRUE(Contains(full.out, "Not converted:")) << full.out;
     EXPECT_FALSE(fs::exists(out / "long.avi.part"));
-    std::ifstream kept(out / "long.avi");
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "an earlier conversion") << "a failed conversion replaces nothing";
+    EXPECT_EQ(testing_support::ReadFile(out / "long.avi"), "an earlier conversion") << "a failed conversion replaces nothing";
 }
 
 // Each failure says what a user can act on, then the engine's own words.
@@ -318,9 +302,7 @@ TEST(ConvertCli, PlacesFinishedFilesOnAFatUsbStickWithoutReplacingAny) {
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(testing_media::ReadAvi((stick / "ntsc.avi").string()).hasIndex);
     EXPECT_FALSE(fs::exists(stick / "ntsc.avi.part"));
-    std::string text;
-    std::getline(std::ifstream(stick / "kept.avi"), text);
-    EXPECT_EQ(text, "old");
+    EXPECT_EQ(testing_support::ReadFile(stick / "kept.avi"), "old");
     EXPECT_EQ(std::system(("fusermount -u " + Q(stick)).c_str()), 0);
 }
 
