@@ -74,6 +74,9 @@ TEST_F(EngineTest, StopMidRunLeavesAPlayablePartialFile) {
     ASSERT_LT(p, 100) << "the clip converted before it could be stopped";
     EXPECT_EQ(StopComp(), 0);
     DoUninit();
+    std::error_code ec;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        EXPECT_NE(std::filesystem::read_symlink(fd.path(), ec), dst) << "the stopped file is left open";
     const auto avi = ReadAvi(dst);
     ASSERT_TRUE(avi.valid) << avi.error;
     EXPECT_TRUE(avi.hasIndex) << "the multiplexer wrote its index";
