@@ -20,7 +20,8 @@ void PrintTo(const ClipCase& c, std::ostream* out) { *out << c.file; }
 
 class ConvertClip : public EngineTest, public ::testing::WithParamInterface<ClipCase> {};
 
-// Over a longer file that was there before: nothing of it may be left behind.
+// Each clip is written over a longer file that was there before, of which
+// nothing may be left behind.
 TEST_P(ConvertClip, KeepsEveryFrameTheSizeTheRateAndTheSync) {
     const ClipCase& clip = GetParam();
     const std::string dst = Out("out.avi");
