@@ -18,7 +18,9 @@ esac
 mkdir -p "$1"
 cd "$1"
 work="$(mktemp -d "$PWD/.work.XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+# A failure in the foreground waits for the background's clips to end before
+# their work folder goes.
+trap 'wait; rm -rf "$work"' EXIT
 
 ff() { ffmpeg -nostdin -v error -y "$@"; }
 
