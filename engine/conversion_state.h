@@ -41,7 +41,7 @@ struct ConversionState {
     // How the running conversion has moved: the percentage reported last (it
     // never goes back) and when the multiplexer's position last changed.
     std::int64_t reportedPercent = 0;
-    std::int64_t lastPosition = -1;
+    std::int64_t lastPosition = -1;  // or the graph's activity count, where the multiplexer keeps one
     std::chrono::steady_clock::time_point lastMove{};
 
     // These survive from one conversion to the next.

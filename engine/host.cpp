@@ -81,7 +81,7 @@ int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
     info->program_stream = found.programStream;
     info->encrypted = found.encrypted;
     info->has_video = found.hasVideo;
-    info->has_ac3 = found.hasAc3;
+    info->has_audio = found.hasAudio;
     for (const std::string& format : found.audio) {
         if (info->audio_count == 8) break;
         CopyText(info->audio[info->audio_count++], format);

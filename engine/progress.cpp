@@ -8,8 +8,9 @@
 namespace vobcast {
 namespace {
 
-// A running graph whose position stands still this long is stuck (a source
-// that can't be decoded, a device that stopped answering).
+// A running graph in which nothing has moved this long is stuck (a source
+// that can't be decoded, a device that stopped answering). A stream that
+// stands still while the others go on (a picture held over its sound) is not.
 constexpr auto kStallLimit = std::chrono::seconds(15);
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
@@ -98,8 +99,12 @@ std::int64_t CurrentPos() {
         return -1;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (position != s.lastPosition) {
-        s.lastPosition = position;
+    ComPtr<media::IStreamPositions> streams;
+    const std::int64_t moved = SUCCEEDED(com::QueryInterface(s.aviMux, streams))
+                                   ? static_cast<std::int64_t>(streams->Activity())
+                                   : position;
+    if (moved != s.lastPosition) {
+        s.lastPosition = moved;
         s.lastMove = now;
     } else if (ended == E_ABORT && now - s.lastMove >= kStallLimit) {
         ShowStall(s);

@@ -69,6 +69,7 @@ public:
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                           OnInputData, progress.get(), nullptr);
         progress_.push_back(std::move(progress));
+        gst_pad_add_probe(queueSink.get(), GST_PAD_PROBE_TYPE_BUFFER, CountActivity, &activity_, nullptr);
         return S_OK;
     }
 
@@ -131,9 +132,17 @@ private:
         InputProgress() { gst_segment_init(&segment, GST_FORMAT_TIME); }
     };
 
+    std::uint64_t Activity() override { return activity_.load(std::memory_order_relaxed); }
+
+    static GstPadProbeReturn CountActivity(GstPad*, GstPadProbeInfo*, gpointer data) {
+        static_cast<std::atomic<std::uint64_t>*>(data)->fetch_add(1, std::memory_order_relaxed);
+        return GST_PAD_PROBE_OK;
+    }
+
     // Runs on the multiplexer's streaming thread.
     static GstPadProbeReturn OnOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
         auto* self = static_cast<AviMux*>(data);
+        self->activity_.fetch_add(1, std::memory_order_relaxed);
         GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
         std::uint8_t head[24];
         if (gst_buffer_extract(buffer, 0, head, sizeof head) != sizeof head || !IsAviHeader(head, sizeof head))
@@ -217,6 +226,7 @@ private:
     GstElement* mux_;
     std::vector<GstPtr<GstPad>> requested_;
     std::vector<std::unique_ptr<InputProgress>> progress_;
+    std::atomic<std::uint64_t> activity_{0};
 };
 
 } // namespace

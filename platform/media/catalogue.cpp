@@ -1,7 +1,7 @@
 #include "catalogue.h"
 
 #include "gst_ptr.h"
-#include "ac3_decoder.h"
+#include "audio_decoder.h"
 #include "mpeg2_decoder.h"
 #include "mpeg4_encoder.h"
 #include "wma_encoder.h"
@@ -16,14 +16,14 @@ std::mutex g_lock;
 
 std::vector<CatalogueEntry> BuiltIn() {
     RegisterMpeg2Decoder();
-    RegisterAc3Decoder();
+    RegisterAudioDecoder();
     RegisterWmaEncoder();
     RegisterMpeg4Encoders();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},
         {Category::LegacyAmFilter, u"MPEG-2 Splitter", MakeMpeg2Splitter},
         {Category::LegacyAmFilter, u"Elecard MPEG2 Video Decoder", MakeMpeg2VideoDecoder},
-        {Category::LegacyAmFilter, u"Moonlight Odio Dekoda", MakeAc3Decoder},
+        {Category::LegacyAmFilter, u"Moonlight Odio Dekoda", MakeAudioDecoder},
         {Category::AudioCompressor, u"Windows Media Audio V2", MakeWmaV2Compressor},
         {Category::LegacyAmFilter, u"AVI Mux", MakeAviMux},
         {Category::LegacyAmFilter, u"File writer", MakeFileWriter},

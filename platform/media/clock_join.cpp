@@ -84,6 +84,22 @@ GstPadProbeReturn OnData(GstPad*, GstPadProbeInfo* info, gpointer data) {
     ClockJoin::State& state = *watch->state;
     if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
         GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_GAP && state.joinRestarts) {
+            // A gap is timed as the stream's pictures are: by the joins it has crossed.
+            GstClockTimeDiff shift = 0;
+            {
+                std::lock_guard guard(state.lock);
+                shift = state.Shift(watch->run.joins);
+            }
+            if (shift == 0) return GST_PAD_PROBE_OK;
+            GstClockTime start = GST_CLOCK_TIME_NONE, duration = GST_CLOCK_TIME_NONE;
+            gst_event_parse_gap(event, &start, &duration);
+            GstEvent* moved = gst_event_new_gap(Moved(start, shift), duration);
+            gst_event_set_seqnum(moved, gst_event_get_seqnum(event));
+            gst_event_unref(event);
+            GST_PAD_PROBE_INFO_DATA(info) = moved;
+            return GST_PAD_PROBE_OK;
+        }
         if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT || state.firstNs < 0) return GST_PAD_PROBE_OK;
         const GstSegment* segment = nullptr;
         gst_event_parse_segment(event, &segment);

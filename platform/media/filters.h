@@ -25,7 +25,7 @@ struct VideoEncoderInfo {
 ComPtr<IBaseFilter> MakeFileSource(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& friendlyName);
-ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeAudioDecoder(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& friendlyName, const VideoEncoderInfo& spec);
 ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeAviMux(const std::u16string& friendlyName);

@@ -116,6 +116,9 @@ public:
 class IStreamPositions : public virtual com::Unknown {
 public:
     virtual std::string SlowestStream() = 0;
+    // Grows whenever data reaches one of the multiplexer's inputs or leaves it
+    // for the file: a graph whose count stands still has stopped moving.
+    virtual std::uint64_t Activity() = 0;
 };
 
 class IFileSourceFilter : public virtual com::Unknown {

@@ -223,6 +223,25 @@ GstFlowReturn Drain(GstVideoDecoder* decoder) {
     return ret;
 }
 
+// The demultiplexer sends a gap where the picture stream pauses while the
+// sound goes on (a still, a slideshow). libavcodec keeps the last reference
+// picture until the next one arrives, seconds later: it is let out now, so
+// the picture is shown from its own time and held until the next.
+gboolean SinkEvent(GstVideoDecoder* decoder, GstEvent* event) {
+    if (GST_EVENT_TYPE(event) == GST_EVENT_GAP) {
+        Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
+        GST_VIDEO_DECODER_STREAM_LOCK(decoder);
+        GList* pending = gst_video_decoder_get_frames(decoder);
+        if (pending && dec->context) {
+            GST_DEBUG_OBJECT(dec, "a gap in the pictures: the held picture goes out");
+            Drain(decoder);
+        }
+        g_list_free_full(pending, reinterpret_cast<GDestroyNotify>(gst_video_codec_frame_unref));
+        GST_VIDEO_DECODER_STREAM_UNLOCK(decoder);
+    }
+    return GST_VIDEO_DECODER_CLASS(g_parentClass)->sink_event(decoder, event);
+}
+
 gboolean Flush(GstVideoDecoder* decoder) {
     Mpeg2Dec* dec = VOBCAST_MPEG2_DEC(decoder);
     if (dec->context) avcodec_flush_buffers(dec->context);
@@ -258,6 +277,7 @@ void ClassInit(gpointer klass, gpointer) {
     video_class->drain = Drain;
     video_class->finish = Drain;
     video_class->flush = Flush;
+    video_class->sink_event = SinkEvent;
     video_class->stop = Stop;
 }
 

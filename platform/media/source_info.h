@@ -13,7 +13,7 @@ struct SourceInfo {
     bool programStream = false;  // an MPEG program stream was found in it
     bool encrypted = false;      // CSS-scrambled sectors
     bool hasVideo = false;       // an MPEG video stream
-    bool hasAc3 = false;             // the chosen AC-3 stream, or any when none was chosen
+    bool hasAudio = false;           // the sound the "AC3" pin would carry (ChosenAudioPad)
     std::vector<std::string> audio;  // every audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS"
     double seconds = 0;              // 0 when it can't be told
 };

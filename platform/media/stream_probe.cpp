@@ -25,8 +25,7 @@ struct ProbeState {
     std::mutex lock;
     std::vector<ProbedStream> streams;
     GstClockTime first = GST_CLOCK_TIME_NONE;
-    bool haveVideo = false, haveAc3 = false;
-    int audioStream = -1;  // the AC-3 stream chosen, -1 for any
+    bool haveVideo = false, haveAudio = false;
     PictureCadence cadence;
     std::atomic<bool> done{false};
 };
@@ -47,7 +46,7 @@ GstPadProbeReturn OnBuffer(GstPad*, GstPadProbeInfo* info, gpointer data) {
         std::lock_guard guard(state->lock);
         if (!GST_CLOCK_TIME_IS_VALID(state->first) || ts < state->first) state->first = ts;
         const GstClockTime span = ts - state->first;
-        finished = span >= kLateStreamSpan || (span >= kProbeSpan && state->haveVideo && state->haveAc3);
+        finished = span >= kLateStreamSpan || (span >= kProbeSpan && state->haveVideo && state->haveAudio);
     }
     if (finished) Finish(state);
     return GST_PAD_PROBE_OK;
@@ -76,7 +75,7 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
     {
         std::lock_guard guard(state->lock);
         state->haveVideo = state->haveVideo || video;
-        state->haveAc3 = state->haveAc3 || IsChosenAc3(caps, name, state->audioStream);
+        state->haveAudio = state->haveAudio || g_str_has_prefix(name, "audio_");
         state->streams.push_back({name, CapsPtr(caps)});
     }
     g_free(name);
@@ -103,14 +102,48 @@ bool IsAc3(const GstCaps* caps) {
            gst_structure_has_name(s, "audio/ac3");
 }
 
-std::string Ac3PadName(int stream) {
-    char name[16];
-    std::snprintf(name, sizeof name, "audio_%02x", 0x80 + stream);
-    return name;
+namespace {
+
+// The DVD stream number of an audio pad ("audio_82" is AC-3 stream 2, "audio_c1"
+// MPEG stream 1), -1 for any other pad.
+int StreamNumber(const std::string& padName) {
+    unsigned id = 0;
+    if (std::sscanf(padName.c_str(), "audio_%2x", &id) != 1) return -1;
+    if (id >= 0x80 && id <= 0x8f) return static_cast<int>(id & 7);  // AC-3, then DTS
+    if (id >= 0xa0 && id <= 0xa7) return static_cast<int>(id & 7);  // LPCM
+    if (id >= 0xc0 && id <= 0xc7) return static_cast<int>(id & 7);  // MPEG
+    return -1;
 }
 
-bool IsChosenAc3(const GstCaps* caps, const std::string& padName, int audioStream) {
-    return IsAc3(caps) && (audioStream < 0 || padName == Ac3PadName(audioStream));
+bool IsMpegAudioOrLpcm(const GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return false;
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    return gst_structure_has_name(s, "audio/mpeg") || gst_structure_has_name(s, "audio/x-private1-lpcm") ||
+           gst_structure_has_name(s, "audio/x-lpcm");
+}
+
+} // namespace
+
+std::string ChosenAudioPad(const std::vector<ProbedStream>& streams, int audioStream) {
+    if (audioStream >= 0) {
+        for (const ProbedStream& s : streams)
+            if (StreamNumber(s.padName) == audioStream) return s.padName;
+        // A file multiplexed outside DVD authoring numbers each format from 0
+        // (AC-3 0x80 beside DTS 0x88): its tracks are counted in pad order.
+        int track = 0;
+        for (const ProbedStream& s : streams)
+            if (StreamNumber(s.padName) >= 0 && track++ == audioStream) return s.padName;
+        return {};
+    }
+    const ProbedStream* fallback = nullptr;
+    for (const ProbedStream& s : streams) {
+        if (StreamNumber(s.padName) < 0) continue;
+        if (IsAc3(s.caps.get())) return s.padName;
+        if (IsMpegAudioOrLpcm(s.caps.get()) &&
+            (!fallback || StreamNumber(s.padName) < StreamNumber(fallback->padName)))
+            fallback = &s;
+    }
+    return fallback ? fallback->padName : std::string();
 }
 
 ProbeResult ProbeProgramStream(const ProgramSource& source) {
@@ -140,7 +173,6 @@ ProbeResult ProbeProgramStream(const ProgramSource& source) {
     }
     ProbeState state;
     state.pipeline = pipeline.get();
-    state.audioStream = source.audioStream;
     gst_bin_add_many(GST_BIN(state.pipeline), src, demux, nullptr);
     if (!gst_element_link(src, demux)) {
         result.error = "the file cannot be demultiplexed";
@@ -218,9 +250,9 @@ SourceInfo DescribeSource(const ProgramSource& source) {
         if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps) ||
             !g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/"))
             continue;
-        info.hasAc3 = info.hasAc3 || IsChosenAc3(caps, stream.padName, source.audioStream);
         info.audio.push_back(AudioFormat(caps));
     }
+    info.hasAudio = !ChosenAudioPad(probe.streams, source.audioStream).empty();
     return info;
 }
 

@@ -13,11 +13,7 @@
 namespace media {
 
 struct ProbedStream {
-    std::string padName;  // The GStreamer element that reads the source (floating): filesrc, or
-// dvdreadsrc for a title; null when its plugin is missing.
-GstElement* MakeSourceElement(const ProgramSource& source);
-
-// mpegpsdemux's pad, e.g. "video_e0", "audio_80"
+    std::string padName;  // mpegpsdemux's pad, e.g. "video_e0", "audio_80"
     CapsPtr caps;
 };
 
@@ -37,7 +33,7 @@ struct ProbeResult {
 bool IsMpegVideo(const GstCaps* caps);
 bool IsAc3(const GstCaps* caps);
 
-// Blocks until the video and AC-3 streams have been found (they may start
+// Blocks until the video and audio streams have been found (they may start
 // seconds into the file) and about a second has been read past them, the
 // stream ends or fails, or a few seconds of wall time have gone by.
 ProbeResult ProbeProgramStream(const ProgramSource& source);
@@ -46,11 +42,13 @@ ProbeResult ProbeProgramStream(const ProgramSource& source);
 // dvdreadsrc for a title; null when its plugin is missing.
 GstElement* MakeSourceElement(const ProgramSource& source);
 
-// mpegpsdemux's pad for the AC-3 stream of DVD stream number stream (0-7).
-std::string Ac3PadName(int stream);
-
-// Whether the demuxer's pad padName with caps is the AC-3 stream to take:
-// DVD stream number audioStream, or any AC-3 stream when it is -1.
-bool IsChosenAc3(const GstCaps* caps, const std::string& padName, int audioStream);
+// The demuxer's pad of the sound the "AC3" pin carries: the stream of DVD
+// stream number audioStream (0-7) whatever its format (AC-3 0x80+n, DTS
+// 0x88+n, LPCM 0xA0+n, MPEG 0xC0+n); when audioStream is -1, the first AC-3
+// stream, else the first MPEG or LPCM stream (DTS only when chosen). Where no
+// stream has that number (a file that numbers each format from 0), the
+// audioStream-th audio stream in pad order. Empty when there is none.
+// streams: in pad-name order.
+std::string ChosenAudioPad(const std::vector<ProbedStream>& streams, int audioStream);
 
 } // namespace media

@@ -16,6 +16,12 @@ void MixToStereo(GstElement* mixer);
 // gain drops at once for a block that would clip and comes back slowly.
 void GuardLevel(GstPad* pad);
 
+// Holds the last picture through the gaps the demultiplexer announces where
+// the picture stream pauses while the sound goes on (a still, a slideshow):
+// videorate, which ignores gaps, is handed the same picture again at the
+// gap's end and repeats it up to there at the stream's rate.
+void HoldPicturesThroughGaps(GstElement* videorate);
+
 // Drops the first samples fed to an audio encoder whose output starts that
 // many samples late (WMA's overlap of one block), so its sound keeps its
 // place. delayAt: the delay in samples at a sample rate.

@@ -4,7 +4,7 @@
 // their own.
 #include "avi_header.h"
 #include "filter.h"
-#include "ac3_decoder.h"
+#include "audio_decoder.h"
 #include "filters.h"
 #include "gst_ptr.h"
 #include "mpeg2_decoder.h"
@@ -33,11 +33,46 @@ std::string VideoDecoderChain() {
     return std::string("mpegvideoparse ! ") + kBranchQueue + " ! " + kMpeg2DecoderName +
            " ! videorate name=rate ! capsfilter name=framerate";
 }
+// The sound's own decoding comes in front of this once the splitter's pin
+// says what the track is (AudioHead).
 std::string AudioDecoderChain() {
-    return std::string("ac3parse ! ") + kBranchQueue + " ! " + kAc3DecoderName +
-           " ! audioconvert name=mix ! "
+    return "audioconvert name=mix ! "
            "capsfilter caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\" name=stereo ! "
            "audiorate tolerance=10000000";
+}
+// Parsing (in the demultiplexer's thread) and decoding of a DVD sound track
+// by its caps; empty for a format no decoder here takes.
+std::string AudioHead(const GstCaps* caps) {
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return {};
+    const std::string name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    const std::string decode = std::string(" ! ") + kBranchQueue + " ! " + kAudioDecoderName;
+    if (name == "audio/x-private1-ac3" || name == "audio/x-ac3" || name == "audio/ac3") return "ac3parse" + decode;
+    if (name == "audio/mpeg") return "mpegaudioparse" + decode;
+    if (name == "audio/x-private1-dts" || name == "audio/x-dts") return "dcaparse" + decode;
+    // LPCM is samples already: GStreamer unpacks the DVD's layout.
+    if (name == "audio/x-private1-lpcm" || name == "audio/x-lpcm") return std::string(kBranchQueue) + " ! dvdlpcmdec";
+    return {};
+}
+
+// dcaparse reads DTS as the DVD carries it (the demultiplexer's
+// audio/x-private1-dts), but offers that only to a downstream that takes any
+// DTS, and the decoder behind it takes framed DTS alone: the parser's answers
+// about what it accepts are widened to what it reads.
+GstPadProbeReturn WidenDtsAnswers(GstPad*, GstPadProbeInfo* info, gpointer) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) == GST_QUERY_CAPS) {
+        GstCaps* caps = nullptr;
+        gst_query_parse_caps_result(query, &caps);
+        if (!caps) return GST_PAD_PROBE_OK;
+        CapsPtr wider(gst_caps_merge(gst_caps_copy(caps), gst_caps_from_string("audio/x-private1-dts")));
+        gst_query_set_caps_result(query, wider.get());
+    } else if (GST_QUERY_TYPE(query) == GST_QUERY_ACCEPT_CAPS) {
+        GstCaps* caps = nullptr;
+        gst_query_parse_accept_caps(query, &caps);
+        if (caps && gst_structure_has_name(gst_caps_get_structure(caps, 0), "audio/x-private1-dts"))
+            gst_query_set_accept_caps_result(query, TRUE);
+    }
+    return GST_PAD_PROBE_OK;
 }
 
 class TransformFilter : public Filter {
@@ -59,6 +94,29 @@ protected:
     // One element of the chain by its name; the caller owns the reference.
     GstElement* Element(const char* name) const {
         return chain_ ? gst_bin_get_by_name(GST_BIN(chain_), name) : nullptr;
+    }
+
+    // Puts element (floating, or null: then nothing) at the input end of the
+    // chain, or at its output end. Only before the pins are linked.
+    bool Extend(GstElement* element, bool atInput) {
+        if (!element) return false;
+        gst_bin_add(GST_BIN(chain_), element);
+        GstPtr<GstPad> ghost(gst_element_get_static_pad(chain_, atInput ? "sink" : "src"));
+        GstPtr<GstPad> end(gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get())));
+        GstPtr<GstPad> own(gst_element_get_static_pad(element, atInput ? "sink" : "src"));
+        GstPtr<GstPad> other(gst_element_get_static_pad(element, atInput ? "src" : "sink"));
+        if (!end || !own || !other || !gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr)) return false;
+        const GstPadLinkReturn linked = atInput ? gst_pad_link(other.get(), end.get()) : gst_pad_link(end.get(), other.get());
+        return GST_PAD_LINK_SUCCESSFUL(linked) && gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), own.get());
+    }
+
+    // The elements of description ("a ! b") as one bin, or null.
+    static GstElement* MakeBin(const std::string& description) {
+        GError* error = nullptr;
+        GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
+        if (error) GST_WARNING("cannot build \"%s\": %s", description.c_str(), error->message);
+        g_clear_error(&error);
+        return bin;
     }
 
 private:
@@ -109,7 +167,9 @@ private:
 class VideoDecoder final : public TransformFilter {
 public:
     explicit VideoDecoder(const std::u16string& name)
-        : TransformFilter(name, VideoDecoderChain(), u"MPEG In", u"Video Out") {}
+        : TransformFilter(name, VideoDecoderChain(), u"MPEG In", u"Video Out") {
+        if (GstPtr<GstElement> rate(Element("rate")); rate) HoldPicturesThroughGaps(rate.get());
+    }
 
     HRESULT PrepareInput(Pin*, Pin* upstream) override {
         ComPtr<ISplitterInfo> splitter;
@@ -135,6 +195,27 @@ public:
         GstPtr<GstPad> out(gst_element_get_static_pad(stereo.get(), "src"));
         GuardLevel(out.get());
     }
+
+    // The track's decoder is chosen when the splitter's pin is connected.
+    HRESULT PrepareInput(Pin*, Pin* upstream) override {
+        if (decoding_) return E_UNEXPECTED;
+        CapsPtr caps = upstream->Caps();
+        const std::string head = AudioHead(caps.get());
+        GstElement* bin = head.empty() ? nullptr : MakeBin(head);
+        if (!Extend(bin, true)) return VFW_E_TYPE_NOT_ACCEPTED;
+        if (head.rfind("dcaparse", 0) == 0) {
+            GstPtr<GstPad> sink(gst_element_get_static_pad(bin, "sink"));
+            GstPtr<GstPad> parser(gst_ghost_pad_get_target(GST_GHOST_PAD(sink.get())));
+            gst_pad_add_probe(parser.get(),
+                              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL),
+                              WidenDtsAnswers, nullptr, nullptr);
+        }
+        decoding_ = true;
+        return S_OK;
+    }
+
+private:
+    bool decoding_ = false;
 };
 
 class WmaCompressor final : public TransformFilter {
@@ -160,7 +241,7 @@ ComPtr<IBaseFilter> MakeValid(Args&&... args) {
 
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) { return MakeValid<VideoDecoder>(name); }
 
-ComPtr<IBaseFilter> MakeAc3Decoder(const std::u16string& name) { return MakeValid<AudioDecoder>(name); }
+ComPtr<IBaseFilter> MakeAudioDecoder(const std::u16string& name) { return MakeValid<AudioDecoder>(name); }
 
 ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& name) { return MakeValid<WmaCompressor>(name); }
 

@@ -1,5 +1,5 @@
 // "vobcastwmaenc": Windows Media Audio v2 encoding by libavcodec, as a
-// GStreamer element registered within this process (see ac3_decoder.h for
+// GStreamer element registered within this process (see audio_decoder.h for
 // why it is ours). One packet per block of the encoder's frame size, each
 // output timed from the input samples it codes; its caps carry what an AVI
 // stream format needs (block align, bit rate, the codec's extra data).

@@ -79,9 +79,9 @@ TEST_F(EngineTest, FriendlyNamesAreComparedExactlyAndTheFirstMatchWins) {
     DoUninit();
 }
 
-TEST_F(EngineTest, ASourceWithoutAc3FailsAtTheThirdConnection) {
+TEST_F(EngineTest, ASourceWithoutSoundFailsAtTheThirdConnection) {
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(DoInit(0, Media("mpeg-audio.vob").c_str(), Out("out.avi").c_str(), 0),
+    EXPECT_EQ(DoInit(0, Media("no-audio.vob").c_str(), Out("out.avi").c_str(), 0),
               static_cast<int32_t>(0x80004005u));
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "Direct connect succeeded!!!\nDirect connect succeeded!!!\n");

@@ -109,6 +109,14 @@ const SyncCase kCases[] = {
     {"lpcm_ac3_subpicture", "lpcm-ac3-sub.vob", 30000, 1001, 8.008, 8.008, 4, 4},
     {"damaged", "flash.vob", 30000, 1001, 20.02, 20.02, 10, 10},
     {"ten_minutes", "ten-minutes.vob", 30000, 1001, 600.0, 600.0, 300, 300},
+    // Sound that is not AC-3: MPEG-1 Layer II (PAL), LPCM; AC-3 taken before DTS.
+    {"pal_mp2", "pal-mp2.vob", 25, 1, 10.0, 10.0, 5, 5},
+    {"lpcm", "lpcm.vob", 30000, 1001, 8.008, 8.008, 4, 4},
+    {"ac3_dts", "ac3-dts.vob", 30000, 1001, 8.008, 8.008, 4, 4},
+    // Pictures held over their sound: one still for 30 s, stills 5 s apart
+    // (the third white, with its beep).
+    {"still", "still.vob", 30000, 1001, 29.98, 30.05, 0, 0},
+    {"stills", "stills.vob", 30000, 1001, 29.95, 30.05, 1, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Structures, SyncTest, ::testing::ValuesIn(kCases),

@@ -4,7 +4,7 @@
 // that cannot); the AC-3 decoder's samples in their channel positions; the
 // WMA encoder's packets and stream format.
 #include "platform/media/gst_ptr.h"
-#include "platform/media/ac3_decoder.h"
+#include "platform/media/audio_decoder.h"
 #include "platform/media/mpeg2_decoder.h"
 #include "platform/media/mpeg4_encoder.h"
 #include "platform/media/wma_encoder.h"
@@ -63,7 +63,7 @@ std::string Demuxed(const char* file) {
 void RegisterOurs() {
     media::RegisterMpeg2Decoder();
     media::RegisterMpeg4Encoders();
-    media::RegisterAc3Decoder();
+    media::RegisterAudioDecoder();
     media::RegisterWmaEncoder();
 }
 
@@ -103,7 +103,7 @@ TEST(Ac3Decoder, GivesLibavsSamplesInTheirChannelPositions) {
         const std::string source = Demuxed(file) + "ac3parse ! ";
         const std::string sink = " ! appsink name=out sync=false caps=audio/x-raw,format=F32LE,layout=interleaved";
         std::string ours_caps, theirs_caps;
-        const auto ours = Collect(source + media::kAc3DecoderName + sink, &ours_caps);
+        const auto ours = Collect(source + media::kAudioDecoderName + sink, &ours_caps);
         const auto theirs = Collect(source + "avdec_ac3 ! audioconvert" + sink, &theirs_caps);
         ASSERT_GT(ours.size(), 100U) << file;
         EXPECT_TRUE(ours == theirs) << file;

@@ -84,11 +84,8 @@ plain_clips() {
       audio/x-raw,rate=48000,channels=1 ! avenc_ac3 bitrate=192000 ! ac3parse ! queue ! mx."
     place two-audio.vob
   }
-  # MPEG audio only: no AC-3 stream at all.
-  exists mpeg-audio.vob || {
-    plain mpeg-audio.vob 720 480 30000/1001 60 "${ac3/avenc_ac3 bitrate=448000 ! ac3parse/avenc_mp2 ! mpegaudioparse}"
-    place mpeg-audio.vob
-  }
+  # No sound at all.
+  exists no-audio.vob || { plain no-audio.vob 720 480 30000/1001 60 ""; place no-audio.vob; }
   # Fine moving detail, where the video data rate decides the file size.
   exists detail.vob || {
     plain detail.vob 720 480 30000/1001 60 "$ac3" "zone-plate kx2=20 ky2=20 kt=1 kxt=2"
@@ -171,6 +168,73 @@ exists lpcm-ac3-sub.vob || {
 XML
   spumux -s 0 "$work/sub.xml" < "$work/lpcm-ac3.vob" > "$work/lpcm-ac3-sub.vob" 2>/dev/null
   place lpcm-ac3-sub.vob
+}
+
+# What real discs carry beyond progressive pictures with AC-3 sound. Flashes
+# that cover both fields of a frame: one frame of film, two pictures of
+# 59.94 video (each becomes one field).
+flash_at() { echo "lt(mod(t-1.001+0.005\\,2.002)\\,0.035)"; }
+marked_at() { # SECONDS RATE [TAG]: the marked pattern, flashes timed by the clock
+  echo "testsrc2=s=720x480:r=$2:d=$1,lutyuv=y=val*0.5[b${3-}];color=white:s=720x480:r=$2:d=$1[w${3-}];[b${3-}][w${3-}]overlay=enable='$(flash_at)'"
+}
+interlaced=(-flags +ilme+ildct -top 1)
+
+# Interlaced video: 59.94 pictures woven into fields, top field first.
+exists interlaced.vob || {
+  ff -filter_complex "$(marked_at 8 60000/1001),interlace=scan=tff:lowpass=0,setfield=tff[v];$(beep 8 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" "$work/interlaced.vob"
+  place interlaced.vob
+}
+
+# Hard telecine: 23.976 film pulled down 3:2 into interlaced 29.97 frames.
+exists telecine.vob || {
+  ff -filter_complex "$(marked_at 12 24000/1001),telecine=first_field=top:pattern=23,setfield=tff[v];$(beep 12 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" "$work/telecine.vob"
+  place telecine.vob
+}
+
+# Film for 6 s, then interlaced video for 6 s, in one stream.
+exists film-video.vob || {
+  ff -filter_complex "$(marked_at 6.006 24000/1001 f),telecine=first_field=top:pattern=23,setfield=tff[f];$(marked_at 6.006 60000/1001 i),interlace=scan=tff:lowpass=0,setfield=tff[i];[f][i]concat=n=2:v=1:a=0[v];$(beep 12.012 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" "$work/film-video.vob"
+  place film-video.vob
+}
+
+# One picture over 30 s of 5.1 sound (a slideshow's still, an audio title).
+exists still.vob || {
+  ff -filter_complex "testsrc2=s=720x480:r=30000/1001:d=0.04[v];$(beep 30 99 2.002 5.1)[a]" -map "[v]" -map "[a]" \
+    "${ntsc_dvd[@]}" -ac 6 "$work/still.vob"
+  place still.vob
+}
+
+# Stills 5 s apart, each shown at once (low delay): the third is white, with a
+# beep as it comes.
+exists stills.vob || {
+  ff -filter_complex "testsrc2=s=720x480:r=1/5:d=30,lutyuv=y=val*0.5[b];color=white:s=720x480:r=1/5:d=30[w];[b][w]overlay=enable='eq(n\\,2)',settb=1/5[v];$(beep 30 10 30)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" -fps_mode passthrough -bf 0 -flags +low_delay "$work/stills.vob" 2>/dev/null
+  place stills.vob
+}
+
+# PAL with MPEG-1 Layer II sound only.
+exists pal-mp2.vob || {
+  ff -filter_complex "$(picture 10 25 50 25 720x576)[v];$(beep 10 1.0 2.0),asetnsamples=n=1152[a]" -map "[v]" -map "[a]" \
+    -target pal-dvd -b:v 6000k -c:a mp2 -b:a 224k "$work/pal-mp2.vob" 2>/dev/null
+  place pal-mp2.vob
+}
+
+# LPCM sound only.
+exists lpcm.vob || {
+  ff -filter_complex "$(picture 8 30000/1001 60 30)[v];$(beep 8 1.001 2.002)[a]" -map "[v]" -map "[a]" \
+    -target ntsc-dvd -b:v 6000k -c:a pcm_s16be "$work/lpcm.vob"
+  place lpcm.vob
+}
+
+# AC-3, and DTS as the second track with its hum at 700 Hz.
+exists ac3-dts.vob || {
+  ff -filter_complex "$(picture 8 30000/1001 60 30)[v];$(beep 8 1.001 2.002)[a];$(beep 8 1.001 2.002 stereo 700),asetnsamples=n=512[d]" \
+    -map "[v]" -map "[a]" -map "[d]" -target ntsc-dvd -b:v 6000k -c:a:0 ac3 -b:a:0 448k -c:a:1 dca -strict -2 \
+    -b:a:1 754k "$work/ac3-dts.vob" 2>/dev/null
+  place ac3-dts.vob
 }
 
 # Ten minutes, where a rate error adds up.

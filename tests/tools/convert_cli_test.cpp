@@ -265,10 +265,10 @@ TEST(ConvertCli, AFullDiskFailsTheFileAndLeavesNothingHalfWritten) {
 TEST(ConvertCli, NamesCausesInPlainWords) {
     TempFolder dir;
     MakeFile(dir.path() / "noise.vob", std::string(256 * 1024, '\x5a'));
-    const Result run = RunTool("-q -o " + Q(dir.path()) + " '" + testing_media::MediaPath("mpeg-audio.vob") + "' " +
+    const Result run = RunTool("-q -o " + Q(dir.path()) + " '" + testing_media::MediaPath("no-audio.vob") + "' " +
                                Q(dir.path() / "noise.vob"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.out, "mpeg-audio.vob: has no AC-3 audio (found: MPEG-1 Layer II) (Specified pin was not found."))
+    EXPECT_TRUE(Contains(run.out, "no-audio.vob: has no AC-3 audio (found: no audio) (Specified pin was not found."))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "noise.vob: is not an MPEG program stream (")) << run.out;
 }

@@ -104,13 +104,27 @@ TEST(DiscTitles, TheMainTitleFromTheFolderWithTheFirstTrackOrTheOneNamed) {
     EXPECT_EQ(Language(out.path() / "two" / "disc title 02.avi"), "de");
 }
 
+// A VOB file numbers its tracks in stream order, whatever their format: the
+// second is the DTS track here (its hum at 700 Hz), the first the AC-3 one.
+TEST(DiscTitles, AFileTrackIsTakenWhateverItsFormat) {
+    TempFolder out;
+    int status = -1;
+    std::string log = Tool("-q -o " + Q(out.path()) + " --audio-track 2 " + Q(MediaPath("ac3-dts.vob")), &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_EQ(Language(out.path() / "ac3-dts.avi"), "de");
+    fs::create_directory(out.path() / "first");
+    log = Tool("-q -o " + Q(out.path() / "first") + " " + Q(MediaPath("ac3-dts.vob")), &status);
+    ASSERT_EQ(status, 0) << log;
+    EXPECT_EQ(Language(out.path() / "first" / "ac3-dts.avi"), "en");
+}
+
 TEST(DiscTitles, WhatTheDiscLacksIsNamedWithWhatItHas) {
     TempFolder out;
     const std::string iso = Q(MediaPath("disc.iso"));
     int status = -1;
     std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --audio-lang fr " + iso, &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("title 1 has no AC-3 audio in \"fr\"; its tracks: 1 en (AC-3, 2 ch), 2 de (AC-3, 2 ch)"),
+    EXPECT_NE(log.find("title 1 has no audio in \"fr\"; its tracks: 1 en (AC-3, 2 ch), 2 de (AC-3, 2 ch)"),
               std::string::npos)
         << log;
     log = Tool("-q -o " + Q(out.path()) + " --title 3 " + iso, &status);

@@ -34,13 +34,18 @@ std::string Tracks(const VobcastTitle& t) {
 bool IsAc3(const VobcastAudioTrack& a) { return std::string_view(a.format) == "AC-3"; }
 
 // The DVD stream number of the audio track the options pick in title t, -1
-// for the engine's first AC-3 stream; problem set when there is none.
+// for the engine's own choice (the first AC-3 track, else the first MPEG or
+// LPCM one); problem set when there is none. A language takes its AC-3 track
+// where it has one, else its first track of any format.
 int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
     const std::string title = "title " + std::to_string(t.number);
     if (!o.audioLanguage.empty()) {
+        const VobcastAudioTrack* found = nullptr;
         for (int i = 0; i < t.audio_count; ++i)
-            if (o.audioLanguage == t.audio[i].language && IsAc3(t.audio[i])) return t.audio[i].stream;
-        problem = title + " has no AC-3 audio in \"" + o.audioLanguage + "\"; its tracks: " + Tracks(t);
+            if (o.audioLanguage == t.audio[i].language && (!found || (IsAc3(t.audio[i]) && !IsAc3(*found))))
+                found = &t.audio[i];
+        if (found) return found->stream;
+        problem = title + " has no audio in \"" + o.audioLanguage + "\"; its tracks: " + Tracks(t);
         return -1;
     }
     if (o.audioTrack > 0) {
@@ -48,13 +53,7 @@ int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
             problem = title + " has no audio track " + std::to_string(o.audioTrack) + "; its tracks: " + Tracks(t);
             return -1;
         }
-        const VobcastAudioTrack& a = t.audio[o.audioTrack - 1];
-        if (!IsAc3(a)) {
-            problem = title + "'s audio track " + std::to_string(o.audioTrack) + " is " + a.format +
-                      ", not AC-3; its tracks: " + Tracks(t);
-            return -1;
-        }
-        return a.stream;
+        return t.audio[o.audioTrack - 1].stream;
     }
     return -1;
 }

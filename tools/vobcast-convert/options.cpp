@@ -29,8 +29,8 @@ constexpr OptionText kOptions[] = {
     {"", "--title", "N", "convert title N of each DVD INPUT into one AVI (may be given more than once)"},
     {"", "--main-title", "", "convert the longest title of each DVD INPUT"},
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
-    {"", "--audio-lang", "CODE", "take the AC-3 track in language CODE (ISO 639-1, e.g. de) of each title"},
-    {"", "--audio-track", "N", "take audio track N (default: the first AC-3 track)"},
+    {"", "--audio-lang", "CODE", "take the track in language CODE (ISO 639-1, e.g. de) of each title, its AC-3 one where it has several"},
+    {"", "--audio-track", "N", "take audio track N, of any format: AC-3, MPEG, LPCM or DTS (default: the first AC-3 track, else the first MPEG or LPCM track)"},
     {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_DATA_RATE_KBPS) ")"},
     {"", "--keyint", "N", "a key frame at least every N frames (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_KEY_FRAMES) ")"},
     {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
@@ -44,7 +44,8 @@ constexpr const char* kSummary = "convert DVD video files (VOB) into AVI files";
 constexpr const char* kSynopsis = "[OPTION]... INPUT...";
 constexpr const char* kDescription =
     "Converts each INPUT into an AVI file: the MPEG-2 video re-encoded with a video compressor of your "
-    "choice (DivX-compatible MPEG-4 by default), the AC-3 audio as Windows Media Audio V2. An INPUT is a "
+    "choice (DivX-compatible MPEG-4 by default), the sound (AC-3, MPEG audio, LPCM or DTS) as Windows Media "
+    "Audio V2. An INPUT is a "
     "VOB file, or a folder: every VOB file below it, in name order, whatever the letter case of its "
     "extension. A DVD's VIDEO_TS folder gives its title files; the menus (VIDEO_TS.VOB and every title set's "
     "VTS_nn_0.VOB) are left out. Each AVI file is named after its source, with the extension "

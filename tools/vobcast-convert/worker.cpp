@@ -54,10 +54,12 @@ std::string PlainCause(const VobcastSourceInfo& info, const std::string& message
     if (info.encrypted) return "is encrypted (CSS) and must be decrypted first";
     if (!info.program_stream) return "is not an MPEG program stream";
     if (!info.has_video) return "has no MPEG video";
-    if (!info.has_ac3) {
+    if (!info.has_audio) {
         std::string found;
         for (int i = 0; i < info.audio_count; ++i) found += (found.empty() ? "" : ", ") + std::string(info.audio[i]);
-        return "has no AC-3 audio (found: " + (found.empty() ? std::string("no audio") : found) + ")";
+        if (found.empty()) return "has no AC-3 audio (found: no audio)";
+        // DTS alone, or a track asked for that is not there.
+        return "has no audio track to take (found: " + found + "; --audio-track picks one)";
     }
     return {};
 }

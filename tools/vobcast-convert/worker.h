@@ -24,7 +24,7 @@ int ConvertOne(const Options& options, const std::string& source, const std::str
                std::ostream& err);
 
 // Why a conversion failed, in words a user can act on ("has no AC-3 audio
-// (found: MPEG-1 Layer II)", "the disk is full"); empty when the source and
+// (found: no audio)", "the disk is full"); empty when the source and
 // the engine's messages tell nothing more.
 std::string PlainCause(const VobcastSourceInfo& info, const std::string& messages);
 

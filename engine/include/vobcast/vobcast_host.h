@@ -55,15 +55,16 @@ VOBCAST_EXPORT int32_t VobcastCompressorName(int32_t index, char* buffer, int32_
  * title 0 (the default) reads the path as a plain file. title N >= 1 reads the
  * N-th title of the DVD at the path (its mount point, a VIDEO_TS folder or an
  * ISO image file): its cells in play order, across the title set's files.
- * audio_stream picks the AC-3 stream the "AC3" pin carries by its DVD stream
- * number (0-7, the low bits of its substream id 0x80-0x87); -1 the first. */
+ * audio_stream picks the sound the "AC3" pin carries by its DVD stream number
+ * (0-7: AC-3 0x80+n, DTS 0x88+n, LPCM 0xA0+n, MPEG audio 0xC0+n); -1 takes the
+ * first AC-3 stream, or where there is none the first MPEG or LPCM stream. */
 VOBCAST_EXPORT int32_t VobcastChooseSource(int32_t title, int32_t audio_stream);
 
 typedef struct VobcastSourceInfo {
     int32_t program_stream; /* an MPEG program stream was found */
     int32_t encrypted;      /* CSS-scrambled sectors */
     int32_t has_video;      /* an MPEG video stream */
-    int32_t has_ac3;        /* an AC-3 stream (the chosen one, when one was chosen) */
+    int32_t has_audio;      /* the sound the "AC3" pin would carry (see VobcastChooseSource) */
     int32_t audio_count;
     char audio[8][24]; /* each audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS" */
     double seconds;    /* playing time, 0 when it can't be told */

@@ -1,4 +1,4 @@
-#include "ac3_decoder.h"
+#include "audio_decoder.h"
 
 #include "codec_element.h"
 #include "gst_ptr.h"
@@ -12,13 +12,14 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
 namespace media {
 namespace {
 
-struct Ac3Dec {
+struct AudioDec {
     GstAudioDecoder parent;
     AVCodecContext* context;
     AVPacket* packet;
@@ -27,10 +28,13 @@ struct Ac3Dec {
     gint reorder[64];                // output channel of each of libavcodec's channels
 };
 
-#define VOBCAST_AC3_DEC(obj) (reinterpret_cast<Ac3Dec*>(obj))
+#define VOBCAST_AUDIO_DEC(obj) (reinterpret_cast<AudioDec*>(obj))
 
 GstStaticPadTemplate kSinkTemplate =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-ac3, framed=(boolean)true"));
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS("audio/x-ac3, framed=(boolean)true; "
+                                            "audio/mpeg, mpegversion=(int)1, layer=(int)[1, 3], parsed=(boolean)true; "
+                                            "audio/x-dts, framed=(boolean)true"));
 GstStaticPadTemplate kSrcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("audio/x-raw, format=(string)F32LE, layout=(string)interleaved, rate=(int)[1, 192000], "
@@ -56,32 +60,75 @@ constexpr struct {
     {AV_CH_SIDE_RIGHT, GST_AUDIO_CHANNEL_POSITION_SIDE_RIGHT},
 };
 
-void CloseDecoder(Ac3Dec* dec) { avcodec_free_context(&dec->context); }
+void CloseDecoder(AudioDec* dec) { avcodec_free_context(&dec->context); }
 
-gboolean Start(GstAudioDecoder* decoder) {
-    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+// libavcodec's decoder for what the parser in front of it frames: the float
+// variants of the MPEG audio decoders, so every codec gives float samples.
+const AVCodec* CodecFor(const GstCaps* caps) {
+    const GstStructure* s = gst_caps_get_structure(caps, 0);
+    if (gst_structure_has_name(s, "audio/x-ac3")) return avcodec_find_decoder(AV_CODEC_ID_AC3);
+    if (gst_structure_has_name(s, "audio/x-dts")) return avcodec_find_decoder(AV_CODEC_ID_DTS);
+    int layer = 2;
+    gst_structure_get_int(s, "layer", &layer);
+    static const char* const kMpegFloat[] = {"mp1float", "mp2float", "mp3float"};
+    static const AVCodecID kMpeg[] = {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3};
+    if (layer < 1 || layer > 3) return nullptr;
+    const AVCodec* codec = avcodec_find_decoder_by_name(kMpegFloat[layer - 1]);
+    return codec ? codec : avcodec_find_decoder(kMpeg[layer - 1]);
+}
+
+gboolean SetFormat(GstAudioDecoder* decoder, GstCaps* caps) {
+    AudioDec* dec = VOBCAST_AUDIO_DEC(decoder);
     CloseDecoder(dec);
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AC3);
+    const AVCodec* codec = CodecFor(caps);
     dec->context = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!dec->context || avcodec_open2(dec->context, codec, nullptr) < 0) {
-        GST_ELEMENT_ERROR(dec, LIBRARY, INIT, (nullptr), ("cannot open libavcodec's AC-3 decoder"));
+        gchar* text = gst_caps_to_string(caps);
+        GST_ELEMENT_ERROR(dec, LIBRARY, INIT, (nullptr), ("libavcodec has no usable decoder for %s", text));
+        g_free(text);
         CloseDecoder(dec);
         return FALSE;
     }
+    GST_INFO_OBJECT(dec, "decoding with libavcodec's %s", codec->name);
     gst_audio_info_init(&dec->output);
     return TRUE;
 }
 
 gboolean Stop(GstAudioDecoder* decoder) {
-    CloseDecoder(VOBCAST_AC3_DEC(decoder));
+    CloseDecoder(VOBCAST_AUDIO_DEC(decoder));
     return TRUE;
 }
 
-// Negotiates the decoded samples' rate and layout when they change.
-bool EnsureOutput(Ac3Dec* dec, const AVFrame* samples) {
-    // libavcodec's AC-3 decoder gives a plane of float samples a channel.
+// The sample formats the decoders give: float (AC-3, MPEG audio, DTS's lossy
+// core) and integers (DTS's lossless extension, the fixed-point decoders),
+// planar or interleaved.
+bool Readable(AVSampleFormat format) {
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_FLT:
+    case AV_SAMPLE_FMT_S16:
+    case AV_SAMPLE_FMT_S32: return true;
+    default: return false;
+    }
+}
+
+// Sample i of channel c as float, whatever the layout.
+float SampleAt(const AVFrame* samples, int c, int i) {
+    const auto format = static_cast<AVSampleFormat>(samples->format);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
     const int channels = samples->ch_layout.nb_channels;
-    if (channels < 1 || channels > 8 || samples->format != AV_SAMPLE_FMT_FLTP) return false;
+    const std::uint8_t* base = samples->extended_data[planar ? c : 0];
+    const int at = planar ? i : i * channels + c;
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(base)[at];
+    case AV_SAMPLE_FMT_S16: return static_cast<float>(reinterpret_cast<const std::int16_t*>(base)[at]) / 32768.0f;
+    default: return static_cast<float>(reinterpret_cast<const std::int32_t*>(base)[at]) / 2147483648.0f;
+    }
+}
+
+// Negotiates the decoded samples' rate and layout when they change.
+bool EnsureOutput(AudioDec* dec, const AVFrame* samples) {
+    const int channels = samples->ch_layout.nb_channels;
+    if (channels < 1 || channels > 8 || !Readable(static_cast<AVSampleFormat>(samples->format))) return false;
     GstAudioChannelPosition from[64];
     if (channels == 1) {
         from[0] = GST_AUDIO_CHANNEL_POSITION_MONO;
@@ -108,10 +155,10 @@ bool EnsureOutput(Ac3Dec* dec, const AVFrame* samples) {
     return gst_audio_decoder_set_output_format(GST_AUDIO_DECODER(dec), &info) != FALSE;
 }
 
-GstFlowReturn PushSamples(Ac3Dec* dec, const AVFrame* samples) {
+GstFlowReturn PushSamples(AudioDec* dec, const AVFrame* samples) {
     if (!EnsureOutput(dec, samples)) {
         GST_ELEMENT_ERROR(dec, STREAM, FORMAT, (nullptr),
-                          ("the AC-3 decoder gave an unusable sample format or channel layout"));
+                          ("the audio decoder gave an unusable sample format or channel layout"));
         return GST_FLOW_NOT_NEGOTIATED;
     }
     const int channels = samples->ch_layout.nb_channels;
@@ -123,17 +170,22 @@ GstFlowReturn PushSamples(Ac3Dec* dec, const AVFrame* samples) {
         return GST_FLOW_ERROR;
     }
     auto* interleaved = reinterpret_cast<float*>(map.data);
+    const bool planarFloat = samples->format == AV_SAMPLE_FMT_FLTP;
     for (int c = 0; c < channels; ++c) {
         const int to = dec->reorder[c];
-        const auto* plane = reinterpret_cast<const float*>(samples->extended_data[c]);
-        for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = plane[i];
+        if (planarFloat) {
+            const auto* plane = reinterpret_cast<const float*>(samples->extended_data[c]);
+            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = plane[i];
+        } else {
+            for (int i = 0; i < samples->nb_samples; ++i) interleaved[i * channels + to] = SampleAt(samples, c, i);
+        }
     }
     gst_buffer_unmap(out, &map);
     return gst_audio_decoder_finish_frame(GST_AUDIO_DECODER(dec), out, 1);
 }
 
 GstFlowReturn HandleFrame(GstAudioDecoder* decoder, GstBuffer* buffer) {
-    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+    AudioDec* dec = VOBCAST_AUDIO_DEC(decoder);
     if (!buffer) return GST_FLOW_OK;  // nothing is held back between frames
     if (!dec->context) return GST_FLOW_NOT_NEGOTIATED;
     if (!CopyToPacket(buffer, dec->packet)) return GST_FLOW_ERROR;
@@ -150,19 +202,19 @@ GstFlowReturn HandleFrame(GstAudioDecoder* decoder, GstBuffer* buffer) {
     }
     if (!decoded && ret == GST_FLOW_OK) {
         // A damaged frame: its time passes without sound; audiorate fills it.
-        GST_WARNING_OBJECT(dec, "an AC-3 frame could not be decoded (%d)", res);
+        GST_WARNING_OBJECT(dec, "an audio frame could not be decoded (%d)", res);
         ret = gst_audio_decoder_finish_frame(decoder, nullptr, 1);
     }
     return ret;
 }
 
 void Flush(GstAudioDecoder* decoder, gboolean) {
-    Ac3Dec* dec = VOBCAST_AC3_DEC(decoder);
+    AudioDec* dec = VOBCAST_AUDIO_DEC(decoder);
     if (dec->context) avcodec_flush_buffers(dec->context);
 }
 
 void Finalize(GObject* object) {
-    Ac3Dec* dec = VOBCAST_AC3_DEC(object);
+    AudioDec* dec = VOBCAST_AUDIO_DEC(object);
     CloseDecoder(dec);
     av_frame_free(&dec->samples);
     av_packet_free(&dec->packet);
@@ -175,17 +227,17 @@ void ClassInit(gpointer klass, gpointer) {
     auto* element_class = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
     gst_element_class_add_static_pad_template(element_class, &kSrcTemplate);
-    gst_element_class_set_static_metadata(element_class, "AC-3 audio decoder", "Codec/Decoder/Audio",
-                                          "AC-3 by libavcodec, to interleaved float", "Marbleway developers");
+    gst_element_class_set_static_metadata(element_class, "DVD audio decoder", "Codec/Decoder/Audio",
+                                          "AC-3, MPEG audio and DTS by libavcodec, to interleaved float", "Marbleway developers");
     auto* audio_class = GST_AUDIO_DECODER_CLASS(klass);
-    audio_class->start = Start;
+    audio_class->set_format = SetFormat;
     audio_class->stop = Stop;
     audio_class->handle_frame = HandleFrame;
     audio_class->flush = Flush;
 }
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
-    Ac3Dec* dec = VOBCAST_AC3_DEC(instance);
+    AudioDec* dec = VOBCAST_AUDIO_DEC(instance);
     dec->context = nullptr;
     dec->packet = av_packet_alloc();
     dec->samples = av_frame_alloc();
@@ -194,12 +246,12 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 
 } // namespace
 
-void RegisterAc3Decoder() {
+void RegisterAudioDecoder() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (avcodec_find_decoder(AV_CODEC_ID_AC3) == nullptr) return;
-        RegisterElementType({kAc3DecoderName, "VobcastAc3Dec", GST_TYPE_AUDIO_DECODER,
-                             sizeof(GstAudioDecoderClass), ClassInit, sizeof(Ac3Dec), InstanceInit});
+        RegisterElementType({kAudioDecoderName, "VobcastAudioDec", GST_TYPE_AUDIO_DECODER,
+                             sizeof(GstAudioDecoderClass), ClassInit, sizeof(AudioDec), InstanceInit});
     });
 }
 
