@@ -78,8 +78,10 @@ int32_t StopComp(void) { return Stop(); }
 
 int32_t DoUninit(void) {
     ReleaseAll(State());
-    // A chosen title holds for one conversion; the next source is a file again.
+    // A chosen title holds for one conversion; the next source is a file again,
+    // its pictures judged by themselves.
     media::SetSourceChoice(0, -1);
+    media::SetFieldChoice({});
     com::CoUninitialize();
     return 0;
 }

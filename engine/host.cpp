@@ -74,6 +74,15 @@ int32_t VobcastChooseSource(int32_t title, int32_t audio_stream) {
     return 0;
 }
 
+int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine) {
+    if (deinterlace < 0 || deinterlace > 2 || detelecine < 0 || detelecine > 1)
+        return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
+    static constexpr media::Deinterlace kDeinterlace[] = {media::Deinterlace::Auto, media::Deinterlace::Always,
+                                                          media::Deinterlace::Never};
+    media::SetFieldChoice({kDeinterlace[deinterlace], detelecine == 0 ? media::Detelecine::Auto : media::Detelecine::Never});
+    return 0;
+}
+
 int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
     if (source == nullptr || info == nullptr) return -1;
     const media::SourceInfo found = media::DescribeSource(media::ChosenSource(source));

@@ -70,6 +70,11 @@ std::int32_t EngineBinding::ChooseSource(std::int32_t title, std::int32_t audioS
     return fn ? fn(title, audioStream) : kEFail;
 }
 
+std::int32_t EngineBinding::ChoosePictures(std::int32_t deinterlace, std::int32_t detelecine) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChoosePictures)>(library_.Symbol("VobcastChoosePictures"));
+    return fn ? fn(deinterlace, detelecine) : kEFail;
+}
+
 bool EngineBinding::DescribeSource(const std::string& source, VobcastSourceInfo& info) {
     auto* fn = reinterpret_cast<decltype(&VobcastDescribeSource)>(library_.Symbol("VobcastDescribeSource"));
     return fn && fn(source.c_str(), &info) == 0;

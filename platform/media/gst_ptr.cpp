@@ -1,5 +1,11 @@
 #include "gst_ptr.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdarg>
+
 #include <cstring>
 #include <mutex>
 
@@ -7,11 +13,34 @@ GST_DEBUG_CATEGORY(media::media_debug);
 
 namespace media {
 
+namespace {
+
+GST_DEBUG_CATEGORY_STATIC(libav_debug);
+
+// libav's own remarks (a damaged picture concealed, a stream joined midway)
+// go to the developer log, as GStreamer's do, not to the program's output.
+void LogLibav(void* context, int level, const char* format, va_list args) {
+    if (level > av_log_get_level()) return;
+    const GstDebugLevel to = level <= AV_LOG_ERROR     ? GST_LEVEL_WARNING
+                             : level <= AV_LOG_WARNING ? GST_LEVEL_INFO
+                                                       : GST_LEVEL_DEBUG;
+    if (to > gst_debug_category_get_threshold(libav_debug)) return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line(context, level, format, args, line, sizeof line, &prefix);
+    g_strchomp(line);
+    gst_debug_log(libav_debug, to, "libav", "", 0, nullptr, "%s", line);
+}
+
+} // namespace
+
 void EnsureGstInit() {
     static std::once_flag once;
     std::call_once(once, [] {
         gst_init(nullptr, nullptr);
         GST_DEBUG_CATEGORY_INIT(media_debug, "vobcast-media", 0, "DirectShow-style graph layer");
+        GST_DEBUG_CATEGORY_INIT(libav_debug, "vobcast-libav", 0, "libavcodec and libavfilter");
+        av_log_set_callback(LogLibav);
     });
 }
 

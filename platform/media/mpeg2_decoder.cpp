@@ -1,5 +1,6 @@
 #include "mpeg2_decoder.h"
 
+#include "av_picture.h"
 #include "codec_element.h"
 #include "gst_ptr.h"
 
@@ -67,39 +68,6 @@ gboolean DecideAllocation(GstVideoDecoder* decoder, GstQuery* query) {
     dec->downstreamMeta = gst_query_find_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
     GST_INFO_OBJECT(dec, "pictures go on %s", dec->downstreamMeta ? "by reference" : "as copies");
     return GST_VIDEO_DECODER_CLASS(g_parentClass)->decide_allocation(decoder, query);
-}
-
-void UnrefPlane(gpointer data) {
-    auto* plane = static_cast<AVBufferRef*>(data);
-    av_buffer_unref(&plane);
-}
-
-// The picture's planes as read-only memories that keep libavcodec's buffers
-// alive, one memory a plane, their strides in a video meta.
-GstBuffer* WrapPicture(const AVFrame* picture) {
-    GstBuffer* buffer = gst_buffer_new();
-    gsize offsets[GST_VIDEO_MAX_PLANES] = {};
-    gint strides[GST_VIDEO_MAX_PLANES] = {};
-    gsize offset = 0;
-    for (int p = 0; p < 3; ++p) {
-        AVBufferRef* owner = av_frame_get_plane_buffer(const_cast<AVFrame*>(picture), p);
-        AVBufferRef* plane = owner ? av_buffer_ref(owner) : nullptr;
-        if (!plane) {
-            gst_buffer_unref(buffer);
-            return nullptr;
-        }
-        const int rows = p == 0 ? picture->height : (picture->height + 1) / 2;
-        const gsize size = static_cast<gsize>(picture->linesize[p]) * static_cast<gsize>(rows);
-        gst_buffer_append_memory(buffer, gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, picture->data[p], size, 0,
-                                                                size, plane, UnrefPlane));
-        offsets[p] = offset;
-        strides[p] = picture->linesize[p];
-        offset += size;
-    }
-    gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_I420,
-                                   static_cast<guint>(picture->width), static_cast<guint>(picture->height), 3, offsets,
-                                   strides);
-    return buffer;
 }
 
 // The picture copied into a buffer of the negotiated layout.

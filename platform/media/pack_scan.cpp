@@ -156,11 +156,22 @@ void CountPictures(const std::uint8_t* data, std::size_t size, PictureCadence& c
             if (gst_mpeg_video_packet_parse_picture_extension(&packet, &ext)) {
                 ++cadence.pictures;
                 if (ext.repeat_first_field && ext.progressive_frame) ++cadence.repeated;
+                if (!ext.progressive_frame) ++cadence.interlaced;
             }
         }
         if (packet.size < 0) break;  // the packet runs past the data
         offset += static_cast<guint>(packet.size);
     }
+}
+
+std::vector<std::uint8_t> VideoElementaryStream(const std::vector<std::uint8_t>& packs) {
+    std::vector<std::uint8_t> es;
+    ForEachPes(packs, [&](std::uint8_t id, const std::uint8_t* p, std::size_t available) {
+        if (id != 0xE0 || available < 9 || !IsMpeg2Pes(p, available)) return;
+        const std::size_t payload = 9 + p[8];
+        if (payload < available) es.insert(es.end(), p + payload, p + available);
+    });
+    return es;
 }
 
 PackScan ScanPacks(SourceBytes& bytes, std::size_t headBytes) {
@@ -180,6 +191,8 @@ PackScan ScanPacks(SourceBytes& bytes, std::size_t headBytes) {
         // Too few pictures tell no cadence.
         constexpr int kMinPictures = 4;
         const PictureCadence cadence = SamplePictures(data);
+        // One picture coded as interlaced is enough to look closer.
+        if (cadence.interlaced > 0) ++scan.interlacedSamples;
         if (cadence.pictures < kMinPictures) continue;
         ++scan.videoSamples;
         if (cadence.Film(kMinPictures)) ++scan.filmSamples;

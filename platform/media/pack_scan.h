@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace media {
 
@@ -15,6 +16,7 @@ namespace media {
 struct PictureCadence {
     int pictures = 0;           // picture coding extensions seen
     int repeated = 0;           // progressive pictures that repeat their first field
+    int interlaced = 0;         // pictures whose two fields are from different instants, as coded
     bool ntscSequence = false;  // a sequence header said 30000/1001
     // Repeat flags on at least 40 % of the pictures, as 3:2 pulldown of film
     // sets them on every other picture; minPictures before anything counts.
@@ -41,7 +43,15 @@ struct PackScan {
     // pulldown sets them) and how many do not.
     int filmSamples = 0;
     int videoSamples = 0;
+    // Of the places sampled, how many hold pictures coded as interlaced (their
+    // fields may be from two instants: interlaced video, or film pulled down
+    // into fields).
+    int interlacedSamples = 0;
 };
+
+// The bytes of the first MPEG video stream's PES packets in a stretch of
+// packs, joined: a piece of its elementary stream.
+std::vector<std::uint8_t> VideoElementaryStream(const std::vector<std::uint8_t>& packs);
 
 // Reads the PES headers of the first headBytes of the source and samples the
 // pack clock and the pictures' flags at a few dozen places across it; never

@@ -64,6 +64,11 @@ void SetSourceChoice(int title, int audioStream) {
     g_choice.audioStream = audioStream;
 }
 
+void SetFieldChoice(FieldChoice fields) {
+    std::lock_guard guard(g_choiceLock);
+    g_choice.fields = fields;
+}
+
 ProgramSource ChosenSource(std::string path) {
     std::lock_guard guard(g_choiceLock);
     ProgramSource source = g_choice;

@@ -11,10 +11,21 @@
 
 namespace media {
 
+// How pictures whose fields are from two instants are made progressive; the
+// defaults decide by the source (see field_filters.h).
+enum class Deinterlace { Auto, Always, Never };
+enum class Detelecine { Auto, Never };
+
+struct FieldChoice {
+    Deinterlace deinterlace = Deinterlace::Auto;
+    Detelecine detelecine = Detelecine::Auto;
+};
+
 struct ProgramSource {
     std::string path;      // the file, or the DVD: mount point, VIDEO_TS folder or ISO image
     int title = 0;         // 0: path is a plain file
-    int audioStream = -1;  // DVD stream number (0-7) of the AC-3 stream to take; -1 the first
+    int audioStream = -1;  // DVD stream number (0-7) of the sound to take; -1 the engine's choice
+    FieldChoice fields{};
     bool IsTitle() const { return title > 0; }
 };
 
@@ -33,6 +44,7 @@ std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::s
 // What the next source filter opens its path as: set by the engine's host,
 // kept until it is set again.
 void SetSourceChoice(int title, int audioStream);
+void SetFieldChoice(FieldChoice fields);
 ProgramSource ChosenSource(std::string path);
 
 } // namespace media

@@ -38,7 +38,7 @@ public:
         if (FAILED(com::QueryInterface(upstream->Owner(), source))) return VFW_E_TYPE_NOT_ACCEPTED;
         const ProgramSource program = source->Source();
         if (program.path.empty()) return VFW_E_TYPE_NOT_ACCEPTED;
-        ProbeResult probe = ProbeProgramStream(program);
+        ProbeResult probe = ProbeProgramStream(program, true);
         if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
         if (!probe.ok) {
             GST_INFO_OBJECT(bin_.get(), "refusing the input: %s", probe.error.c_str());
@@ -46,6 +46,7 @@ public:
         }
         durationNs_ = probe.durationNs;
         film_ = probe.film;
+        fieldFilters_ = probe.fieldFilters;
         join_ = std::make_unique<ClockJoin>(probe.firstNs, probe.clockRestarts > 0);
         probed_ = true;
         const std::string audio = ChosenAudioPad(probe.streams, program.audioStream);
@@ -61,6 +62,7 @@ public:
 
     std::int64_t DurationNs() const override { return durationNs_; }
     bool Film() const override { return film_; }
+    std::string FieldFilters() const override { return fieldFilters_; }
 
 private:
     struct Output {
@@ -145,6 +147,7 @@ private:
     Output video_, audio_;
     std::int64_t durationNs_ = -1;
     bool film_ = false;
+    std::string fieldFilters_;
     std::unique_ptr<ClockJoin> join_;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/com/unknown.h"
 
 #include <cstdint>
+#include <string>
 
 namespace media {
 
@@ -16,6 +17,8 @@ public:
     virtual std::int64_t DurationNs() const = 0;
     // Whether the video is film carried with 3:2 repeat-field flags.
     virtual bool Film() const = 0;
+    // The libavfilter graph that makes the pictures progressive, "" when they are.
+    virtual std::string FieldFilters() const = 0;
 };
 
 // What the file source reads: its file, or the DVD title it was set to take.

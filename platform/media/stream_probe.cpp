@@ -1,4 +1,5 @@
 #include "stream_probe.h"
+#include "field_filters.h"
 #include "source_info.h"
 #include "pack_scan.h"
 
@@ -146,7 +147,7 @@ std::string ChosenAudioPad(const std::vector<ProbedStream>& streams, int audioSt
     return fallback ? fallback->padName : std::string();
 }
 
-ProbeResult ProbeProgramStream(const ProgramSource& source) {
+ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields) {
     ProbeResult result;
     EnsureGstInit();
     std::unique_ptr<SourceBytes> bytes = OpenSourceBytes(source, result.error);
@@ -209,6 +210,8 @@ ProbeResult ProbeProgramStream(const ProgramSource& source) {
     // file. Film mixed with video stays at the display rate.
     result.film = state.cadence.ntscSequence && state.cadence.Film(kFilmMinPictures) &&
                   packs.filmSamples == packs.videoSamples;
+    if (judgeFields && result.error.empty() && !result.film)
+        result.fieldFilters = FieldFilters(JudgeFields(source, packs.interlacedSamples, source.fields), source.fields);
     if (GST_CLOCK_TIME_IS_VALID(state.first)) result.firstNs = static_cast<std::int64_t>(state.first);
     result.clockRestarts = packs.clockRestarts;
     result.streams = std::move(state.streams);

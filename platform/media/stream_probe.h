@@ -28,6 +28,9 @@ struct ProbeResult {
     // NTSC film carried as 23.976 pictures with 3:2 repeat-field flags: the
     // pictures are whole film frames, best kept at their own rate.
     bool film = false;
+    // The libavfilter graph that makes the pictures progressive ("" when they
+    // are), when asked for.
+    std::string fieldFilters;
 };
 
 bool IsMpegVideo(const GstCaps* caps);
@@ -36,7 +39,10 @@ bool IsAc3(const GstCaps* caps);
 // Blocks until the video and audio streams have been found (they may start
 // seconds into the file) and about a second has been read past them, the
 // stream ends or fails, or a few seconds of wall time have gone by.
-ProbeResult ProbeProgramStream(const ProgramSource& source);
+// judgeFields: also decode pictures at a few places to tell interlaced video
+// and film pulled down into fields (field_filters.h), where the pictures are
+// coded as interlaced.
+ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields = false);
 
 // The GStreamer element that reads the source (floating): filesrc, or
 // dvdreadsrc for a title; null when its plugin is missing.

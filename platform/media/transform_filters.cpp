@@ -5,6 +5,7 @@
 #include "avi_header.h"
 #include "filter.h"
 #include "audio_decoder.h"
+#include "field_filters.h"
 #include "filters.h"
 #include "gst_ptr.h"
 #include "mpeg2_decoder.h"
@@ -164,6 +165,7 @@ private:
 
 // Film carried with repeat-field flags leaves the decoder at the display
 // rate, its pictures timed 3:2; it is retimed to one frame per picture.
+// Pictures whose fields are from two instants are made progressive.
 class VideoDecoder final : public TransformFilter {
 public:
     explicit VideoDecoder(const std::u16string& name)
@@ -173,13 +175,19 @@ public:
 
     HRESULT PrepareInput(Pin*, Pin* upstream) override {
         ComPtr<ISplitterInfo> splitter;
-        if (!upstream->Owner() || FAILED(com::QueryInterface(upstream->Owner(), splitter)) || !splitter->Film())
-            return S_OK;
-        GstPtr<GstElement> rate(Element("framerate"));
-        if (!rate) return S_OK;
-        CapsPtr film(gst_caps_from_string("video/x-raw,framerate=24000/1001"));
-        g_object_set(rate.get(), "caps", film.get(), nullptr);
-        GST_INFO_OBJECT(rate.get(), "film: one frame per picture at 24000/1001");
+        if (!upstream->Owner() || FAILED(com::QueryInterface(upstream->Owner(), splitter))) return S_OK;
+        if (splitter->Film()) {
+            GstPtr<GstElement> rate(Element("framerate"));
+            if (!rate) return S_OK;
+            CapsPtr film(gst_caps_from_string("video/x-raw,framerate=24000/1001"));
+            g_object_set(rate.get(), "caps", film.get(), nullptr);
+            GST_INFO_OBJECT(rate.get(), "film: one frame per picture at 24000/1001");
+        }
+        // Interlaced or telecined pictures leave the decoder progressive, after
+        // the regular timeline is made.
+        const std::string filters = splitter->FieldFilters();
+        if (!filters.empty() && !Extend(MakeFieldElement(filters), false))
+            GST_WARNING("the pictures stay as they are: the field filters \"%s\" can't be used", filters.c_str());
         return S_OK;
     }
 };

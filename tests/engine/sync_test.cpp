@@ -109,6 +109,11 @@ const SyncCase kCases[] = {
     {"lpcm_ac3_subpicture", "lpcm-ac3-sub.vob", 30000, 1001, 8.008, 8.008, 4, 4},
     {"damaged", "flash.vob", 30000, 1001, 20.02, 20.02, 10, 10},
     {"ten_minutes", "ten-minutes.vob", 30000, 1001, 600.0, 600.0, 300, 300},
+    // Interlaced video, film pulled down into fields throughout (restored to
+    // its own frames), film then video (kept at the video's rate).
+    {"interlaced", "interlaced.vob", 30000, 1001, 8.008, 8.008, 4, 4},
+    {"telecine", "telecine.vob", 24000, 1001, 12.012, 12.012, 6, 6},
+    {"film_then_video", "film-video.vob", 30000, 1001, 12.012, 12.012, 6, 6},
     // Sound that is not AC-3: MPEG-1 Layer II (PAL), LPCM; AC-3 taken before DTS.
     {"pal_mp2", "pal-mp2.vob", 25, 1, 10.0, 10.0, 5, 5},
     {"lpcm", "lpcm.vob", 30000, 1001, 8.008, 8.008, 4, 4},

@@ -17,7 +17,7 @@ for f in usr/share/man/man1/marbleway.1.gz usr/share/man/man1/vobcast-convert.1.
   test -s "$out/root/$f" || { echo "missing $f"; exit 1; }
 done
 # The program folder holds the engine and the Qt plugins it and the program load by name.
-for f in libvobcast.so libui-qt.so libvfw-qt.so libSysTrayDLL.so; do
+for f in libvobcast.so libvobcast-fields.so libui-qt.so libvfw-qt.so libSysTrayDLL.so; do
   test -n "$(find "$out/root" -path "*/marbleway/$f")" || { echo "missing $f in the program folder"; exit 1; }
 done
 # Every package named in Depends can be had.

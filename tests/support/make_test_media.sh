@@ -174,8 +174,10 @@ XML
 # that cover both fields of a frame: one frame of film, two pictures of
 # 59.94 video (each becomes one field).
 flash_at() { echo "lt(mod(t-1.001+0.005\\,2.002)\\,0.035)"; }
+# The pattern is drawn at half size and scaled up: its one-line edges would
+# read as combing to a detector even in a progressive picture.
 marked_at() { # SECONDS RATE [TAG]: the marked pattern, flashes timed by the clock
-  echo "testsrc2=s=720x480:r=$2:d=$1,lutyuv=y=val*0.5[b${3-}];color=white:s=720x480:r=$2:d=$1[w${3-}];[b${3-}][w${3-}]overlay=enable='$(flash_at)'"
+  echo "testsrc2=s=360x240:r=$2:d=$1,scale=720:480,lutyuv=y=val*0.5[b${3-}];color=white:s=720x480:r=$2:d=$1[w${3-}];[b${3-}][w${3-}]overlay=enable='$(flash_at)'"
 }
 interlaced=(-flags +ilme+ildct -top 1)
 

@@ -88,9 +88,10 @@ TEST(ConvertCli, ReadsItsCommandLine) {
     Options o;
     std::string error;
     EXPECT_TRUE(ParseArguments({"--bitrate", "900", "--keyint=12", "-j", "2", "-o", "out", "--overwrite", "-q", "a.vob",
-                                "--", "-dash.vob"},
+                                "--deinterlace", "never", "--detelecine=never", "--", "-dash.vob"},
                                o, error))
         << error;
+    EXPECT_EQ(std::make_pair(o.deinterlace, o.detelecine), std::make_pair(2L, 1L));
     EXPECT_EQ(o.bitrateKbps, 900);
     EXPECT_EQ(o.keyFrames, 12);
     EXPECT_EQ(o.jobs, 2);
@@ -99,7 +100,8 @@ TEST(ConvertCli, ReadsItsCommandLine) {
     EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.vob", "-dash.vob"}));
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--bitrate", "fast", "a.vob"}, {"-j", "0", "a.vob"}, {"--frobnicate", "a.vob"}, {}, {"-o"}}) {
+             {"--bitrate", "fast", "a.vob"}, {"-j", "0", "a.vob"}, {"--frobnicate", "a.vob"}, {}, {"-o"},
+             {"--deinterlace", "sometimes", "a.vob"}, {"--detelecine", "always", "a.vob"}}) {
         Options wrong;
         EXPECT_FALSE(ParseArguments(bad, wrong, error)) << bad.size();
         EXPECT_FALSE(error.empty());
@@ -113,7 +115,7 @@ TEST(ConvertCli, TheManualPageSaysWhatTheHelpSays) {
     const std::string man = vobcast::cli::ManPage();
     EXPECT_TRUE(man.starts_with(".TH VOBCAST-CONVERT 1"));
     for (const char* option : {"output-dir", "compressor", "list-compressors", "bitrate", "keyint", "jobs", "overwrite",
-                               "quiet", "help"}) {
+                               "quiet", "help", "deinterlace", "detelecine"}) {
         EXPECT_TRUE(Contains(usage, std::string("--") + option)) << option;
         std::string typeset;  // roff writes a hyphen as "\-"
         for (const char c : std::string("--") + option) typeset += c == '-' ? std::string("\\-") : std::string(1, c);

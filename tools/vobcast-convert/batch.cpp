@@ -166,6 +166,8 @@ private:
         if (!o_.compressor.empty()) args.insert(args.end(), {"--compressor", o_.compressor});
         if (o_.bitrateKbps > 0) args.insert(args.end(), {"--bitrate", std::to_string(o_.bitrateKbps)});
         if (o_.keyFrames > 0) args.insert(args.end(), {"--keyint", std::to_string(o_.keyFrames)});
+        static const char* const kModes[] = {"auto", "always", "never"};
+        args.insert(args.end(), {"--deinterlace", kModes[o_.deinterlace], "--detelecine", o_.detelecine ? "never" : "auto"});
         if (job.title > 0) args.insert(args.end(), {"--worker-title", std::to_string(job.title)});
         if (job.audioStream >= 0) args.insert(args.end(), {"--worker-audio-stream", std::to_string(job.audioStream)});
         args.insert(args.end(), {"--", job.source, PartName(job.destination)});

@@ -31,6 +31,14 @@ constexpr OptionText kOptions[] = {
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
     {"", "--audio-lang", "CODE", "take the track in language CODE (ISO 639-1, e.g. de) of each title, its AC-3 one where it has several"},
     {"", "--audio-track", "N", "take audio track N, of any format: AC-3, MPEG, LPCM or DTS (default: the first AC-3 track, else the first MPEG or LPCM track)"},
+    {"", "--deinterlace", "MODE",
+     "auto: deinterlace (bwdif, motion-adaptive) only the pictures that show the comb of two fields from different "
+     "instants, found per picture where the source is coded interlaced; always: every picture; never: none "
+     "(default: auto)"},
+    {"", "--detelecine", "MODE",
+     "auto: film pulled down 3:2 into interlaced frames gets its frames back (fields matched, repeats dropped: "
+     "23.976 frames a second where the whole source is film, 29.97 where film and video alternate); never: leave it "
+     "(default: auto)"},
     {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_DATA_RATE_KBPS) ")"},
     {"", "--keyint", "N", "a key frame at least every N frames (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_KEY_FRAMES) ")"},
     {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
@@ -193,6 +201,20 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             long title = 0;
             if (!count(title)) return false;
             o.titles.push_back(title);
+        } else if (name == "--deinterlace" || name == "--detelecine") {
+            std::string v;
+            if (!value(v)) return false;
+            const bool deinterlace = name == "--deinterlace";
+            static const char* const kModes[] = {"auto", "always", "never"};
+            long mode = -1;
+            for (long m = 0; m < 3; ++m)
+                if (v == kModes[m] && (deinterlace || m != 1)) mode = m;
+            if (mode < 0) {
+                error = name + (deinterlace ? " takes auto, always or never" : " takes auto or never") + ", not "" + v + """;
+                return false;
+            }
+            if (deinterlace) o.deinterlace = mode;
+            else o.detelecine = mode == 0 ? 0 : 1;
         } else if (name == "--audio-lang") {
             if (!value(o.audioLanguage)) return false;
             if (o.audioLanguage.size() != 2 || !std::isalpha(static_cast<unsigned char>(o.audioLanguage[0])) ||

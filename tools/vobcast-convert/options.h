@@ -25,6 +25,11 @@ struct Options {
     bool allTitles = false;
     std::string audioLanguage;  // ISO 639-1; empty for the first AC-3 track
     long audioTrack = 0;        // 1-based; 0 for the first AC-3 track
+    // How pictures whose fields come from two instants are made progressive,
+    // as the engine's VobcastChoosePictures takes it: deinterlace 0 auto,
+    // 1 always, 2 never; detelecine 0 auto, 1 never.
+    long deinterlace = 0;
+    long detelecine = 0;
     bool help = false;
     bool manPage = false;
     // Internal: convert inputs[0] into inputs[1] in this process, reporting

@@ -103,6 +103,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
         err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
         return 2;
     }
+    if (engine.ChoosePictures(static_cast<std::int32_t>(o.deinterlace), static_cast<std::int32_t>(o.detelecine)) != 0) {
+        err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
+        return 2;
+    }
 
     // The file size limit ends a process by default; here it is a write error
     // that the engine reports like a full disk.

@@ -60,6 +60,14 @@ VOBCAST_EXPORT int32_t VobcastCompressorName(int32_t index, char* buffer, int32_
  * first AC-3 stream, or where there is none the first MPEG or LPCM stream. */
 VOBCAST_EXPORT int32_t VobcastChooseSource(int32_t title, int32_t audio_stream);
 
+/* Chooses how the next DoInit makes pictures whose two fields come from
+ * different instants progressive, until DoUninit. deinterlace: 0 (the
+ * default) deinterlaces the pictures that show combing, 1 every picture, 2
+ * none. detelecine: 0 (the default) turns film pulled down into fields back
+ * into its own frames (at 24000/1001 where the whole source is film), 1
+ * leaves it. 0 on success, E_INVALIDARG for a value out of range. */
+VOBCAST_EXPORT int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine);
+
 typedef struct VobcastSourceInfo {
     int32_t program_stream; /* an MPEG program stream was found */
     int32_t encrypted;      /* CSS-scrambled sectors */
