@@ -12,6 +12,8 @@
 // sizes, the PSNR of each output against its source, how far each output's
 // sound strays from its picture, and the ratios ours / theirs. Exits 1 when one
 // of our outputs is out of sync.
+#include "measure.h"
+
 #include "platform/kernel/module_folder.h"
 #include "sync_marks.h"
 
@@ -31,59 +33,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Sample {
-    double wall = 0;  // seconds
-    double cpu = 0;   // seconds, user + system, the process and its children
-    double rssMb = 0; // peak resident memory of the largest process
-    int status = -1;
-};
-
-// Runs argv and measures it; its output goes to log.
-Sample Measure(const std::vector<std::string>& argv, const fs::path& log) {
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    std::vector<std::string> copy = argv;
-    for (std::string& a : copy) args.push_back(a.data());
-    args.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (std::FILE* f = std::fopen(log.c_str(), "a")) {
-            ::dup2(::fileno(f), STDOUT_FILENO);
-            ::dup2(::fileno(f), STDERR_FILENO);
-        }
-        ::execvp(args[0], args.data());
-        std::perror(args[0]);
-        ::_exit(127);
-    }
-    int raw = 0;
-    rusage usage{};
-    ::wait4(pid, &raw, 0, &usage);
-    Sample s;
-    s.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    s.rssMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return s;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (std::FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        while (std::fgets(buf, sizeof buf, p)) out += buf;
-        ::pclose(p);
-    }
-    return out;
-}
+using bench::Capture;
+using bench::Measure;
+using bench::Median;
+using bench::Quoted;
+using bench::Sample;
 
 // The average PSNR of frames paired by their number, the output's frame i with
 // the source's frame i + offset, over count frames (all when count is 0).
@@ -191,8 +145,6 @@ Row Summarise(const std::string& source, const Tool& t, double psnr) {
     return {source, t.label, med(&Sample::wall), med(&Sample::cpu), med(&Sample::rssMb), bytes / 1e6, psnr,
             WorstOffset(t.outputs) * 1000};
 }
-
-std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 } // namespace
 
