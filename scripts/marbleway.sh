@@ -42,16 +42,17 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgstreamer-plugins-bad1.0-dev libavcodec-dev libavutil-dev
-  qt6-base-dev qt6-svg-dev libudev-dev libdvdread-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-svg-dev libudev-dev libdvdread-dev libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )
 # The tests also mount a generated DVD image, as a user's desktop would, make
 # their DVD media with ffmpeg, dvdauthor and mjpegtools, and read every AVI
 # back with ffmpeg as well as GStreamer; a FAT image mounted with fusefat stands
 # for a USB stick; lintian and appstreamcli judge the Debian package.
-test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream)
-# The benchmark measures against ffmpeg, which also makes its sources.
-bench_packages=(ffmpeg)
+test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream dbus-daemon)
+# The benchmarks measure against ffmpeg, which also makes their sources, and
+# HandBrake (bench/real-discs).
+bench_packages=(ffmpeg handbrake-cli dvdauthor mjpegtools)
 
 install_missing() {
   local missing=() wanted=("${packages[@]}")

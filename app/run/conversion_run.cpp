@@ -1,6 +1,7 @@
 #include "conversion_run.h"
 
 #include "app/sources/path_text.h"
+#include "platform/notify/notification.h"
 #include "platform/shell/folders.h"
 #include "platform/ui/message_box.h"
 
@@ -118,7 +119,23 @@ void ConversionRun::CloseEntry() {
 void ConversionRun::EndRun() {
     list_.CurrentIndex = 0;
     list_.SetStatus("Complete!");
+    window_.ShowProgress("Complete!");
     tray_.DELETEICON(window_.Handle());
+}
+
+std::string ConversionRun::Notice() const {
+    // An entry whose file is missing or empty did not convert: the engine has
+    // said why in its own box.
+    std::size_t converted = 0;
+    for (const std::string& avi : outputs_) {
+        std::error_code ec;
+        if (fs::file_size(avi, ec) > 0 && !ec) ++converted;
+    }
+    const std::size_t failed = outputs_.size() - converted;
+    std::string notice = "Converted " + std::to_string(converted) + (converted == 1 ? " file" : " files") + " into " +
+                         window_.OutputFolder();
+    if (failed > 0) notice += "; " + std::to_string(failed) + " failed";
+    return notice;
 }
 
 void ConversionRun::EntryDone() {
@@ -131,12 +148,11 @@ void ConversionRun::EntryDone() {
         StartEntry(list_.CurrentIndex, 1);
         return;
     }
-    // A user who put the window away hears of the end from its icon.
-    if (inTray) {
-        const std::size_t n = outputs_.size();
-        tray_.NOTIFYICON(window_.Handle(), "Marbleway",
-                         "Converted " + std::to_string(n) + (n == 1 ? " file" : " files") + " into " +
-                             window_.OutputFolder());
+    // A user who put the window away hears of the end from the desktop's
+    // notification service, or from the icon where that is the only way.
+    if (inTray || !window_.InView()) {
+        const std::string notice = Notice();
+        if (!notify::Show("Marbleway", "Marbleway", notice) && inTray) tray_.NOTIFYICON(window_.Handle(), "Marbleway", notice);
     }
     EndRun();
 }
@@ -170,6 +186,7 @@ void ConversionRun::Poll() {
     }
     const auto p2 = static_cast<std::int32_t>(engine_->GetCurrentPos());
     tray_.MODIFYICON(window_.Handle(), window_.IconHandle(), ProgressText(p2));
+    window_.ShowProgress(ProgressText(p2));
     const auto p3 = static_cast<std::int32_t>(engine_->GetCurrentPos());
     if (p3 == 100) EntryDone();
 }

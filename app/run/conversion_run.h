@@ -37,6 +37,12 @@ public:
     // Whether the window sits in the notification area; bringing it back.
     virtual bool InTray() const = 0;
     virtual void Restore() = 0;
+    // Whether the user can see the window (shown, not minimised).
+    virtual bool InView() const = 0;
+    // The run's progress ("Progressing:42%", "Complete!") where the window
+    // shows it besides its status line: in its title, while it is minimised
+    // for want of a notification area.
+    virtual void ShowProgress(const std::string& text) = 0;
     // The window icon: a progress frame read from file, or the program's own
     // (file empty). IconHandle names the icon shown now, for the tray.
     virtual void ShowIcon(const QIcon& icon, std::string file) = 0;
@@ -78,6 +84,8 @@ private:
     int Positioning(int slot, const std::string& mark);
     void CloseEntry();
     void EndRun();
+    // "Converted 3 files into /srv/rips/", and how many failed where any did.
+    std::string Notice() const;
     // destination, or a free "name (2).avi" when it is the source itself or
     // an output of this run already.
     std::string FreeOutputName(const std::string& source, const std::string& destination) const;

@@ -15,9 +15,18 @@ void* TrayIcon::Function(const char* name) {
     return fn;
 }
 
-void TrayIcon::ADDICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip) {
+bool TrayIcon::ADDICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip) {
     if (observer) observer("ADDICON", tip);
-    if (auto* fn = reinterpret_cast<void (*)(std::uintptr_t, std::uintptr_t, const char*)>(Function("ADDICON"))) fn(window, icon, tip.c_str());
+    bool shown = false;
+    if (auto* fn = reinterpret_cast<std::int32_t (*)(std::uintptr_t, std::uintptr_t, const char*)>(Function("ADDICON")))
+        shown = fn(window, icon, tip.c_str()) != 0;
+    return notificationArea.value_or(shown);
+}
+
+bool TrayIcon::ICONSHOWN(std::uintptr_t window) {
+    bool shown = false;
+    if (auto* fn = reinterpret_cast<std::int32_t (*)(std::uintptr_t)>(Function("ICONSHOWN"))) shown = fn(window) != 0;
+    return notificationArea.value_or(shown);
 }
 
 void TrayIcon::MODIFYICON(std::uintptr_t window, std::uintptr_t icon, const std::string& tip) {

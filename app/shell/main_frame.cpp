@@ -42,6 +42,11 @@ MainFrame::MainFrame()
                   {"ExitMenu", "Exit", [this] { ExitMenu_Click(); }}};
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    trayWatch_.setInterval(1000);
+    connect(&trayWatch_, &QTimer::timeout, this, [this] {
+        if (!isHidden()) trayWatch_.stop();
+        else if (!Tray.ICONSHOWN(Handle())) OpenMenu_Click();
+    });
     setAcceptDrops(true);
     Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
     ShowIcon(Image1, {});

@@ -124,6 +124,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -134,6 +135,8 @@ private:
     Controls RunControls() override;
     bool InTray() const override { return isHidden(); }
     void Restore() override { show(); }
+    bool InView() const override { return isVisible() && !isMinimized(); }
+    void ShowProgress(const std::string& text) override;
     void ShowIcon(const QIcon& icon, std::string file) override;
     void ShowProgramIcon() override { ShowIcon(Image1, {}); }
     std::uintptr_t IconHandle() const override;
@@ -143,6 +146,12 @@ private:
     bool Loaded() const { return ListButton[1] != nullptr; }
 
     ConversionRun run_{*this, List, Engine, Tray, Timer1};
+    // While the window sits in the notification area: whether the area is
+    // still there, once a second (a panel restarted or removed takes it away).
+    QTimer trayWatch_;
+    // Minimised by BackGround for want of a notification area: the title
+    // shows the progress the icon's tip would.
+    bool minimisedForTray_ = false;
     SourceSearch search_{List};
     SettingsPanel settings_{*this};
     QPointer<Splash> splash_;

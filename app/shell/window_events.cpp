@@ -23,12 +23,34 @@ void MainFrame::ExitMenu_Click() {
     ui::EndMessageLoop();
 }
 
+// The window goes to the notification area where the desktop has one. Where
+// it has none (GNOME as it comes, many tiling desktops) a hidden window would
+// be lost: it is minimised instead, to come back the usual way.
 void MainFrame::SendToBackground() {
-    Tray.ADDICON(Handle(), IconHandle(), "Corvenna");
-    hide();
+    if (Tray.ADDICON(Handle(), IconHandle(), "Corvenna")) {
+        hide();
+        trayWatch_.start();
+        return;
+    }
+    minimisedForTray_ = true;
+    showMinimized();
+}
+
+void MainFrame::ShowProgress(const std::string& text) {
+    const QString title = minimisedForTray_ && isMinimized() ? QString::fromStdString(text) + " \u2013 Marbleway" : "DVD";
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void MainFrame::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::WindowStateChange && !isMinimized() && minimisedForTray_) {
+        minimisedForTray_ = false;
+        setWindowTitle("DVD");
+    }
+    QWidget::changeEvent(e);
 }
 
 void MainFrame::OpenMenu_Click() {
+    trayWatch_.stop();
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
 }

@@ -20,10 +20,18 @@ constexpr int WM_RBUTTONDOWN = 0x204;
 constexpr int kNotificationMs = 10000;
 
 // The icons, one per window, until DELETEICON. They belong to the
-// application, so that none outlives it.
+// application, so that none outlives it; those still there when the library
+// is unloaded go with it, as their connections run its code (a window closed
+// without Exit keeps its icon).
+struct IconTable {
+    std::map<uintptr_t, QPointer<QSystemTrayIcon>> icons;
+    ~IconTable() {
+        for (auto& [window, icon] : icons) delete icon.data();
+    }
+};
 std::map<uintptr_t, QPointer<QSystemTrayIcon>>& Icons() {
-    static std::map<uintptr_t, QPointer<QSystemTrayIcon>> icons;
-    return icons;
+    static IconTable table;
+    return table.icons;
 }
 
 // Icons deleted while their notification still shows. The library deletes
@@ -51,8 +59,8 @@ QIcon IconOf(uintptr_t icon) { return icon != 0 ? *reinterpret_cast<const QIcon*
 
 extern "C" {
 
-void ADDICON(uintptr_t window, uintptr_t icon, const char* tip) {
-    if (qApp == nullptr) return;
+int32_t ADDICON(uintptr_t window, uintptr_t icon, const char* tip) {
+    if (qApp == nullptr) return 0;
     auto& slot = Icons()[window];
     if (!slot) {
         slot = new QSystemTrayIcon(qApp);
@@ -68,6 +76,14 @@ void ADDICON(uintptr_t window, uintptr_t icon, const char* tip) {
     slot->setIcon(IconOf(icon));
     slot->setToolTip(QString::fromUtf8(tip != nullptr ? tip : ""));
     slot->show();
+    return QSystemTrayIcon::isSystemTrayAvailable() ? 1 : 0;
+}
+
+int32_t ICONSHOWN(uintptr_t window) {
+    const auto it = Icons().find(window);
+    return it != Icons().end() && it->second && it->second->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()
+               ? 1
+               : 0;
 }
 
 void MODIFYICON(uintptr_t window, uintptr_t icon, const char* tip) {

@@ -1,6 +1,7 @@
 // Converting from the window: runs through the real engine on generated VOBs,
 // and the polling arithmetic against a scripted engine.
 #include "main_frame_fixture.h"
+#include "platform/notify/notification.h"
 
 #include "platform/systray/systray.h"
 #include "engine_binding.h"
@@ -60,9 +61,14 @@ protected:
         host.SetMessageSink([](void* self, const char* text) { static_cast<JobRunner*>(self)->boxes.emplace_back(text); },
                             this);
         frame.Tray.observer = [this](const std::string& fn, const std::string& tip) { tray.push_back(fn + " " + tip); };
+        notify::SetHook([this](const std::string&, const std::string& body) {
+            notices.push_back(body);
+            return service;
+        });
         WriteIniValue("SavePath", "PathName", out.path().string() + "/");
     }
     void TearDown() override {
+        notify::SetHook(nullptr);
         host.SetMessageSink(nullptr, nullptr);
         host.SetChooser(nullptr, nullptr);
         MainFrameTest::TearDown();
@@ -88,6 +94,8 @@ protected:
     TempFolder out;
     TempFolder sources;
     std::vector<std::string> tray;
+    std::vector<std::string> notices;  // what went to the desktop's notification service
+    bool service = false;              // whether the desktop has one
     int choices = 0;
 };
 
@@ -269,29 +277,78 @@ TEST_F(JobRunner, AnEntryBelowTheSeventhRowScrollsTheListToIt) {
     EXPECT_EQ(frame.Processing->Text(), "Complete!");
 }
 
-// A run that ends while the window sits in the notification area says so
-// from the icon, which stays while its notice shows.
-TEST_F(JobRunner, ARunEndingInTheNotificationAreaSaysSoFromTheIcon) {
+// The end of a run that the user does not watch is announced by the
+// desktop's notification service; from the icon only where there is no
+// service but a notification area. The icon stays while its notice shows.
+TEST_F(JobRunner, ARunEndingOutOfViewIsAnnounced) {
+    frame.Tray.notificationArea = true;
+    for (const bool withService : {false, true}) {
+        SCOPED_TRACE(withService ? "a notification service" : "no notification service");
+        service = withService;
+        tray.clear();
+        notices.clear();
+        frame.List.FileList.Set(1, sources / "a.vob");
+        frame.List.FileList.Set(2, sources / "b.vob");
+        RecordingEngine& engine = UseEngine(false);
+        frame.StartRun();
+        engine.positions = {100, 100, 100};  // a tick's three reads
+        frame.Timer1_Timer();
+        ASSERT_EQ(engine.Count("DoInit 1"), 1);
+        ClickOn(Named("BackGround"));
+        EXPECT_FALSE(frame.isVisible());
+        engine.positions = {100, 100, 100};
+        frame.Timer1_Timer();
+        ASSERT_EQ(frame.Processing->Text(), "Complete!");
+        // The engine wrote nothing here: both entries failed.
+        const std::string notice = "Converted 0 files into " + out.path().string() + "/; 2 failed";
+        const auto balloon = std::find_if(tray.begin(), tray.end(), [](auto& t) { return t.starts_with("NOTIFYICON"); });
+        if (withService) {
+            EXPECT_EQ(notices, std::vector<std::string>{notice});
+            EXPECT_EQ(balloon, tray.end());
+        } else {
+            EXPECT_EQ(notices, std::vector<std::string>{notice}) << "the service was asked first";
+            ASSERT_NE(balloon, tray.end());
+            EXPECT_EQ(*balloon, "NOTIFYICON " + notice);
+            EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "the icon stays while its notice shows";
+        }
+        EXPECT_EQ(Count("DELETEICON "), 1);
+        frame.OpenMenu_Click();
+    }
+}
+
+// Where the desktop has no notification area, BackGround minimises the window
+// rather than hide it where nothing could bring it back; its title carries
+// the progress the icon's tip would. A notification area that goes away
+// while the window sits in it gives the window back.
+TEST_F(JobRunner, WithoutANotificationAreaTheWindowIsMinimisedNotLost) {
+    service = true;
     frame.List.FileList.Set(1, sources / "a.vob");
-    frame.List.FileList.Set(2, sources / "b.vob");
+    fs::copy_file(testing_media::MediaPath("ntsc.vob"), out / "a.avi");  // as if the engine had written it
     RecordingEngine& engine = UseEngine(false);
     frame.StartRun();
-    engine.positions = {100, 100, 100};  // a tick's three reads
-    frame.Timer1_Timer();
-    ASSERT_EQ(engine.Count("DoInit 1"), 1);
     ClickOn(Named("BackGround"));
-    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(Count("ADDICON Corvenna"), 1);
+    EXPECT_TRUE(frame.isVisible()) << "the window is not hidden";
+    EXPECT_TRUE(frame.isMinimized());
+    engine.positions = {42, 42, 42};
+    frame.Timer1_Timer();
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Progressing:42% \u2013 Marbleway");
     engine.positions = {100, 100, 100};
     frame.Timer1_Timer();
-    ASSERT_EQ(frame.Processing->Text(), "Complete!");
-    const auto notice = std::find_if(tray.begin(), tray.end(), [](auto& t) { return t.starts_with("NOTIFYICON"); });
-    ASSERT_NE(notice, tray.end());
-    EXPECT_EQ(*notice, "NOTIFYICON Converted 2 files into " + out.path().string() + "/");
-    EXPECT_EQ(Count("DELETEICON "), 1);
-    EXPECT_EQ(qApp->findChildren<QSystemTrayIcon*>().size(), 1) << "the icon stays while its notice shows";
+    EXPECT_EQ(frame.windowTitle().toStdString(), "Complete! \u2013 Marbleway");
+    EXPECT_EQ(notices, std::vector<std::string>{"Converted 1 file into " + out.path().string() + "/"});
+    frame.showNormal();
+    EXPECT_EQ(frame.windowTitle(), "DVD") << "the title is its own again once the window is back";
+
+    frame.Tray.notificationArea = true;
+    ClickOn(Named("BackGround"));
+    ASSERT_FALSE(frame.isVisible());
+    frame.Tray.notificationArea = false;  // the panel went away
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return frame.isVisible(); }, 3000));
 }
 
 TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {
+    frame.Tray.notificationArea = true;
     skin::Menu shown;
     skin::SetPopupMenuHook([&](const skin::Menu& menu, int, int) {
         shown = menu;
