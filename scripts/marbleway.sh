@@ -48,8 +48,11 @@ packages=(
 # The tests also mount a generated DVD image, as a user's desktop would, make
 # their DVD media with ffmpeg, dvdauthor and mjpegtools, and read every AVI
 # back with ffmpeg as well as GStreamer; a FAT image mounted with fusefat stands
-# for a USB stick; lintian and appstreamcli judge the Debian package.
-test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream dbus-daemon)
+# for a USB stick; lintian and appstreamcli judge the Debian package; a
+# session bus carries desktop notifications; Xvfb, openbox, trayer and xdotool
+# make desktops with and without a notification area for the real program.
+test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream dbus-daemon
+  xvfb openbox trayer x11-utils xdotool)
 # The benchmarks measure against ffmpeg, which also makes their sources, and
 # HandBrake (bench/real-discs).
 bench_packages=(ffmpeg handbrake-cli dvdauthor mjpegtools)

@@ -59,7 +59,20 @@ private:
 
 TEST(Notification, GoesToTheDesktopsServiceAndNowhereWithoutOne) {
     if (std::system("command -v dbus-daemon > /dev/null") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
-    Child bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+    // A bus that starts no service on demand: the machine's own notification
+    // daemons stay out of it.
+    const std::string config = ::testing::TempDir() + "notification-bus.conf";
+    std::FILE* f = std::fopen(config.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+               "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+               "</busconfig>\n",
+               f);
+    std::fclose(f);
+    Child bus({"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"});
     const std::string address = bus.Line();
     ASSERT_FALSE(address.empty());
     setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
