@@ -31,15 +31,15 @@ MainFrame::MainFrame()
                   {"DeleteMenu", "Delete Item", [this] { List.DeleteMenu_Click(); }},
                   {"Separator1", "-", nullptr},
                   {"CancelMenu1", "Cancel", nullptr}};
-    MenuBar[1] = {{"OpenFile", "Open File", [this] { OpenFile_Click(); }},
-                  {"ImportFile", "Import File", [this] { ImportFile_Click(); }},
+    MenuBar[1] = {{"OpenFile", "Open File", [this] { OpenFile_Click(); }, "Ctrl+O"},
+                  {"ImportFile", "Import File", [this] { ImportFile_Click(); }, "Ctrl+I"},
                   {"Separator2", "-", nullptr},
                   {"CancelMenu2", "Cancel", nullptr}};
     MenuBar[2] = {{"AboutMenu", "About", [this] { AboutMenu_Click(); }}, {"Separator3", "-", nullptr}, {"CancelMenu3", "Cancel", nullptr}};
     MenuBar[3] = {{"OpenMenu", "Open DVD", [this] { OpenMenu_Click(); }},
                   {"Separator4", "-", nullptr},
                   {"CancelMenu4", "Cancel", nullptr},
-                  {"ExitMenu", "Exit", [this] { ExitMenu_Click(); }}};
+                  {"ExitMenu", "Exit", [this] { ExitMenu_Click(); }, "Ctrl+Q"}};
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     trayWatch_.setInterval(1000);
@@ -48,10 +48,12 @@ MainFrame::MainFrame()
         else if (!Tray.ICONSHOWN(Handle())) OpenMenu_Click();
     });
     setAcceptDrops(true);
+    BindShortcuts();
     Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
     ShowIcon(Image1, {});
     Skin.events.MouseUp = [this](skin::Object& o, int button, int shift, int x, int y) { Skin_MouseUp(o, button, shift, x, y); };
     Skin.events.Click = [this](skin::Object& o) { Skin_Click(o); };
+    Skin.events.KeyDown = [this](skin::Object& o, int key, int shift) { Skin_KeyDown(o, key, shift); };
     Skin.events.Scroll = [this](skin::Object& o, std::int32_t p) { Skin_Scroll(o, p); };
     Skin.events.ScrollTrack = [this](skin::Object& o, std::int32_t p) { Skin_ScrollTrack(o, p); };
 }

@@ -58,6 +58,9 @@ public:
     void Skin_ScrollTrack(skin::Object& source, std::int32_t position);
     // A release on a row that shows an entry opens the list menu there.
     void Skin_MouseUp(skin::Object& source, int button, int shift, int x, int y);
+    // Keys on the focused skin object: Down opens the Files menu; Up and Down
+    // move along the list, Delete removes the focused row's entry.
+    void Skin_KeyDown(skin::Object& source, int key, int shift);
 
     // Filling the list: the DVD drives, a folder, a single file, and what the
     // user drops on the window (VOB files are opened, one folder imported).
@@ -143,6 +146,9 @@ private:
     std::string OutputFolder() const override;
 
     void UnloadSplash();
+    // Ctrl+O Open File, Ctrl+I Import File, Ctrl+Return Start, Escape Stop
+    // (while a run goes), Ctrl+Q Exit.
+    void BindShortcuts();
     bool Loaded() const { return ListButton[1] != nullptr; }
 
     ConversionRun run_{*this, List, Engine, Tray, Timer1};

@@ -13,6 +13,8 @@ void MainFrame::Form_Load() {
     LoadSkin();
     SetUpIniFile();
     ListVobInDVDRom();
+    // The keyboard starts on Start.
+    if (skin::SkinWindow* window = Skin.GetSkinWindow(Handle())) window->SetKeyboardFocus(StartCompress);
 }
 
 bool LoadMainFrame(MainFrame& frame) {

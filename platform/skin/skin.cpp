@@ -30,6 +30,14 @@ Object* SkinWindow::FindObject(std::string_view name) const {
     return nullptr;
 }
 
+void SkinWindow::SetKeyboardFocus(Object* object) {
+    if (surface_ == nullptr) return;
+    surface_->SetFocused(object);
+    surface_->setFocus(Qt::OtherFocusReason);
+}
+
+Object* SkinWindow::KeyboardFocus() const { return surface_ != nullptr ? surface_->Focused() : nullptr; }
+
 void SkinWindow::ShowPopupMenu(const Menu& menu, int x, int y) {
     if (Hook()) {
         const int chosen = Hook()(menu, x, y);

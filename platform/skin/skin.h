@@ -34,6 +34,11 @@ struct Events {
     std::function<void(Object& source)> MouseOut;
     std::function<void(Object& source, std::int32_t position)> Scroll;       // a scroll that ended
     std::function<void(Object& source, std::int32_t position)> ScrollTrack;  // the thumb being dragged
+    // A key pressed on the object that has the keyboard focus, other than
+    // those the surface takes itself (Tab and Shift+Tab move the focus; Space
+    // and Return press a button as a click in its middle does, raising
+    // MouseDown, MouseUp and Click). key: Qt's key code.
+    std::function<void(Object& source, int key, int shift)> KeyDown;
 };
 
 // A popup menu: items top to bottom; the caption "-" is a separator. The
@@ -42,6 +47,7 @@ struct MenuItem {
     std::string name;  // the item's own name, such as "ClearMenu"
     std::string caption;
     std::function<void()> handler;
+    std::string shortcut = {};  // shown beside the caption, such as "Ctrl+O"
 };
 using Menu = std::vector<MenuItem>;
 
@@ -66,8 +72,14 @@ public:
     const std::vector<std::unique_ptr<Object>>& Objects() const { return objects_; }
     const WindowDef& Definition() const { return def_; }
 
-    // Shows menu at screen position (x, y) and waits until it closes.
+    // Shows menu at screen position (x, y) and waits until it closes; below
+    // the focused button instead while the keyboard presses it.
     void ShowPopupMenu(const Menu& menu, int x, int y);
+
+    // Gives the keyboard focus to object (a button that can be pressed) and
+    // the window's keyboard to the skin.
+    void SetKeyboardFocus(Object* object);
+    Object* KeyboardFocus() const;
 
 private:
     friend class Skin;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
@@ -113,6 +115,7 @@ Surface::Surface(QWidget* window, const SkinFile& file, const SkinWindow& skin_w
     : QWidget(window), file_(file), skin_window_(skin_window), events_(events), art_(std::make_unique<ArtCache>()) {
     setObjectName("skin-surface");
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     const WindowDef& def = skin_window.Definition();
     setGeometry(0, 0, def.width, def.height);
@@ -170,6 +173,94 @@ void Surface::paintEvent(QPaintEvent* /*e*/) {
             break;
         }
     }
+    DrawFocus(p);
+}
+
+// A mark around the focused button while the window has the keyboard: amber,
+// which stands out from dark faces and light ones alike (more than 3:1
+// against the dark skin's background and its blue buttons).
+void Surface::DrawFocus(QPainter& p) const {
+    if (focus_ == nullptr || !hasFocus() || !focus_->Visible()) return;
+    const double radius = focus_->ButtonColors()[24] + 2.0;
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0xff, 0xc4, 0x1f), 2.0));
+    p.drawRoundedRect(BoxOf(focus_->GetRect()).adjusted(-2.5, -2.5, 2.5, 2.5), radius, radius);
+    p.restore();
+}
+
+std::vector<Object*> Surface::FocusChain() const {
+    std::vector<Object*> chain;
+    // A button that shows nothing (an empty list row) is nothing to press,
+    // and one parked outside the window (the other panel's) is not there.
+    const QRectF window(0, 0, width(), height());
+    for (const auto& object : skin_window_.Objects())
+        if (object->GetKind() == Kind::Button && object->Visible() && !object->Disabled() &&
+            (!object->Caption().empty() || !object->Definition().art.normal.empty()) &&
+            window.intersects(BoxOf(object->GetRect())))
+            chain.push_back(object.get());
+    return chain;
+}
+
+void Surface::SetFocused(Object* object) {
+    if (object == focus_) return;
+    focus_ = object;
+    update();
+}
+
+bool Surface::focusNextPrevChild(bool next) {
+    const std::vector<Object*> chain = FocusChain();
+    if (chain.empty()) return QWidget::focusNextPrevChild(next);
+    const auto at = std::find(chain.begin(), chain.end(), focus_);
+    std::ptrdiff_t i = at == chain.end() ? (next ? -1 : 0) : at - chain.begin();
+    const auto n = static_cast<std::ptrdiff_t>(chain.size());
+    i = ((next ? i + 1 : i - 1) % n + n) % n;
+    SetFocused(chain[static_cast<std::size_t>(i)]);
+    return true;
+}
+
+void Surface::focusInEvent(QFocusEvent* e) {
+    // A focus that went with its object (hidden, disabled) moves on.
+    const std::vector<Object*> chain = FocusChain();
+    if (std::find(chain.begin(), chain.end(), focus_) == chain.end()) focus_ = chain.empty() ? nullptr : chain.front();
+    update();
+    QWidget::focusInEvent(e);
+}
+
+void Surface::focusOutEvent(QFocusEvent* e) {
+    update();
+    QWidget::focusOutEvent(e);
+}
+
+void Surface::Press(Object& o) {
+    const Rect r = o.GetRect();
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    const QPointer<Surface> alive(this);
+    if (events_.MouseDown) events_.MouseDown(o, 1, 0, x, y);
+    if (alive && events_.MouseUp) events_.MouseUp(o, 1, 0, x, y);
+    if (alive && !o.Disabled() && events_.Click) events_.Click(o);
+}
+
+void Surface::keyPressEvent(QKeyEvent* e) {
+    const std::vector<Object*> chain = FocusChain();
+    if (std::find(chain.begin(), chain.end(), focus_) == chain.end()) {
+        SetFocused(chain.empty() ? nullptr : chain.front());
+    }
+    if (focus_ == nullptr) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const QPointer<Surface> alive(this);
+    key_press_ = true;
+    if (plain && (e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+        Press(*focus_);
+    } else if (events_.KeyDown) {
+        events_.KeyDown(*focus_, e->key(), ShiftOf(e->modifiers()));
+    } else {
+        QWidget::keyPressEvent(e);
+    }
+    if (alive) key_press_ = false;
 }
 
 void Surface::DrawButton(QPainter& p, const Object& o) const {
@@ -428,9 +519,20 @@ void Surface::ShowMenu(const Menu& menu, int x, int y) {
         }
         QAction* action = popup.addAction(QString::fromStdString(menu[i].caption));
         action->setObjectName(QString::fromStdString(menu[i].name));
+        // Shown only: the window's own shortcuts carry out the command.
+        if (!menu[i].shortcut.empty()) {
+            action->setShortcut(QKeySequence(QString::fromStdString(menu[i].shortcut)));
+            action->setShortcutVisibleInContextMenu(true);
+        }
         action->setData(static_cast<int>(i));
     }
-    const QAction* chosen = popup.exec(QPoint(x, y));
+    // A menu the keyboard opened drops from the button it pressed.
+    QPoint at(x, y);
+    if (key_press_ && focus_ != nullptr) {
+        const Rect r = focus_->GetRect();
+        at = mapToGlobal(QPoint(r.left, r.bottom + 2));
+    }
+    const QAction* chosen = popup.exec(at);
     if (chosen == nullptr) return;
     const auto& handler = menu[static_cast<std::size_t>(chosen->data().toInt())].handler;
     if (handler) handler();

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 namespace skin {
 
@@ -21,6 +22,14 @@ public:
     void ObjectChanged(const Object& object, bool repaint_now) override;
     void ShowMenu(const Menu& menu, int x, int y);
 
+    // The keyboard focus: one of the buttons that can be pressed; null when
+    // there is none.
+    Object* Focused() const { return focus_; }
+    void SetFocused(Object* object);
+    // The buttons Tab reaches, in the order the skin file lists them (its
+    // author's reading order): those shown, enabled and showing something.
+    std::vector<Object*> FocusChain() const;
+
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -30,6 +39,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     Object* Hit(QPoint p) const;
@@ -40,6 +53,9 @@ private:
     void DrawLabel(QPainter& p, const Object& o) const;
     void DrawScrollBar(QPainter& p, const Object& o) const;
     void DrawArt(QPainter& p, const std::string& file, const QRectF& box) const;
+    void DrawFocus(QPainter& p) const;
+    // What a left click in the middle of o raises.
+    void Press(Object& o);
     QFont FontOf(const ObjectDef& def) const;
 
     const SkinFile& file_;
@@ -49,6 +65,8 @@ private:
     Object* hover_ = nullptr;
     Object* pressed_ = nullptr;
     Object* dragged_bar_ = nullptr;
+    Object* focus_ = nullptr;
+    bool key_press_ = false;  // a press of the keyboard is under way
     double drag_grip_ = 0;           // where on the thumb the pointer holds it
     bool moving_window_ = false;
     QPoint move_grip_;               // the pointer relative to the window's corner

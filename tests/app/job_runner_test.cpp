@@ -347,6 +347,23 @@ TEST_F(JobRunner, WithoutANotificationAreaTheWindowIsMinimisedNotLost) {
     EXPECT_TRUE(testing_support::WaitUntil([&] { return frame.isVisible(); }, 3000));
 }
 
+// The keyboard's Start and Stop are the buttons' own commands.
+TEST_F(JobRunner, CtrlReturnStartsARunAndEscapeStopsIt) {
+    frame.List.FileList.Set(1, sources / "a.vob");
+    RecordingEngine& engine = UseEngine(false);
+    frame.activateWindow();  // shortcuts reach the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_Escape);
+    EXPECT_EQ(engine.Count("StopComp"), 0) << "Escape stops nothing while idle";
+    QTest::keyClick(&frame, Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(frame.Running());
+    EXPECT_EQ(engine.Count("DoInit 0"), 1);
+    QTest::keyClick(&frame, Qt::Key_Escape);
+    EXPECT_FALSE(frame.Running());
+    EXPECT_EQ(engine.Count("StopComp"), 1);
+    EXPECT_EQ(frame.Processing->Text(), "Complete!");
+}
+
 TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {
     frame.Tray.notificationArea = true;
     skin::Menu shown;
