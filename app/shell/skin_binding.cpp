@@ -19,7 +19,7 @@ void MainFrame::LoadSkin() {
     const std::string file = shell::ProgramFolder() + "/dvd.skn";
     Skin.LoadSkin(file);
     Skin.ApplySkin(Handle(), "DVD");
-    const skin::SkinWindow& window = *Skin.GetSkinWindow(Handle());
+    skin::SkinWindow& window = *Skin.GetSkinWindow(Handle());
 
     StartCompress = Bind(window, file, "StartCompress");
     StopCompress = Bind(window, file, "StopCompress");
@@ -33,6 +33,13 @@ void MainFrame::LoadSkin() {
     for (int i = 1; i <= SourceList::kRows; ++i) ListButton[static_cast<std::size_t>(i)] = Bind(window, file, "list" + std::to_string(i));
     // The commands are reached only through these; check them as early.
     for (const char* name : {"BackGround", "FileMenu", "Settings", "About", "Close"}) Bind(window, file, name);
+
+    // What a screen reader hears: the skin shows art where these have names.
+    window.Describe("BackGround", skin::AccessibleRole::Default, "Minimise");
+    window.Describe("Close", skin::AccessibleRole::Default, "Close");
+    window.Describe("Processing", skin::AccessibleRole::StatusBar);
+    for (int i = 1; i <= SourceList::kRows; ++i) window.Describe("List" + std::to_string(i), skin::AccessibleRole::ListRow);
+    window.NameList("Source files");
 
     List.Bind({ListButton, ScrollBar, Processing});
     SwitchInterface("Main");

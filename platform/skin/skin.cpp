@@ -38,6 +38,15 @@ void SkinWindow::SetKeyboardFocus(Object* object) {
 
 Object* SkinWindow::KeyboardFocus() const { return surface_ != nullptr ? surface_->Focused() : nullptr; }
 
+void SkinWindow::Describe(std::string_view object, AccessibleRole role, std::string name) {
+    const Object* o = FindObject(object);
+    if (surface_ != nullptr && o != nullptr) surface_->Describe(*o, {role, std::move(name)});
+}
+
+void SkinWindow::NameList(std::string name) {
+    if (surface_ != nullptr) surface_->SetListName(std::move(name));
+}
+
 void SkinWindow::ShowPopupMenu(const Menu& menu, int x, int y) {
     if (Hook()) {
         const int chosen = Hook()(menu, x, y);

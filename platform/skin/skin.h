@@ -10,6 +10,7 @@
 
 #include <QPointer>
 
+#include "accessible.h"
 #include "object.h"
 #include "skin_file.h"
 
@@ -80,6 +81,12 @@ public:
     // the window's keyboard to the skin.
     void SetKeyboardFocus(Object* object);
     Object* KeyboardFocus() const;
+
+    // What screen readers are told the object named object is (accessible.h):
+    // its role, and a name where its caption is art ("–" for Minimise).
+    void Describe(std::string_view object, AccessibleRole role, std::string name = {});
+    // The name of the list the ListRow objects make.
+    void NameList(std::string name);
 
 private:
     friend class Skin;

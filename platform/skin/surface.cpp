@@ -116,6 +116,7 @@ Surface::Surface(QWidget* window, const SkinFile& file, const SkinWindow& skin_w
     setObjectName("skin-surface");
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    InstallAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     const WindowDef& def = skin_window.Definition();
     setGeometry(0, 0, def.width, def.height);
@@ -134,12 +135,21 @@ Surface::Surface(QWidget* window, const SkinFile& file, const SkinWindow& skin_w
 }
 
 Surface::~Surface() {
+    ForgetAccessibility(*this);
     for (const auto& object : skin_window_.Objects()) object->SetHost(nullptr);
 }
 
-void Surface::ObjectChanged(const Object& /*object*/, bool repaint_now) {
+void Surface::ObjectChanged(const Object& object, bool repaint_now) {
     if (repaint_now) repaint();
     else update();
+    // A status line is announced when its text changes, not when it repaints.
+    if (DescriptionOf(object).role == AccessibleRole::StatusBar) {
+        std::string& said = announced_[&object];
+        if (said != object.Text()) {
+            said = object.Text();
+            AnnounceChange(*this, object);
+        }
+    }
 }
 
 QFont Surface::FontOf(const ObjectDef& def) const {
@@ -206,6 +216,7 @@ void Surface::SetFocused(Object* object) {
     if (object == focus_) return;
     focus_ = object;
     update();
+    if (focus_ != nullptr && hasFocus()) AnnounceFocus(*this, *focus_);
 }
 
 bool Surface::focusNextPrevChild(bool next) {

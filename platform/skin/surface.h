@@ -2,12 +2,15 @@
 // skin's events. It fills its window; the window itself draws nothing.
 #pragma once
 
+#include "accessible.h"
 #include "skin.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace skin {
@@ -29,6 +32,22 @@ public:
     // The buttons Tab reaches, in the order the skin file lists them (its
     // author's reading order): those shown, enabled and showing something.
     std::vector<Object*> FocusChain() const;
+    // What a left click in the middle of o raises.
+    void Press(Object& o);
+
+    // What screen readers are told of an object (accessible.h).
+    struct Description {
+        AccessibleRole role = AccessibleRole::Default;
+        std::string name;  // empty: the caption
+    };
+    void Describe(const Object& o, Description d) { descriptions_[&o] = std::move(d); }
+    Description DescriptionOf(const Object& o) const {
+        const auto it = descriptions_.find(&o);
+        return it == descriptions_.end() ? Description{} : it->second;
+    }
+    const std::string& ListName() const { return list_name_; }
+    void SetListName(std::string name) { list_name_ = std::move(name); }
+    const SkinWindow& Window() const { return skin_window_; }
 
 protected:
     bool event(QEvent* e) override;
@@ -54,8 +73,6 @@ private:
     void DrawScrollBar(QPainter& p, const Object& o) const;
     void DrawArt(QPainter& p, const std::string& file, const QRectF& box) const;
     void DrawFocus(QPainter& p) const;
-    // What a left click in the middle of o raises.
-    void Press(Object& o);
     QFont FontOf(const ObjectDef& def) const;
 
     const SkinFile& file_;
@@ -67,6 +84,9 @@ private:
     Object* dragged_bar_ = nullptr;
     Object* focus_ = nullptr;
     bool key_press_ = false;  // a press of the keyboard is under way
+    std::map<const Object*, Description> descriptions_;
+    std::map<const Object*, std::string> announced_;  // a status line's text as last announced
+    std::string list_name_;
     double drag_grip_ = 0;           // where on the thumb the pointer holds it
     bool moving_window_ = false;
     QPoint move_grip_;               // the pointer relative to the window's corner
