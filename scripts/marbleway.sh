@@ -50,9 +50,10 @@ packages=(
 # back with ffmpeg as well as GStreamer; a FAT image mounted with fusefat stands
 # for a USB stick; lintian and appstreamcli judge the Debian package; a
 # session bus carries desktop notifications; Xvfb, openbox, trayer and xdotool
-# make desktops with and without a notification area for the real program.
+# make desktops with and without a notification area for the real program,
+# and the AT-SPI bus with pyatspi reads it as a screen reader does.
 test_packages=(fuseiso fuse fusefat dosfstools genisoimage ffmpeg dvdauthor mjpegtools lintian appstream dbus-daemon
-  xvfb openbox trayer x11-utils xdotool)
+  xvfb openbox trayer x11-utils xdotool at-spi2-core python3-pyatspi)
 # The benchmarks measure against ffmpeg, which also makes their sources, and
 # HandBrake (bench/real-discs).
 bench_packages=(ffmpeg handbrake-cli dvdauthor mjpegtools)

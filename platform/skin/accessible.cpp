@@ -14,18 +14,18 @@
 #include <vector>
 
 namespace skin {
-namespace {
 
-QRect Global(const Surface& s, const Rect& r) {
-    return QRect(s.mapToGlobal(QPoint(r.left, r.top)), QSize(r.right - r.left, r.bottom - r.top));
-}
-
-// Whether a screen reader should hear of the object: shown, inside the window
-// (the other panel's objects are parked outside it), and a button or text.
+// The other panel's objects are parked outside the window.
 bool Exposed(const Surface& s, const Object& o) {
     if (!o.Visible() || o.GetKind() == Kind::Image || o.GetKind() == Kind::ScrollBar) return false;
     const Rect r = o.GetRect();
     return r.right > 0 && r.bottom > 0 && r.left < s.width() && r.top < s.height();
+}
+
+namespace {
+
+QRect Global(const Surface& s, const Rect& r) {
+    return QRect(s.mapToGlobal(QPoint(r.left, r.top)), QSize(r.right - r.left, r.bottom - r.top));
 }
 
 class ListAccessible;
@@ -273,6 +273,15 @@ void Announce(Surface& surface, const Object& object, QAccessible::Event type) {
 void AnnounceChange(Surface& surface, const Object& object) { Announce(surface, object, QAccessible::NameChanged); }
 
 void AnnounceFocus(Surface& surface, const Object& object) { Announce(surface, object, QAccessible::Focus); }
+
+void AnnounceShown(Surface& surface, const Object& object, bool shown) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent event(InterfaceOf(&surface, const_cast<Object*>(&object)),
+                           shown ? QAccessible::ObjectShow : QAccessible::ObjectHide);
+    QAccessible::updateAccessibility(&event);
+    QAccessibleEvent reorder(&surface, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&reorder);
+}
 
 void ObserveAnnouncements(void (*observer)(QAccessibleInterface*, bool)) { g_observer = observer; }
 

@@ -30,6 +30,12 @@ void InstallAccessibility();
 // that the keyboard focus moved to object.
 void AnnounceChange(Surface& surface, const Object& object);
 void AnnounceFocus(Surface& surface, const Object& object);
+// Tells screen readers that object came into the window or left it (shown or
+// hidden, or moved between the panels).
+void AnnounceShown(Surface& surface, const Object& object, bool shown);
+// Whether a screen reader should hear of object: shown, a button or text,
+// inside the window.
+bool Exposed(const Surface& surface, const Object& object);
 
 // For tests, where no screen reader is there to activate Qt's accessibility:
 // every announcement goes to observer too (null: none).

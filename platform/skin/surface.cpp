@@ -142,6 +142,12 @@ Surface::~Surface() {
 void Surface::ObjectChanged(const Object& object, bool repaint_now) {
     if (repaint_now) repaint();
     else update();
+    const bool exposed = Exposed(*this, object);
+    if (const auto was = exposed_.find(&object); was == exposed_.end() || was->second != exposed) {
+        const bool known = was != exposed_.end();
+        exposed_[&object] = exposed;
+        if (known) AnnounceShown(*this, object, exposed);
+    }
     // A status line is announced when its text changes, not when it repaints.
     if (DescriptionOf(object).role == AccessibleRole::StatusBar) {
         std::string& said = announced_[&object];

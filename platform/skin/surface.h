@@ -86,6 +86,7 @@ private:
     bool key_press_ = false;  // a press of the keyboard is under way
     std::map<const Object*, Description> descriptions_;
     std::map<const Object*, std::string> announced_;  // a status line's text as last announced
+    std::map<const Object*, bool> exposed_;           // whether screen readers were last told it is there
     std::string list_name_;
     double drag_grip_ = 0;           // where on the thumb the pointer holds it
     bool moving_window_ = false;

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Marbleway as a screen reader reads and drives it: the real program under
+# Xvfb with openbox and the AT-SPI accessibility bus (as GNOME's Orca reads
+# programs), its tree read with pyatspi, a button pressed through AT-SPI, and
+# a conversion made with the keyboard alone, from Import to Complete!.
+#
+#   screen_reader.sh MARBLEWAY VOB WORK      exits 77 when a tool is missing
+set -uo pipefail
+program=$1 vob=$2 work=$3
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+launcher=/usr/libexec/at-spi-bus-launcher registry=/usr/libexec/at-spi2-registryd
+for tool in Xvfb openbox xdotool dbus-daemon "$launcher" "$registry"; do
+  command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+/usr/bin/python3 -c "import pyatspi" 2> /dev/null || { echo "skipped: python3-pyatspi is not installed"; exit 77; }
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+rm -rf "$work" && mkdir -p "$work/sources" "$work/out" "$work/config/Marbleway"
+cp "$vob" "$work/sources/"
+printf '[SavePath]\nPathName=%s/\n' "$work/out" > "$work/config/Marbleway/DVD.ini"
+
+pids=()
+cleanup() { kill "${pids[@]}" 2> /dev/null; kill "$(cat "$work/bus-pid" 2> /dev/null)" 2> /dev/null; }
+trap cleanup EXIT
+wait_for() { for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done; return 1; }
+failures=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi; }
+tree() { /usr/bin/python3 "$here/atspi_tree.py" "$@" 2> /dev/null; }
+# Whether the tree as read now holds text.
+reads() { tree > "$work/now.txt"; grep -qF -- "$1" "$work/now.txt"; }
+
+display_file="$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
+pids+=($!)
+wait_for '[ -s "$display_file" ]' || { echo "no X server"; exit 1; }
+export DISPLAY=":$(cat "$display_file")"
+export DBUS_SESSION_BUS_ADDRESS
+DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus-pid")
+"$launcher" --launch-immediately > /dev/null 2>&1 &
+pids+=($!)
+"$registry" > /dev/null 2>&1 &
+pids+=($!)
+openbox > /dev/null 2>&1 &
+pids+=($!)
+wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' || { echo "no window manager"; exit 1; }
+XDG_CONFIG_HOME="$work/config" "$program" > "$work/program.log" 2>&1 &
+pids+=($!)
+window=$(timeout 20 xdotool search --sync --name '^DVD$' | head -1)
+xdotool windowactivate --sync "$window" 2> /dev/null
+wait_for 'tree > "$work/tree.txt" 2>&1 && grep -q "push button" "$work/tree.txt"'
+cat "$work/tree.txt"
+check "the buttons are push buttons named as they read" \
+  'for b in Start Stop Files Settings About Minimise Close; do grep -q "\[push button\] \"$b\"" "$work/tree.txt" || exit 1; done'
+check "Stop is not pressable while idle" 'grep "\"Stop\"" "$work/tree.txt" | grep -vq sensitive'
+check "the focus starts on Start" 'grep "\"Start\"" "$work/tree.txt" | grep -q focused'
+check "the status line is a status bar" 'grep -q "\[status bar\] \"Insert DVD...\"" "$work/tree.txt"'
+check "the sources are a list" 'grep -q "\[list\] \"Source files\"" "$work/tree.txt"'
+
+tree press Settings
+settings_open() { reads '[push button] "Browse…"'; }
+check "pressing Settings through AT-SPI opens the settings panel" 'wait_for settings_open'
+tree press Cancel
+
+# The keyboard alone: Ctrl+I, the folder typed into the dialog, Ctrl+Return,
+# Return in the compressor dialog.
+xdotool key --window "$window" ctrl+i
+wait_for 'xdotool search --name "Select a directory" > /dev/null'
+xdotool type --delay 10 "$work/sources"
+xdotool key Return
+imported() { reads "[list item] \"$work/sources/"; }
+check "Ctrl+I imports the folder" 'wait_for imported'
+xdotool windowactivate --sync "$window" 2> /dev/null
+xdotool key --window "$window" ctrl+Return
+wait_for 'xdotool search --name "^Video Compression$" > /dev/null'
+xdotool key Return
+complete() { reads '[status bar] "Complete!"'; }
+check "Ctrl+Return and Return convert it to Complete!" 'wait_for complete'
+check "the AVI is there" '[ -s "$work/out/$(basename "${vob%.*}").avi" ]'
+
+echo "$failures checks failed"
+[ "$failures" -eq 0 ]
