@@ -8,6 +8,10 @@
 #include <QKeySequence>
 #include <QShortcut>
 
+const char* MainFrame::KeyboardHelp() {
+    return "Ctrl+O Open \u00b7 Ctrl+I Import \u00b7 Ctrl+Return Start \u00b7 Esc Stop \u00b7 Ctrl+Q Exit";
+}
+
 void MainFrame::BindShortcuts() {
     const auto bind = [this](const char* keys, std::function<void()> command) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);

@@ -61,6 +61,8 @@ public:
     // Keys on the focused skin object: Down opens the Files menu; Up and Down
     // move along the list, Delete removes the focused row's entry.
     void Skin_KeyDown(skin::Object& source, int key, int shift);
+    // The keys, in one line for the About window.
+    static const char* KeyboardHelp();
 
     // Filling the list: the DVD drives, a folder, a single file, and what the
     // user drops on the window (VOB files are opened, one folder imported).

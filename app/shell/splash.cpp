@@ -40,6 +40,8 @@ void Splash::Form_Load() {
     HomePage = Bind(window, file, "HomePage");
     Description = Bind(window, file, "Description");
     Description->SetText("Convert and back up DVDs to DIVX, AVI, and MPEG format.");
+    // A skin may leave the keyboard's help line out.
+    if (skin::Object* keys = window.FindObject("Keys")) keys->SetText(MainFrame::KeyboardHelp());
 }
 
 void Splash::Leave() {

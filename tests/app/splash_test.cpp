@@ -46,6 +46,9 @@ TEST_F(SplashTest, AboutHidesTheMainWindowAndShowsTheDescription) {
     EXPECT_TRUE(splash.isVisible());
     EXPECT_EQ(splash.size(), QSize(360, 210));
     EXPECT_EQ(splash.Description->Text(), "Convert and back up DVDs to DIVX, AVI, and MPEG format.");
+    const skin::Object* keys = splash.Skin.GetSkinWindow(static_cast<std::uintptr_t>(splash.winId()))->FindObject("Keys");
+    ASSERT_NE(keys, nullptr);
+    EXPECT_NE(keys->Text().find("Ctrl+I Import"), std::string::npos) << "the keys are in the help line";
     EXPECT_NE(splash.Skin.GetSkinWindow(static_cast<std::uintptr_t>(splash.winId()))->FindObject("Application"), nullptr);
 }
 
