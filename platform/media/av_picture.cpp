@@ -76,7 +76,11 @@ bool LendPicture(GstBuffer* buffer, const GstVideoInfo& info, AVFrame* frame) {
                                          ReturnPlane, lent, AV_BUFFER_FLAG_READONLY);
         if (!frame->buf[p]) {
             // The planes not made are returned here; those made, by the caller's unref.
-            for (int q = p; q < 3; ++q) ReturnPlane(lent, nullptr);
+            const int unmade = 3 - p;
+            if (lent->planes.fetch_sub(unmade) == unmade) {
+                gst_video_frame_unmap(&lent->frame);
+                delete lent;
+            }
             return false;
         }
         frame->data[p] = data;

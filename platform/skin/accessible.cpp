@@ -165,8 +165,9 @@ struct Registry {
     QAccessibleInterface* Of(const void* key, const std::function<QAccessibleInterface*()>& make) {
         auto it = ids.find(key);
         if (it == ids.end() || QAccessible::accessibleInterface(it->second) == nullptr) {
+            // Qt owns what it registers, and deletes it with its id.
             QAccessibleInterface* made = make();
-            it = ids.insert_or_assign(key, QAccessible::registerAccessibleInterface(made)).first;
+            it = ids.insert_or_assign(key, QAccessible::registerAccessibleInterface(made)).first;  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
         }
         return QAccessible::accessibleInterface(it->second);
     }
