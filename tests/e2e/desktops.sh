@@ -15,31 +15,17 @@ for tool in Xvfb openbox trayer xdotool xprop xwininfo dbus-daemon; do
   command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 rm -rf "$work" && mkdir -p "$work"
-failures=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi; }
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/x_desktop.sh"
+trap end_all EXIT
 state() { xprop -id "$1" WM_STATE 2> /dev/null | sed -n 's/.*window state: //p'; }
 mapped() { xwininfo -id "$1" 2> /dev/null | sed -n 's/.*Map State: //p'; }
-# Up to 20 s: the first start on a fresh server builds its font caches.
-wait_for() { for _ in $(seq 200); do eval "$1" && return 0; sleep 0.1; done; return 1; }
 shot() { [ -n "$shots" ] && command -v import > /dev/null && import -window root "$shots/$1.png"; }
 
 # desktop NAME TRAY: a fresh X server, session bus and window manager, with a
 # notification area when TRAY is 1; the program started on it. Sets window.
-pids=()
 desktop() {
-  # The server takes a free display number and says which.
-  display_file="$work/$1.display"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
-  pids+=($!)
-  wait_for '[ -s "$display_file" ]' || { echo "no X server"; exit 1; }
-  export DISPLAY=":$(cat "$display_file")"
-  export DBUS_SESSION_BUS_ADDRESS
-  DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/$1.bus-pid")
-  openbox > /dev/null 2>&1 &
-  pids+=($!)
-  # A program mapped while the window manager takes the screen over may be
-  # left unmanaged: it starts once openbox says it is there.
-  wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' || { echo "no window manager"; exit 1; }
+  start_desktop
   if [ "$2" = 1 ]; then
     trayer --edge top --align right --widthtype request --height 24 > /dev/null 2>&1 &
     tray=$!
@@ -52,12 +38,6 @@ desktop() {
   # Managed: mapped by the window manager, which has set its state.
   wait_for '[ "$(mapped "$window")" = IsViewable ] && [ "$(state "$window")" = Normal ]'
 }
-end_desktop() {
-  kill "${pids[@]}" 2> /dev/null
-  wait "${pids[@]}" 2> /dev/null
-  kill "$(cat "$work/$1.bus-pid")" 2> /dev/null
-  pids=()
-}
 # The "–" button of the skin (dvd.skn: BackGround at 366,7 to 386,25).
 background() { xdotool mousemove --window "$window" 376 16 click 1; }
 
@@ -69,7 +49,7 @@ check "without a notification area, – minimises the window" 'wait_for "[ \"\$(
 shot no-tray-minimised
 xdotool windowactivate "$window" 2> /dev/null
 check "activating it brings it back" 'wait_for "[ \"\$(state $window)\" = Normal ] && [ \"\$(mapped $window)\" = IsViewable ]"'
-end_desktop no-tray
+end_all
 
 desktop tray 1
 background
@@ -80,7 +60,7 @@ shot tray-hidden
 kill "$tray"
 check "the window comes back when the notification area goes" 'wait_for "[ \"\$(mapped $window)\" = IsViewable ]"'
 shot tray-gone
-end_desktop tray
+end_all
 
 echo "$failures checks failed"
 [ "$failures" -eq 0 ]

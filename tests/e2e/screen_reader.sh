@@ -18,30 +18,13 @@ rm -rf "$work" && mkdir -p "$work/sources" "$work/out" "$work/config/Marbleway"
 cp "$vob" "$work/sources/"
 printf '[SavePath]\nPathName=%s/\n' "$work/out" > "$work/config/Marbleway/DVD.ini"
 
-pids=()
-cleanup() { kill "${pids[@]}" 2> /dev/null; kill "$(cat "$work/bus-pid" 2> /dev/null)" 2> /dev/null; }
-trap cleanup EXIT
-wait_for() { for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done; return 1; }
-failures=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi; }
+source "$here/x_desktop.sh"
+trap end_all EXIT
 tree() { /usr/bin/python3 "$here/atspi_tree.py" "$@" 2> /dev/null; }
 # Whether the tree as read now holds text.
 reads() { tree > "$work/now.txt"; grep -qF -- "$1" "$work/now.txt"; }
 
-display_file="$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
-pids+=($!)
-wait_for '[ -s "$display_file" ]' || { echo "no X server"; exit 1; }
-export DISPLAY=":$(cat "$display_file")"
-export DBUS_SESSION_BUS_ADDRESS
-DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus-pid")
-"$launcher" --launch-immediately > /dev/null 2>&1 &
-pids+=($!)
-"$registry" > /dev/null 2>&1 &
-pids+=($!)
-openbox > /dev/null 2>&1 &
-pids+=($!)
-wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' || { echo "no window manager"; exit 1; }
+start_desktop '"$launcher" --launch-immediately > /dev/null 2>&1 & pids+=($!); "$registry" > /dev/null 2>&1 & pids+=($!)'
 XDG_CONFIG_HOME="$work/config" "$program" > "$work/program.log" 2>&1 &
 pids+=($!)
 window=$(timeout 20 xdotool search --sync --name '^DVD$' | head -1)

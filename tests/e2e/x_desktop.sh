@@ -1,0 +1,35 @@
+# What the X desktop tests share (sourced): checks, waits, and a fresh X
+# server with a session bus and openbox. The caller sets work.
+
+failures=0
+pids=()
+# check TEXT CONDITION: reports the condition by its text.
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi; }
+# Up to 30 s: the first start on a fresh server builds its font caches.
+wait_for() { for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done; return 1; }
+end_all() {
+  kill "${pids[@]}" 2> /dev/null
+  wait "${pids[@]}" 2> /dev/null
+  [ -s "$work/bus-pid" ] && kill "$(cat "$work/bus-pid")" 2> /dev/null
+  pids=()
+}
+
+# start_desktop [BEFORE_WM]: Xvfb on a free display (it says which), a
+# session bus, and openbox; BEFORE_WM, a command run before the window
+# manager starts (the accessibility bus). A program mapped while the window
+# manager takes the screen over may be left unmanaged, so this returns once
+# openbox says it is there.
+start_desktop() {
+  local display_file="$work/display"
+  rm -f "$display_file"
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
+  pids+=($!)
+  wait_for '[ -s "$display_file" ]' || { echo "no X server"; exit 1; }
+  export DISPLAY=":$(cat "$display_file")"
+  export DBUS_SESSION_BUS_ADDRESS
+  DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus-pid")
+  if [ -n "${1-}" ]; then eval "$1"; fi
+  openbox > /dev/null 2>&1 &
+  pids+=($!)
+  wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' || { echo "no window manager"; exit 1; }
+}
