@@ -29,7 +29,15 @@ start_desktop() {
   export DBUS_SESSION_BUS_ADDRESS
   DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus-pid")
   if [ -n "${1-}" ]; then eval "$1"; fi
-  openbox > /dev/null 2>&1 &
-  pids+=($!)
-  wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"' || { echo "no window manager"; exit 1; }
+  # openbox once failed to come up on a loaded machine: it gets a second
+  # start, and its log is shown when that fails too.
+  local wm_ready='xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"'
+  for _ in 1 2; do
+    openbox > "$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wait_for "$wm_ready" && return 0
+  done
+  echo "no window manager:"
+  cat "$work/openbox.log"
+  exit 1
 }
