@@ -19,12 +19,12 @@ void MainFrame::BindShortcuts() {
     };
     bind("Ctrl+O", [this] { OpenFile_Click(); });
     bind("Ctrl+I", [this] { ImportFile_Click(); });
-    bind("Ctrl+Return", [this] {
-        if (StartCompress != nullptr) Skin_Click(*StartCompress);
-    });
-    bind("Ctrl+Enter", [this] {
-        if (StartCompress != nullptr) Skin_Click(*StartCompress);
-    });
+    // Return on the main keys, Enter on the keypad.
+    for (const char* keys : {"Ctrl+Return", "Ctrl+Enter"}) {
+        bind(keys, [this] {
+            if (StartCompress != nullptr) Skin_Click(*StartCompress);
+        });
+    }
     bind("Escape", [this] {
         if (StopCompress != nullptr && Running()) Skin_Click(*StopCompress);
     });

@@ -87,16 +87,17 @@ Pin* Filter::AddGhostPin(const std::u16string& name, PinDirection dir, GstPad* t
     return pin.Get();
 }
 
-GstElement* Filter::AddChain(const char* description) {
+GstElement* Filter::ParseChain(const char* description) {
     GError* error = nullptr;
     GstElement* chain = gst_parse_bin_from_description(description, TRUE, &error);
-    if (!chain) {
-        GST_WARNING_OBJECT(bin_.get(), "cannot build \"%s\": %s", description, error ? error->message : "?");
-        g_clear_error(&error);
-        return nullptr;
-    }
+    if (!chain) GST_WARNING("cannot build \"%s\": %s", description, error ? error->message : "?");
     g_clear_error(&error);
-    gst_bin_add(GST_BIN(bin_.get()), chain);
+    return chain;
+}
+
+GstElement* Filter::AddChain(const char* description) {
+    GstElement* chain = ParseChain(description);
+    if (chain) gst_bin_add(GST_BIN(bin_.get()), chain);
     return chain;
 }
 

@@ -68,6 +68,8 @@ protected:
     // Builds "a ! b ! c" inside the bin, with ghost pads "sink" and "src" for
     // its open ends; null when an element is not installed.
     GstElement* AddChain(const char* description);
+    // The same chain as a bin of its own (floating), not yet in any bin.
+    static GstElement* ParseChain(const char* description);
 
     GstPtr<GstElement> bin_;
     std::u16string friendlyName_;

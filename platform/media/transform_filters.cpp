@@ -111,15 +111,6 @@ protected:
         return GST_PAD_LINK_SUCCESSFUL(linked) && gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), own.get());
     }
 
-    // The elements of description ("a ! b") as one bin, or null.
-    static GstElement* MakeBin(const std::string& description) {
-        GError* error = nullptr;
-        GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
-        if (error) GST_WARNING("cannot build \"%s\": %s", description.c_str(), error->message);
-        g_clear_error(&error);
-        return bin;
-    }
-
 private:
     GstElement* chain_ = nullptr;
 };
@@ -209,7 +200,7 @@ public:
         if (decoding_) return E_UNEXPECTED;
         CapsPtr caps = upstream->Caps();
         const std::string head = AudioHead(caps.get());
-        GstElement* bin = head.empty() ? nullptr : MakeBin(head);
+        GstElement* bin = head.empty() ? nullptr : ParseChain(head.c_str());
         if (!Extend(bin, true)) return VFW_E_TYPE_NOT_ACCEPTED;
         if (head.rfind("dcaparse", 0) == 0) {
             GstPtr<GstPad> sink(gst_element_get_static_pad(bin, "sink"));
