@@ -41,7 +41,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  libgstreamer-plugins-bad1.0-dev libavcodec-dev libavutil-dev
+  libgstreamer-plugins-bad1.0-dev libavcodec-dev libavformat-dev libavutil-dev
   qt6-base-dev qt6-svg-dev libudev-dev libdvdread-dev libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )
@@ -127,7 +127,7 @@ case "$mode" in
     ;;
   test)
     export QT_QPA_PLATFORM=offscreen
-    (cd "$build" && ctest --output-on-failure -j "$(nproc)")
+    (cd "$build" && ctest --output-on-failure -j "$(nproc)" -LE large)
     if have_fuzzer; then
       run_fuzzers 60
     else
@@ -142,7 +142,7 @@ case "$mode" in
     cmake -S "$here" -B "$asan_build" -DMARBLEWAY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
     cmake --build "$asan_build" -j "$(nproc)"
     (cd "$asan_build" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=fast_unwind_on_malloc=0 \
-      LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" ctest --output-on-failure -j "$(nproc)" -E fuzz)
+      LSAN_OPTIONS="suppressions=$here/tests/lsan.supp" ctest --output-on-failure -j "$(nproc)" -E fuzz -LE large)
     ;;
   fuzz)
     if [ ! -s "$build/test-media/disc.iso" ]; then

@@ -1,18 +1,15 @@
-// "AVI Mux": avimux. Its inputs take a stream pad of the multiplexer as they
-// are connected, video or audio after what the upstream pin offers. Seeking
-// answers in reference time (100 ns). The position is how far every input has
-// come (the least of their stream times; avimux itself cannot tell); the
-// duration is the multiplexer's while running, before that the one the
-// splitter probed upstream.
+// "AVI Mux": libavformat's AVI muxer (see avi_writer.h). Its inputs take a
+// stream pad of the multiplexer as they are connected, video or audio after
+// what the upstream pin offers. Seeking answers in reference time (100 ns).
+// The position is how far every input has come (the least of their stream
+// times); the duration is the multiplexer's while running, before that the
+// one the splitter probed upstream.
 //
-// Each input has a queue of its own in front of avimux: the multiplexer holds
+// Each input has a queue of its own in front of the writer: the multiplexer holds
 // one stream while it waits for the other (for seconds where a stream starts
 // late), and without room to wait in, an encoder blocked there ends up
 // blocking the demultiplexer that feeds both.
-//
-// The header avimux writes is mended on its way to the file writer (see
-// avi_header.h), at the start and again when the index is written.
-#include "avi_header.h"
+#include "avi_writer.h"
 #include "filter.h"
 #include "filters.h"
 #include "splitter.h"
@@ -30,7 +27,7 @@ constexpr GstClockTime kInputQueueTime = 10 * GST_SECOND;
 class AviMux final : public Filter, public IMediaSeeking, public IStreamPositions {
 public:
     explicit AviMux(const std::u16string& name) : Filter(name) {
-        mux_ = MakeElement("avimux");
+        mux_ = MakeElement(kAviWriterName);
         gst_bin_add(GST_BIN(bin_.get()), mux_);
         GstPtr<GstPad> src(gst_element_get_static_pad(mux_, "src"));
         GstPadTemplate* video = gst_element_get_pad_template(mux_, "video_%u");
@@ -39,7 +36,7 @@ public:
         AddGhostPin(u"Input 01", PINDIR_INPUT, nullptr, any.get());
         AddGhostPin(u"Input 02", PINDIR_INPUT, nullptr, any.get());
         AddGhostPin(u"AVI Out", PINDIR_OUTPUT, src.get());
-        gst_pad_add_probe(src.get(), GST_PAD_PROBE_TYPE_BUFFER, OnOutput, this, nullptr);
+        gst_pad_add_probe(src.get(), GST_PAD_PROBE_TYPE_BUFFER, CountActivity, &activity_, nullptr);
     }
 
     HRESULT PrepareInput(Pin* in, Pin* upstream) override {
@@ -127,7 +124,6 @@ private:
         GstSegment segment;
         std::atomic<std::int64_t> streamTimeNs{0};
         std::atomic<bool> ended{false};
-        std::atomic<std::uint64_t> bytes{0};
         bool audio = false;
         InputProgress() { gst_segment_init(&segment, GST_FORMAT_TIME); }
     };
@@ -139,33 +135,11 @@ private:
         return GST_PAD_PROBE_OK;
     }
 
-    // Runs on the multiplexer's streaming thread.
-    static GstPadProbeReturn OnOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
-        auto* self = static_cast<AviMux*>(data);
-        self->activity_.fetch_add(1, std::memory_order_relaxed);
-        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-        std::uint8_t head[24];
-        if (gst_buffer_extract(buffer, 0, head, sizeof head) != sizeof head || !IsAviHeader(head, sizeof head))
-            return GST_PAD_PROBE_OK;
-        std::vector<AudioTotals> audio;
-        for (const auto& p : self->progress_)
-            if (p->audio) audio.push_back({p->bytes.load(std::memory_order_relaxed)});
-        buffer = gst_buffer_make_writable(buffer);
-        GstMapInfo map;
-        if (gst_buffer_map(buffer, &map, GST_MAP_READWRITE)) {
-            MendAviHeader(map.data, map.size, audio);
-            gst_buffer_unmap(buffer, &map);
-        }
-        GST_PAD_PROBE_INFO_DATA(info) = buffer;
-        return GST_PAD_PROBE_OK;
-    }
-
     // Runs on the input's streaming thread.
     static GstPadProbeReturn OnInputData(GstPad*, GstPadProbeInfo* info, gpointer data) {
         auto* p = static_cast<InputProgress*>(data);
         if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
             GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-            p->bytes.fetch_add(gst_buffer_get_size(buffer), std::memory_order_relaxed);
             GstClockTime ts = GST_BUFFER_PTS_IS_VALID(buffer) ? GST_BUFFER_PTS(buffer) : GST_BUFFER_DTS(buffer);
             if (!GST_CLOCK_TIME_IS_VALID(ts)) return GST_PAD_PROBE_OK;
             if (GST_BUFFER_DURATION_IS_VALID(buffer)) ts += GST_BUFFER_DURATION(buffer);
@@ -232,7 +206,8 @@ private:
 } // namespace
 
 ComPtr<IBaseFilter> MakeAviMux(const std::u16string& name) {
-    if (!HasFactory("avimux")) return nullptr;
+    RegisterAviWriter();
+    if (!HasFactory(kAviWriterName)) return nullptr;
     return com::Make<AviMux>(name);
 }
 

@@ -147,6 +147,10 @@ gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
     GstCaps* caps = gst_caps_from_string(kind.outputCaps);
     GstVideoCodecState* output = gst_video_encoder_set_output_state(encoder, caps, state);
     gst_video_codec_state_unref(output);
+    // The data rate aimed at, for a file header that sums its streams' rates.
+    GstTagList* tags = gst_tag_list_new(GST_TAG_NOMINAL_BITRATE, static_cast<guint>(enc->bitrate), nullptr);
+    gst_video_encoder_merge_tags(encoder, tags, GST_TAG_MERGE_REPLACE);
+    gst_tag_list_unref(tags);
     return TRUE;
 }
 

@@ -2,7 +2,6 @@
 // output pin. Each decoder's chain parses in the demultiplexer's thread and then
 // queues, so that demultiplexing, decoding and encoding run on threads of
 // their own.
-#include "avi_header.h"
 #include "filter.h"
 #include "audio_decoder.h"
 #include "field_filters.h"

@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <mutex>
+#include <numeric>
 
 namespace media {
 namespace {
@@ -41,6 +42,20 @@ GstElementClass* g_parentClass = nullptr;
 
 void CloseEncoder(WmaEnc* enc) { avcodec_free_context(&enc->context); }
 
+// The data rate nearest the one asked for at which a second of sound is a
+// whole number of bytes: at 48 kHz a block lasts 16/375 s, so blocks of a
+// multiple of 16 bytes (128 kbit/s asked: 688-byte blocks, 129 kbit/s,
+// 16125 bytes a second). Players that time an AVI's sound by its bytes a
+// second then agree with those that count its blocks, however long the film.
+// Rates where that step would be coarse keep the rate asked for.
+gint64 WholeByteRate(gint64 asked, int rate) {
+    const auto samples = static_cast<gint64>(WmaBlockSamples(static_cast<unsigned>(rate)));
+    const gint64 step = samples / std::gcd(samples, gint64{rate});
+    if (step > 64) return asked;
+    const gint64 block = (asked * samples / (8 * rate) + step / 2) / step * step;
+    return block > 0 ? block * 8 * rate / samples : asked;
+}
+
 gboolean SetFormat(GstAudioEncoder* encoder, GstAudioInfo* info) {
     WmaEnc* enc = VOBCAST_WMA_ENC(encoder);
     CloseEncoder(enc);
@@ -51,7 +66,7 @@ gboolean SetFormat(GstAudioEncoder* encoder, GstAudioInfo* info) {
     c->sample_rate = GST_AUDIO_INFO_RATE(info);
     av_channel_layout_default(&c->ch_layout, GST_AUDIO_INFO_CHANNELS(info));
     c->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    c->bit_rate = enc->bitrate;
+    c->bit_rate = WholeByteRate(enc->bitrate, c->sample_rate);
     c->time_base = AVRational{1, c->sample_rate};
     if (avcodec_open2(c, codec, nullptr) < 0) {
         GST_ELEMENT_ERROR(enc, LIBRARY, INIT, (nullptr), ("cannot open libavcodec's WMA v2 encoder"));
@@ -65,9 +80,10 @@ gboolean SetFormat(GstAudioEncoder* encoder, GstAudioInfo* info) {
     gst_audio_encoder_set_frame_max(encoder, 1);
 
     GstBuffer* extra = gst_buffer_new_memdup(c->extradata, static_cast<gsize>(c->extradata_size));
+    const gint64 spent = gint64{c->block_align} * 8 * c->sample_rate / c->frame_size;
     CapsPtr caps(gst_caps_new_simple("audio/x-wma", "wmaversion", G_TYPE_INT, 2, "rate", G_TYPE_INT, c->sample_rate,
                                      "channels", G_TYPE_INT, c->ch_layout.nb_channels, "bitrate", G_TYPE_INT,
-                                     static_cast<gint>(c->bit_rate), "block_align", G_TYPE_INT, c->block_align,
+                                     static_cast<gint>(spent), "block_align", G_TYPE_INT, c->block_align,
                                      "codec_data", GST_TYPE_BUFFER, extra, nullptr));
     gst_buffer_unref(extra);
     return gst_audio_encoder_set_output_format(encoder, caps.get());
@@ -172,6 +188,12 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 }
 
 } // namespace
+
+unsigned WmaBlockSamples(unsigned rate) {
+    if (rate <= 16000) return 512;
+    if (rate <= 22050) return 1024;
+    return 2048;
+}
 
 void RegisterWmaEncoder() {
     static std::once_flag once;

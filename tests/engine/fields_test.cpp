@@ -3,6 +3,7 @@
 // down into fields given its own frames back. Judged by ffmpeg's idet (the
 // share of pictures that still show the comb) and, for film, against the
 // film's own frames.
+#include "avi_reader.h"
 #include "engine_fixture.h"
 #include "sync_marks.h"
 
@@ -69,6 +70,7 @@ TEST_P(FieldsTest, AtMostOnePictureInTwentyStillShowsTheComb) {
     ASSERT_GE(CombingOf(source).Share(), c.sourceCombed) << "the source shows the comb";
     ASSERT_EQ(Convert(source, out), 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_EQ(testing_media::StrictReaderFaults(out), "");
     const auto avi = ReadAvi(out);
     ASSERT_TRUE(avi.valid) << avi.error;
     EXPECT_EQ(std::make_pair(avi.streams[0].rate, avi.streams[0].scale), std::make_pair(c.rate, c.scale));

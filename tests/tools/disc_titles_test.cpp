@@ -2,6 +2,7 @@
 // title 1 across two VOB files, an English track humming at 300 Hz and a
 // German one at 700 Hz), as a VIDEO_TS folder and as an ISO image: listed,
 // converted one AVI a title, read back by libavformat and GStreamer.
+#include "avi_reader.h"
 #include "sync_marks.h"
 #include "temp_folder.h"
 #include "test_media.h"
@@ -42,6 +43,7 @@ double BandLevel(const fs::path& path, int hz) {
 std::string Language(const fs::path& avi) { return BandLevel(avi, 700) > BandLevel(avi, 300) + 6 ? "de" : "en"; }
 
 void ExpectTitle(const fs::path& avi, double seconds, std::size_t flashes) {
+    EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
     for (const auto& marks : {testing_media::MarksByLibav(avi), testing_media::MarksByGStreamer(avi)}) {
         ASSERT_TRUE(marks.ok) << avi << ": " << marks.error;
         EXPECT_NEAR(marks.videoEnd, seconds, kFrame + 0.001) << avi;
