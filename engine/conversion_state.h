@@ -1,7 +1,7 @@
 // The library-wide state of the one conversion the engine holds.
 #pragma once
 
-#include "platform/media/interfaces.h"
+#include "platform/media/graph/interfaces.h"
 #include "vobcast/vobcast.h"
 
 #include <chrono>

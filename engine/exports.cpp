@@ -7,7 +7,7 @@
 #include "progress.h"
 
 #include "platform/com/apartment.h"
-#include "platform/media/program_source.h"
+#include "platform/media/source/program_source.h"
 
 namespace {
 

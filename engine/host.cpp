@@ -4,8 +4,8 @@
 
 #include "conversion_state.h"
 
-#include "platform/media/dvd_title.h"
-#include "platform/media/source_info.h"
+#include "platform/media/source/dvd_title.h"
+#include "platform/media/source/source_info.h"
 #include "platform/ui/message_box.h"
 #include "platform/vfw/compressor.h"
 

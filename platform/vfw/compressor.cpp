@@ -2,7 +2,7 @@
 
 
 #include "platform/com/text.h"
-#include "platform/media/catalogue.h"
+#include "platform/media/filters/catalogue.h"
 #include "platform/ui/qt_plugin.h"
 
 #include <algorithm>

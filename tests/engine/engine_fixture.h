@@ -8,7 +8,7 @@
 #include "vobcast/vobcast_host.h"
 
 #include "platform/com/unknown.h"
-#include "platform/media/catalogue.h"
+#include "platform/media/filters/catalogue.h"
 #include "platform/vfw/compressor.h"
 
 #include <gtest/gtest.h>

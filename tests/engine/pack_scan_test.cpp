@@ -1,7 +1,7 @@
 // The pack layer read without demultiplexing, on program streams written
 // pack by pack here: the clock summed across a restart, the pictures' film
 // cadence sampled across the file, the scrambling bits counted.
-#include "platform/media/pack_scan.h"
+#include "platform/media/source/pack_scan.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

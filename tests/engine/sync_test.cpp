@@ -5,7 +5,7 @@
 #include "sync_marks.h"
 #include "temp_folder.h"
 
-#include "platform/media/filter.h"
+#include "platform/media/graph/filter.h"
 
 #include <cmath>
 #include <cstring>

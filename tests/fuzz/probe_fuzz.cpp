@@ -1,8 +1,8 @@
 // The splitter's stream probe on any VOB: the pack scan (scrambling bits, the
 // clock sampled across the file) and the demultiplexer's first seconds with
 // the picture-header scan behind it, as DoInit runs them.
-#include "platform/media/pack_scan.h"
-#include "platform/media/stream_probe.h"
+#include "platform/media/source/pack_scan.h"
+#include "platform/media/source/stream_probe.h"
 
 #include "temp_folder.h"
 

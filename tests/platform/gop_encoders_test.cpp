@@ -1,6 +1,6 @@
 // GOPs coded on several workers at once come back as one stream: every frame
 // in its place, a key frame where each GOP starts, the data rate asked for.
-#include "platform/media/gop_encoders.h"
+#include "platform/media/elements/gop_encoders.h"
 
 #include <gtest/gtest.h>
 

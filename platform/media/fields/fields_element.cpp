@@ -8,7 +8,7 @@
 // gives (film restoration gives 4 pictures for 5).
 #include "fields_module.h"
 
-#include "platform/media/av_picture.h"
+#include "platform/media/elements/av_picture.h"
 
 #include <gst/gst.h>
 #include <gst/video/video.h>

@@ -1,0 +1,35 @@
+// The filters of the catalogue. Each factory returns null when a GStreamer
+// element it needs is not installed.
+#pragma once
+
+#include "platform/media/elements/mpeg4_encoder.h"
+#include "platform/media/graph/interfaces.h"
+
+namespace media {
+
+// What a video compressor is set to when nobody says otherwise.
+constexpr long kDefaultDataRateKbps = kEncoderDefaultKbps;
+constexpr long kDefaultKeyFrames = kEncoderDefaultKeyFrames;  // a key frame at least every this many frames
+
+// How one installed video encoder becomes a DirectShow video compressor.
+struct VideoEncoderInfo {
+    const char* description;   // friendly name and compressor description
+    const char* fourcc;        // what the AVI stream header will carry
+    const char* element;       // GStreamer factory
+    const char* properties;    // fixed properties, gst-launch syntax
+    const char* keyFrameProperty;  // null when every frame is a key frame
+    const char* bitrateProperty;   // null when the encoder has no rate control
+    long bitrateUnit;              // bit/s per unit of bitrateProperty
+    const char* outputCaps;        // caps to tag the stream with for the AVI writer, or null
+};
+
+ComPtr<IBaseFilter> MakeFileSource(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeAudioDecoder(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& friendlyName, const VideoEncoderInfo& spec);
+ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeAviMux(const std::u16string& friendlyName);
+ComPtr<IBaseFilter> MakeFileWriter(const std::u16string& friendlyName);
+
+} // namespace media

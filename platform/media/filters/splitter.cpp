@@ -1,0 +1,161 @@
+// "MPEG-2 Splitter": mpegpsdemux. Like the Windows splitter it offers its output
+// pins once its input is connected and the stream has been probed: "Video" for
+// the first MPEG video stream, "AC3" for the sound track chosen (the first AC-3
+// stream when none was, else the first MPEG or LPCM stream; see
+// ChosenAudioPad). Streams nobody connected are drained into a fake sink so
+// they never hold the demuxer up.
+#include "platform/media/repair/clock_join.h"
+#include "platform/media/graph/filter.h"
+#include "platform/media/filters/filters.h"
+#include "platform/media/filters/splitter.h"
+#include "platform/media/source/stream_probe.h"
+
+#include "platform/com/text.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace media {
+namespace {
+
+class Splitter final : public Filter, public ISplitterInfo {
+public:
+    explicit Splitter(const std::u16string& name) : Filter(name) {
+        demux_ = MakeElement("mpegpsdemux");
+        gst_bin_add(GST_BIN(bin_.get()), demux_);
+        GstPtr<GstPad> sink(gst_element_get_static_pad(demux_, "sink"));
+        input_ = AddGhostPin(u"Input", PINDIR_INPUT, sink.get());
+        padAdded_ = g_signal_connect(demux_, "pad-added", G_CALLBACK(OnPadAdded), this);
+    }
+
+    ~Splitter() override { g_signal_handler_disconnect(demux_, padAdded_); }
+
+    HRESULT PrepareInput(Pin* in, Pin* upstream) override {
+        if (in != input_ || probed_) return E_UNEXPECTED;
+        ComPtr<IProgramSourceFilter> source;
+        if (FAILED(com::QueryInterface(upstream->Owner(), source))) return VFW_E_TYPE_NOT_ACCEPTED;
+        const ProgramSource program = source->Source();
+        if (program.path.empty()) return VFW_E_TYPE_NOT_ACCEPTED;
+        ProbeResult probe = ProbeProgramStream(program, true);
+        if (probe.scrambled) return VFW_E_SOURCE_ENCRYPTED;
+        if (!probe.ok) {
+            GST_INFO_OBJECT(bin_.get(), "refusing the input: %s", probe.error.c_str());
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        }
+        durationNs_ = probe.durationNs;
+        film_ = probe.film;
+        fieldFilters_ = probe.fieldFilters;
+        join_ = std::make_unique<ClockJoin>(probe.firstNs, probe.clockRestarts > 0);
+        probed_ = true;
+        const std::string audio = ChosenAudioPad(probe.streams, program.audioStream);
+        for (ProbedStream& stream : probe.streams) {
+            if (!video_.pin && IsMpegVideo(stream.caps.get())) {
+                video_ = {stream.padName, AddGhostPin(u"Video", PINDIR_OUTPUT, nullptr, stream.caps.get())};
+            } else if (!audio_.pin && stream.padName == audio) {
+                audio_ = {stream.padName, AddGhostPin(u"AC3", PINDIR_OUTPUT, nullptr, stream.caps.get())};
+            }
+        }
+        return S_OK;
+    }
+
+    std::int64_t DurationNs() const override { return durationNs_; }
+    bool Film() const override { return film_; }
+    std::string FieldFilters() const override { return fieldFilters_; }
+
+private:
+    struct Output {
+        std::string padName;
+        Pin* pin = nullptr;
+    };
+
+    static void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
+        static_cast<Splitter*>(data)->PadAdded(pad);
+    }
+
+    // Runs on the demuxer's streaming thread.
+    void PadAdded(GstPad* pad) {
+        gchar* name = gst_pad_get_name(pad);
+        Pin* pin = nullptr;
+        if (video_.pin && video_.padName == name) pin = video_.pin;
+        if (audio_.pin && audio_.padName == name) pin = audio_.pin;
+        g_free(name);
+        if (pin && gst_pad_is_linked(pin->Pad())) {
+            join_->Watch(pad, pin == video_.pin);
+            gst_pad_add_probe(pad,
+                              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                           GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                              pin == video_.pin ? OnVideo : OnAudio, &ends_, nullptr);
+            gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pad);
+            return;
+        }
+        DrainPad(GST_BIN(bin_.get()), pad);
+    }
+
+    // Where the picture and the sound have got to (timestamps as the join
+    // gives them), so that the picture can be held to the end of the sound.
+    struct Ends {
+        std::atomic<GstClockTime> video{0}, audio{0};
+    };
+
+    static GstClockTime Latest(GstPadProbeInfo* info) {
+        if (!(info->type & GST_PAD_PROBE_TYPE_BUFFER)) return 0;
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!GST_BUFFER_PTS_IS_VALID(buffer)) return 0;
+        return GST_BUFFER_PTS(buffer) + (GST_BUFFER_DURATION_IS_VALID(buffer) ? GST_BUFFER_DURATION(buffer) : 0);
+    }
+
+    static void Advance(std::atomic<GstClockTime>& end, GstClockTime to) {
+        GstClockTime at = end.load();
+        while (to > at && !end.compare_exchange_weak(at, to)) {
+        }
+    }
+
+    static GstPadProbeReturn OnAudio(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        Advance(static_cast<Ends*>(data)->audio, Latest(info));
+        return GST_PAD_PROBE_OK;
+    }
+
+    // The demuxer announces a gap while the pictures pause and the sound goes
+    // on, but not at the end: where the pictures end before the sound (a
+    // still over its music), the gap up to the sound's end goes ahead of the
+    // end of stream.
+    static GstPadProbeReturn OnVideo(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+        auto* ends = static_cast<Ends*>(data);
+        Advance(ends->video, Latest(info));
+        if (!(info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) ||
+            GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
+            return GST_PAD_PROBE_OK;
+        const GstClockTime video = ends->video.load(), audio = ends->audio.load();
+        if (video > 0 && audio > video + kHeldAtEnd) {
+            GST_INFO("the pictures end %" GST_TIME_FORMAT " before the sound: holding the last one",
+                     GST_TIME_ARGS(audio - video));
+            gst_pad_push_event(pad, gst_event_new_gap(video, audio - video));
+        }
+        return GST_PAD_PROBE_OK;
+    }
+
+    // Sound past the last picture's time by more than this holds the picture.
+    static constexpr GstClockTime kHeldAtEnd = 100 * GST_MSECOND;
+
+    GstElement* demux_;
+    Pin* input_;
+    Ends ends_;
+    gulong padAdded_;
+    bool probed_ = false;
+    Output video_, audio_;
+    std::int64_t durationNs_ = -1;
+    bool film_ = false;
+    std::string fieldFilters_;
+    std::unique_ptr<ClockJoin> join_;
+};
+
+} // namespace
+
+ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& name) {
+    if (!HasFactory("mpegpsdemux")) return nullptr;
+    return com::Make<Splitter>(name);
+}
+
+} // namespace media
