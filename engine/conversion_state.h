@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/media/graph/interfaces.h"
+#include "platform/media/source/program_source.h"
 #include "vobcast/vobcast.h"
 
 #include <chrono>
@@ -49,6 +50,11 @@ struct ConversionState {
     std::int32_t completed = 0;
     char compressorName[128] = {};
     CompressorSettings compressorSettings;
+
+    // What the next conversion reads of its source beside the path (a DVD
+    // title, its sound, the pictures' treatment), as the host chose it; it
+    // holds for one conversion.
+    media::ProgramSource choice;
 
     // The files of the current conversion, for messages that name them.
     std::string source;

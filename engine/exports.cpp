@@ -7,7 +7,6 @@
 #include "progress.h"
 
 #include "platform/com/apartment.h"
-#include "platform/media/source/program_source.h"
 
 namespace {
 
@@ -80,8 +79,7 @@ int32_t DoUninit(void) {
     ReleaseAll(State());
     // A chosen title holds for one conversion; the next source is a file again,
     // its pictures judged by themselves.
-    media::SetSourceChoice(0, -1);
-    media::SetFieldChoice({});
+    State().choice = {};
     com::CoUninitialize();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include "platform/com/text.h"
+#include "platform/media/filters/filters.h"
 
 #include <cstdio>
 
@@ -104,6 +105,8 @@ HRESULT AttachFiles(const char* source, const char* destination) {
         msg::Show(msg::kAttachSource);
         return hr;
     }
+    ComPtr<media::IProgramSourceFilter> program;
+    if (SUCCEEDED(com::QueryInterface(s.fileSource, program))) program->Choose(s.choice);
     reader->Load(wideSource, nullptr);
     reader.Reset();
 

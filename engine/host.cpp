@@ -70,7 +70,8 @@ int32_t VobcastCompressorName(int32_t index, char* buffer, int32_t size) {
 
 int32_t VobcastChooseSource(int32_t title, int32_t audio_stream) {
     if (title < 0 || audio_stream < -1 || audio_stream > 7) return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
-    media::SetSourceChoice(title, audio_stream);
+    vobcast::State().choice.title = title;
+    vobcast::State().choice.audioStream = audio_stream;
     return 0;
 }
 
@@ -79,13 +80,16 @@ int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine) {
         return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
     static constexpr media::Deinterlace kDeinterlace[] = {media::Deinterlace::Auto, media::Deinterlace::Always,
                                                           media::Deinterlace::Never};
-    media::SetFieldChoice({kDeinterlace[deinterlace], detelecine == 0 ? media::Detelecine::Auto : media::Detelecine::Never});
+    vobcast::State().choice.fields = {kDeinterlace[deinterlace],
+                             detelecine == 0 ? media::Detelecine::Auto : media::Detelecine::Never};
     return 0;
 }
 
 int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
     if (source == nullptr || info == nullptr) return -1;
-    const media::SourceInfo found = media::DescribeSource(media::ChosenSource(source));
+    media::ProgramSource chosen = vobcast::State().choice;
+    chosen.path = source;
+    const media::SourceInfo found = media::DescribeSource(chosen);
     *info = VobcastSourceInfo{};
     info->program_stream = found.programStream;
     info->encrypted = found.encrypted;

@@ -12,14 +12,15 @@
 namespace media {
 namespace {
 
-// Reads a file, or the DVD title the engine's host chose for the next source.
+// Reads a file, or the DVD title it was told to take.
 class FileSource final : public Filter, public IFileSourceFilter, public IProgramSourceFilter {
 public:
     explicit FileSource(const std::u16string& name) : Filter(name) {}
 
     HRESULT Load(const std::u16string& path, const AmMediaType*) override {
         if (output_) return E_UNEXPECTED;
-        ProgramSource source = ChosenSource(com::WideToAnsi(path));
+        ProgramSource source = chosen_;
+        source.path = com::WideToAnsi(path);
         // Like the asynchronous reader, a file that cannot be opened gives the
         // filter no output pin.
         const int fd = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -35,6 +36,12 @@ public:
         return S_OK;
     }
 
+    HRESULT Choose(const ProgramSource& choice) override {
+        if (output_) return E_UNEXPECTED;
+        chosen_ = choice;
+        return S_OK;
+    }
+
     ProgramSource Source() const override { return output_ ? source_ : ProgramSource{}; }
 
     HRESULT GetCurFile(std::u16string& path) override {
@@ -47,6 +54,7 @@ private:
     Pin* output_ = nullptr;
     std::u16string path_;
     ProgramSource source_;
+    ProgramSource chosen_;
 };
 
 class FileWriter final : public Filter, public IFileSinkFilter2 {

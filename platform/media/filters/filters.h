@@ -4,6 +4,7 @@
 
 #include "platform/media/elements/mpeg4_encoder.h"
 #include "platform/media/graph/interfaces.h"
+#include "platform/media/source/program_source.h"
 
 namespace media {
 
@@ -21,6 +22,16 @@ struct VideoEncoderInfo {
     const char* bitrateProperty;   // null when the encoder has no rate control
     long bitrateUnit;              // bit/s per unit of bitrateProperty
     const char* outputCaps;        // caps to tag the stream with for the AVI writer, or null
+};
+
+// What "File Source (Async.)" reads: its file, or the DVD title it was told to take.
+class IProgramSourceFilter : public virtual com::Unknown {
+public:
+    // What the next Load reads beside its path: a title, its sound, how the
+    // pictures are made progressive.
+    virtual HRESULT Choose(const ProgramSource& choice) = 0;
+    // An empty path before a successful Load.
+    virtual ProgramSource Source() const = 0;
 };
 
 ComPtr<IBaseFilter> MakeFileSource(const std::u16string& friendlyName);

@@ -21,11 +21,4 @@ public:
     virtual std::string FieldFilters() const = 0;
 };
 
-// What the file source reads: its file, or the DVD title it was set to take.
-class IProgramSourceFilter : public virtual com::Unknown {
-public:
-    // An empty path before a successful Load.
-    virtual ProgramSource Source() const = 0;
-};
-
 } // namespace media

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace media {
 namespace {
@@ -31,9 +30,6 @@ private:
     std::uint64_t size_;
 };
 
-std::mutex g_choiceLock;
-ProgramSource g_choice;
-
 } // namespace
 
 std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::string& error) {
@@ -56,24 +52,6 @@ GstElement* MakeSourceElement(const ProgramSource& source) {
     GstElement* src = MakeElement("dvdreadsrc");
     if (src) g_object_set(src, "device", source.path.c_str(), "title", source.title, nullptr);
     return src;
-}
-
-void SetSourceChoice(int title, int audioStream) {
-    std::lock_guard guard(g_choiceLock);
-    g_choice.title = title;
-    g_choice.audioStream = audioStream;
-}
-
-void SetFieldChoice(FieldChoice fields) {
-    std::lock_guard guard(g_choiceLock);
-    g_choice.fields = fields;
-}
-
-ProgramSource ChosenSource(std::string path) {
-    std::lock_guard guard(g_choiceLock);
-    ProgramSource source = g_choice;
-    source.path = std::move(path);
-    return source;
 }
 
 } // namespace media

@@ -41,10 +41,4 @@ public:
 // Null with error set when the source can't be opened.
 std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::string& error);
 
-// What the next source filter opens its path as: set by the engine's host,
-// kept until it is set again.
-void SetSourceChoice(int title, int audioStream);
-void SetFieldChoice(FieldChoice fields);
-ProgramSource ChosenSource(std::string path);
-
 } // namespace media
