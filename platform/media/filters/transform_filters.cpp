@@ -9,6 +9,7 @@
 #include "platform/media/gst/gst_ptr.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/filters/splitter.h"
+#include "platform/media/filters/stereo_mix.h"
 #include "platform/media/repair/timeline.h"
 #include "platform/media/elements/wma_encoder.h"
 

@@ -1,20 +1,11 @@
 // What the decoders and the audio compressor do to the streams' timing, as
-// pad probes on their elements: the AC-3 decoder's downmix to stereo and its
-// level guard, and the audio compressor's trim of its own start-up delay.
+// pad probes on their elements: pictures held through the demultiplexer's
+// gaps, and the audio compressor's trim of its own start-up delay.
 #pragma once
 
 #include <gst/gst.h>
 
 namespace media {
-
-// Sets the stereo mix matrix of audioconvert mixer from each channel layout
-// that reaches it: fronts at full level, centre and surrounds at -3 dB, LFE
-// left out (the usual downmix of multi-channel DVD sound).
-void MixToStereo(GstElement* mixer);
-
-// Keeps interleaved 32-bit float stereo leaving pad 1 dB below full scale: the
-// gain drops at once for a block that would clip and comes back slowly.
-void GuardLevel(GstPad* pad);
 
 // Holds the last picture through the gaps the demultiplexer announces where
 // the picture stream pauses while the sound goes on (a still, a slideshow):
