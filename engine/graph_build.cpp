@@ -4,7 +4,7 @@
 #include "messages.h"
 
 #include "platform/com/text.h"
-#include "platform/media/filters/filters.h"
+#include "platform/media/filters/factories.h"
 
 #include <cstdio>
 

@@ -10,7 +10,7 @@ set(allowed_filters gst graph elements source repair)
 set(allowed_fields elements)
 # The headers callers outside the layer include stay free of GStreamer.
 set(outside_headers source/program_source.h source/dvd_title.h source/source_info.h graph/interfaces.h
-  filters/catalogue.h filters/filters.h)
+  filters/catalogue.h filters/factories.h)
 
 set(faults "")
 foreach(room gst graph elements source repair filters fields)

@@ -7,7 +7,7 @@
 // test) installs a chooser hook that answers instead.
 #pragma once
 
-#include "platform/media/filters/filters.h"
+#include "platform/media/filters/factories.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,6 +2,7 @@
 // clock sampled across the file) and the demultiplexer's first seconds with
 // the picture-header scan behind it, as DoInit runs them.
 #include "platform/media/source/pack_scan.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/source/stream_probe.h"
 
 #include "temp_folder.h"

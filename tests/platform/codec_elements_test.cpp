@@ -3,7 +3,7 @@
 // an encoder, which reads strides from a video meta) or as copies (to a sink
 // that cannot); the AC-3 decoder's samples in their channel positions; the
 // WMA encoder's packets and stream format.
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/handles.h"
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/elements/mpeg4_encoder.h"

@@ -1,7 +1,7 @@
 #include "platform/media/elements/audio_decoder.h"
 
 #include "platform/media/elements/codec_element.h"
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 
 #include <gst/audio/audio.h>
 #include <gst/gst.h>

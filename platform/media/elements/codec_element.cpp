@@ -1,6 +1,6 @@
 #include "platform/media/elements/codec_element.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 #include "platform/media/elements/codec_element.h"
 #include "platform/media/elements/gop_encoders.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 
 #include <gst/gst.h>
 #include <gst/video/video.h>

@@ -1,6 +1,6 @@
 #include "platform/media/filters/catalogue.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/elements/mpeg4_encoder.h"

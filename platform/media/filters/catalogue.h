@@ -6,7 +6,7 @@
 // cope with a missing, duplicated or renamed filter.
 #pragma once
 
-#include "platform/media/filters/filters.h"
+#include "platform/media/filters/factories.h"
 #include "platform/media/graph/interfaces.h"
 
 #include <functional>

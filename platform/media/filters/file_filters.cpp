@@ -1,6 +1,7 @@
 // "File Source (Async.)" and "File writer".
 #include "platform/media/graph/filter.h"
-#include "platform/media/filters/filters.h"
+#include "platform/media/gst/runtime.h"
+#include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
 #include "platform/media/source/stream_probe.h"
 

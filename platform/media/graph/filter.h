@@ -2,7 +2,7 @@
 // (ghost) pads under a DirectShow pin name.
 #pragma once
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/handles.h"
 #include "platform/media/graph/interfaces.h"
 
 #include <mutex>

@@ -1,5 +1,8 @@
 #include "platform/media/graph/graph.h"
 
+#include "platform/media/gst/error_text.h"
+#include "platform/media/gst/runtime.h"
+
 #include "platform/com/text.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "platform/media/repair/clock_join.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,6 +1,7 @@
 #include "platform/media/repair/timeline.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/handles.h"
+#include "platform/media/gst/runtime.h"
 
 #include <gst/audio/audio.h>
 

@@ -1,6 +1,6 @@
 #include "platform/media/source/dvd_title.h"
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 
 #include <dvdread/dvd_reader.h>
 #include <dvdread/ifo_read.h>

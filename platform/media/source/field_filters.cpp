@@ -1,7 +1,7 @@
 #include "platform/media/source/field_filters.h"
 
 #include "platform/media/fields/fields_module.h"
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/source/pack_scan.h"
 
 #include "platform/kernel/library.h"

@@ -1,4 +1,5 @@
 #include "platform/media/source/program_source.h"
+#include "platform/media/gst/runtime.h"
 
 #include "platform/media/source/dvd_title.h"
 #include "platform/media/source/stream_probe.h"

@@ -1,4 +1,6 @@
 #include "platform/media/source/stream_probe.h"
+#include "platform/media/gst/runtime.h"
+#include "platform/media/gst/error_text.h"
 #include "platform/media/source/field_filters.h"
 #include "platform/media/source/source_info.h"
 #include "platform/media/source/pack_scan.h"

@@ -3,7 +3,7 @@
 // meant to be shown.
 #pragma once
 
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/handles.h"
 #include "platform/media/source/program_source.h"
 
 #include <cstdint>

@@ -1,12 +1,12 @@
-#include "platform/media/gst/gst_ptr.h"
+#include "platform/media/gst/runtime.h"
+
+#include "platform/media/gst/handles.h"
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 #include <cstdarg>
-
-#include <cstring>
 #include <mutex>
 
 GST_DEBUG_CATEGORY(media::media_debug);
@@ -42,30 +42,6 @@ void EnsureGstInit() {
         GST_DEBUG_CATEGORY_INIT(libav_debug, "vobcast-libav", 0, "libavcodec and libavfilter");
         av_log_set_callback(LogLibav);
     });
-}
-
-std::string ErrorText(GstMessage* msg) {
-    GError* err = nullptr;
-    gchar* debug = nullptr;
-    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_WARNING) gst_message_parse_warning(msg, &err, &debug);
-    else gst_message_parse_error(msg, &err, &debug);
-    std::string text = err && err->message ? err->message : "Unknown streaming error.";
-    // The debug string of a resource error ends in the system's reason, after
-    // the location in the source: "...gstfilesink.c(..): ...:\nFile too large",
-    // or "... system error: No such file or directory".
-    if (debug) {
-        std::string detail = debug;
-        if (const auto at = detail.find("system error: "); at != std::string::npos)
-            detail = detail.substr(at + std::strlen("system error: "));
-        else if (const auto nl = detail.rfind('\n'); nl != std::string::npos)
-            detail = detail.substr(nl + 1);
-        else
-            detail.clear();
-        if (!detail.empty() && text.find(detail) == std::string::npos) text += " (" + detail + ")";
-    }
-    g_clear_error(&err);
-    g_free(debug);
-    return text;
 }
 
 void DrainPad(GstBin* bin, GstPad* pad) {
