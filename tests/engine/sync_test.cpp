@@ -1,6 +1,7 @@
 // A/V sync, durations and header values of AVIs made from real DVD
 // structures, judged by libavformat (through ffmpeg) as well as GStreamer.
 #include "avi_reader.h"
+#include "damaged_media.h"
 #include "engine_fixture.h"
 #include "sync_marks.h"
 #include "temp_folder.h"

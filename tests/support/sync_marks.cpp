@@ -1,7 +1,5 @@
 #include "sync_marks.h"
 
-#include "temp_folder.h"
-
 #include <gst/gst.h>
 
 #include <sys/wait.h>
@@ -12,7 +10,6 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <sstream>
 
 namespace testing_media {
@@ -34,24 +31,6 @@ void Edge(bool on, bool& was, double t, std::vector<double>& onsets) {
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 } // namespace
-
-void Scramble(std::string& bytes) {
-    std::mt19937 noise(7);
-    for (std::size_t at = 0; at + 2048 <= bytes.size(); at += 2048) {
-        auto* p = reinterpret_cast<unsigned char*>(bytes.data() + at);
-        if (p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] != 0xBA) continue;
-        unsigned char* pes = p + 14 + (p[13] & 7);
-        if (pes[0] != 0 || pes[1] != 0 || pes[2] != 1 || (pes[3] != 0xE0 && pes[3] != 0xBD)) continue;
-        pes[6] |= 0x10;
-        for (std::size_t i = 128; i < 2048; ++i) p[i] = static_cast<unsigned char>(noise());
-    }
-}
-
-void WriteChanged(const std::string& from, const std::string& path, void (*edit)(std::string&)) {
-    std::string bytes = testing_support::ReadFile(from);
-    edit(bytes);
-    testing_support::WriteFile(path, bytes);
-}
 
 std::string CommandOutput(const std::string& command, int* status) {
     std::string out;

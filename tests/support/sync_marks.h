@@ -32,12 +32,4 @@ double MaxOffset(const Marks& marks);
 // Runs a shell command and returns what it printed on standard output.
 std::string CommandOutput(const std::string& command, int* status = nullptr);
 
-// What a CSS disc read without decryption gives: the PES headers of video
-// and audio packs stay readable with their scrambling bits set, the payload
-// from byte 128 of the sector on is noise.
-void Scramble(std::string& bytes);
-
-// The bytes of from, changed by edit, written to path.
-void WriteChanged(const std::string& from, const std::string& path, void (*edit)(std::string&));
-
 } // namespace testing_media

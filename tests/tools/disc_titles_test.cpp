@@ -3,6 +3,7 @@
 // German one at 700 Hz), as a VIDEO_TS folder and as an ISO image: listed,
 // converted one AVI a title, read back by libavformat and GStreamer.
 #include "avi_reader.h"
+#include "damaged_media.h"
 #include "sync_marks.h"
 #include "temp_folder.h"
 #include "test_media.h"
