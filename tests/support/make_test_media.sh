@@ -9,10 +9,12 @@
 #
 #   make_test_media.sh DIR                     the test media, in DIR
 #   make_test_media.sh --clip FILE SECONDS     one marked NTSC DVD clip (ffmpeg)
+#   make_test_media.sh --grain FILE SECONDS    the same with film-like grain on every frame
 #   make_test_media.sh --sample FILE           the 20-second plain clip (GStreamer only)
 set -euo pipefail
 case "${1-}" in
   --clip) clip=$(realpath -m "$2") seconds=$3; set -- "$(dirname "$clip")" ;;
+  --grain) clip=$(realpath -m "$2") seconds=$3 grain=",noise=alls=12:allf=t"; set -- "$(dirname "$clip")" ;;
   --sample) sample=$(realpath -m "$2"); set -- "$(dirname "$sample")" ;;
 esac
 mkdir -p "$1"
@@ -41,9 +43,10 @@ ntsc_dvd=(-target ntsc-dvd -aspect 4:3 -b:v 6000k -c:a ac3 -b:a 448k)
 exists() { [ -s "$1" ]; }
 place() { mv "$work/$1" "$1"; }
 
-# marked SECONDS NAME: NTSC DVD video and AC-3 stereo, marked, made in the work folder.
+# marked SECONDS NAME: NTSC DVD video and AC-3 stereo, marked, made in the work folder
+# (with grain, as films have, when $grain holds its filter).
 marked() {
-  ff -filter_complex "$(picture "$1" 30000/1001 60 30)[v];$(beep "$1" 1.001 2.002)[a]" -map "[v]" -map "[a]" \
+  ff -filter_complex "$(picture "$1" 30000/1001 60 30)${grain-}[v];$(beep "$1" 1.001 2.002)[a]" -map "[v]" -map "[a]" \
     "${ntsc_dvd[@]}" "$work/$2"
 }
 
