@@ -7,6 +7,7 @@
 #include "sync_marks.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 namespace {
@@ -32,10 +33,15 @@ TEST_F(EngineTest, PastOneGigabyteTheFileIsOpenDmlAndReadWhole) {
     EXPECT_GT(avi.fileSize, 1u << 30);
     EXPECT_GE(avi.extendedRiffs, 1);
     EXPECT_EQ(testing_media::StrictReaderFaults(dst), "");
+    std::printf("%.2f GB, %d RIFFs, %d frames\n", static_cast<double>(avi.fileSize) / 1e9, 1 + avi.extendedRiffs,
+                avi.dmlhFrames);
     for (const auto& [reader, marks] : {std::pair{"libavformat", testing_media::MarksByLibav(dst)},
                                         std::pair{"GStreamer", testing_media::MarksByGStreamer(dst)}}) {
         SCOPED_TRACE(reader);
         ASSERT_TRUE(marks.ok) << marks.error;
+        std::printf("%s: %zu flashes, %zu beeps, picture %.3f s, sound %.3f s, largest beep to flash %.1f ms\n", reader,
+                    marks.flashes.size(), marks.beeps.size(), marks.videoEnd, marks.audioEnd,
+                    testing_media::MaxOffset(marks) * 1000);
         EXPECT_EQ(marks.flashes.size(), 900u);
         EXPECT_EQ(marks.beeps.size(), 900u);
         EXPECT_LE(testing_media::MaxOffset(marks), 0.040);
