@@ -1,9 +1,9 @@
 #include "platform/media/elements/avi_writer.h"
 
 #include "platform/media/elements/codec_element.h"
+#include "platform/media/elements/wma_encoder.h"
 #include "platform/media/gst/handles.h"
 #include "platform/media/gst/runtime.h"
-#include "platform/media/elements/wma_encoder.h"
 
 #include <gst/base/gstaggregator.h>
 #include <gst/gst.h>

@@ -1,7 +1,7 @@
 #include "platform/media/elements/mpeg4_encoder.h"
+
 #include "platform/media/elements/codec_element.h"
 #include "platform/media/elements/gop_encoders.h"
-
 #include "platform/media/gst/runtime.h"
 
 #include <gst/gst.h>

@@ -10,10 +10,10 @@
 // late), and without room to wait in, an encoder blocked there ends up
 // blocking the demultiplexer that feeds both.
 #include "platform/media/elements/avi_writer.h"
-#include "platform/media/gst/runtime.h"
-#include "platform/media/graph/filter.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
+#include "platform/media/graph/filter.h"
+#include "platform/media/gst/runtime.h"
 
 #include <atomic>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "platform/media/filters/catalogue.h"
 
-#include "platform/media/gst/runtime.h"
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/elements/mpeg4_encoder.h"
 #include "platform/media/elements/wma_encoder.h"
+#include "platform/media/gst/runtime.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,8 +1,8 @@
 // The system device enumerator: one moniker per catalogue entry, each with a
 // property bag holding its "FriendlyName".
 #include "platform/media/filters/catalogue.h"
-#include "platform/media/gst/runtime.h"
 #include "platform/media/graph/interfaces.h"
+#include "platform/media/gst/runtime.h"
 
 namespace media {
 namespace {

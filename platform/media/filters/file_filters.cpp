@@ -1,8 +1,8 @@
 // "File Source (Async.)" and "File writer".
-#include "platform/media/graph/filter.h"
-#include "platform/media/gst/runtime.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
+#include "platform/media/graph/filter.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/source/stream_probe.h"
 
 #include "platform/com/text.h"

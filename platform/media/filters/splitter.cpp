@@ -4,11 +4,11 @@
 // stream when none was, else the first MPEG or LPCM stream; see
 // ChosenAudioPad). Streams nobody connected are drained into a fake sink so
 // they never hold the demuxer up.
-#include "platform/media/repair/clock_join.h"
-#include "platform/media/gst/runtime.h"
-#include "platform/media/graph/filter.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
+#include "platform/media/graph/filter.h"
+#include "platform/media/gst/runtime.h"
+#include "platform/media/repair/clock_join.h"
 #include "platform/media/source/stream_probe.h"
 
 #include "platform/com/text.h"

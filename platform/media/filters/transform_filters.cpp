@@ -2,17 +2,17 @@
 // output pin. Each decoder's chain parses in the demultiplexer's thread and then
 // queues, so that demultiplexing, decoding and encoding run on threads of
 // their own.
-#include "platform/media/graph/filter.h"
 #include "platform/media/elements/audio_decoder.h"
-#include "platform/media/source/field_filters.h"
-#include "platform/media/filters/factories.h"
-#include "platform/media/gst/handles.h"
-#include "platform/media/gst/runtime.h"
 #include "platform/media/elements/mpeg2_decoder.h"
+#include "platform/media/elements/wma_encoder.h"
+#include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
 #include "platform/media/filters/stereo_mix.h"
+#include "platform/media/graph/filter.h"
+#include "platform/media/gst/handles.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/repair/timeline.h"
-#include "platform/media/elements/wma_encoder.h"
+#include "platform/media/source/field_filters.h"
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // (ghost) pads under a DirectShow pin name.
 #pragma once
 
-#include "platform/media/gst/handles.h"
 #include "platform/media/graph/interfaces.h"
+#include "platform/media/gst/handles.h"
 
 #include <mutex>
 #include <string>

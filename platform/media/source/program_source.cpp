@@ -1,8 +1,6 @@
 #include "platform/media/source/program_source.h"
-#include "platform/media/gst/runtime.h"
 
 #include "platform/media/source/dvd_title.h"
-#include "platform/media/source/stream_probe.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,17 +40,6 @@ std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::s
     }
     const auto size = static_cast<std::uint64_t>(ftello(f.get()));
     return std::make_unique<FileBytes>(f.release(), size);
-}
-
-GstElement* MakeSourceElement(const ProgramSource& source) {
-    if (!source.IsTitle()) {
-        GstElement* src = MakeElement("filesrc");
-        if (src) g_object_set(src, "location", source.path.c_str(), nullptr);
-        return src;
-    }
-    GstElement* src = MakeElement("dvdreadsrc");
-    if (src) g_object_set(src, "device", source.path.c_str(), "title", source.title, nullptr);
-    return src;
 }
 
 } // namespace media

@@ -1,9 +1,10 @@
 #include "platform/media/source/stream_probe.h"
-#include "platform/media/gst/runtime.h"
+
 #include "platform/media/gst/error_text.h"
+#include "platform/media/gst/runtime.h"
 #include "platform/media/source/field_filters.h"
-#include "platform/media/source/source_info.h"
 #include "platform/media/source/pack_scan.h"
+#include "platform/media/source/source_info.h"
 
 #include <algorithm>
 #include <atomic>
@@ -259,6 +260,17 @@ SourceInfo DescribeSource(const ProgramSource& source) {
     }
     info.hasAudio = !ChosenAudioPad(probe.streams, source.audioStream).empty();
     return info;
+}
+
+GstElement* MakeSourceElement(const ProgramSource& source) {
+    if (!source.IsTitle()) {
+        GstElement* src = MakeElement("filesrc");
+        if (src) g_object_set(src, "location", source.path.c_str(), nullptr);
+        return src;
+    }
+    GstElement* src = MakeElement("dvdreadsrc");
+    if (src) g_object_set(src, "device", source.path.c_str(), "title", source.title, nullptr);
+    return src;
 }
 
 } // namespace media
