@@ -81,7 +81,7 @@ int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine) {
     static constexpr media::Deinterlace kDeinterlace[] = {media::Deinterlace::Auto, media::Deinterlace::Always,
                                                           media::Deinterlace::Never};
     vobcast::State().choice.fields = {kDeinterlace[deinterlace],
-                             detelecine == 0 ? media::Detelecine::Auto : media::Detelecine::Never};
+                                      detelecine == 0 ? media::Detelecine::Auto : media::Detelecine::Never};
     return 0;
 }
 
