@@ -5,8 +5,14 @@ failures=0
 pids=()
 # check TEXT CONDITION: reports the condition by its text.
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi; }
-# Up to 30 s: the first start on a fresh server builds its font caches.
-wait_for() { for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done; return 1; }
+# wait_for CONDITION [SECONDS]: up to 30 s unless told, counted by the clock
+# whatever the condition costs to test (the first start on a fresh server
+# builds its font caches).
+wait_for() {
+  local until=$((SECONDS + ${2:-30}))
+  while [ "$SECONDS" -lt "$until" ]; do eval "$1" && return 0; sleep 0.1; done
+  eval "$1"
+}
 end_all() {
   kill "${pids[@]}" 2> /dev/null
   wait "${pids[@]}" 2> /dev/null
