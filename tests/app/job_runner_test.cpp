@@ -152,21 +152,6 @@ TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
     for (const std::string& avi : engine.destinations) EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
 }
 
-TEST_F(JobRunner, StopEndsTheRunAndStartsNoOtherEntry) {
-    Fill(2);
-    RecordingEngine& engine = UseEngine(false);
-    frame.StartRun();
-    engine.positions = {40, 40, 40};
-    frame.Timer1_Timer();
-    ClickOn(*frame.StopCompress);
-    EXPECT_EQ(frame.Processing->Text(), "Complete!");
-    EXPECT_EQ(frame.List.CurrentIndex, 0);
-    EXPECT_EQ(engine.Count("DoInit 1"), 0) << "the next entry is never started";
-    EXPECT_EQ(Count("DELETEICON "), 1);
-    ClickOn(*frame.StopCompress);  // idle: nothing
-    EXPECT_EQ(engine.Count("StopComp"), 1);
-}
-
 TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
     Fill(1);
     RecordingEngine& engine = UseEngine(false);
@@ -211,15 +196,6 @@ TEST_F(JobRunner, AMissingOutputFolderIsNamedBeforeTheEngineStarts) {
                         "Connect its disk, or choose another folder under Settings.");
     EXPECT_FALSE(frame.Running());
     EXPECT_EQ(frame.List.CurrentIndex, 1);
-}
-
-TEST_F(JobRunner, TheEngineGetsThePathAsListedBackslashesAndAll) {
-    frame.List.FileList.Set(1, "/media/dvd/Disc\\1/VTS_01_1.VOB");
-    RecordingEngine& engine = UseEngine(false);
-    engine.init_status = -1;
-    frame.StartRun();
-    EXPECT_EQ(engine.sources, (std::vector<std::string>{"/media/dvd/Disc\\1/VTS_01_1.VOB"}));
-    EXPECT_EQ(frame.List.FileList[1], "/media/dvd/Disc\\1/VTS_01_1.VOB");
 }
 
 TEST_F(JobRunner, EachTickShowsTheProgressAndPicksAFrame) {
@@ -348,21 +324,32 @@ TEST_F(JobRunner, WithoutANotificationAreaTheWindowIsMinimisedNotLost) {
     EXPECT_TRUE(testing_support::WaitUntil([&] { return frame.isVisible(); }, 3000));
 }
 
-// The keyboard's Start and Stop are the buttons' own commands.
-TEST_F(JobRunner, CtrlReturnStartsARunAndEscapeStopsIt) {
-    frame.List.FileList.Set(1, sources / "a.vob");
+// The keyboard's Start and Stop are the buttons' own commands. A stopped run
+// starts no other entry. The engine gets the path exactly as listed.
+TEST_F(JobRunner, CtrlReturnStartsARunAndStopOrEscapeEndsIt) {
+    Fill(2);
+    frame.List.FileList.Set(1, "/media/dvd/Disc\\1/VTS_01_1.VOB");
     RecordingEngine& engine = UseEngine(false);
     frame.activateWindow();  // shortcuts reach the active window
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
     QTest::keyClick(&frame, Qt::Key_Escape);
     EXPECT_EQ(engine.Count("StopComp"), 0) << "Escape stops nothing while idle";
-    QTest::keyClick(&frame, Qt::Key_Return, Qt::ControlModifier);
-    ASSERT_TRUE(frame.Running());
-    EXPECT_EQ(engine.Count("DoInit 0"), 1);
-    QTest::keyClick(&frame, Qt::Key_Escape);
-    EXPECT_FALSE(frame.Running());
-    EXPECT_EQ(engine.Count("StopComp"), 1);
-    EXPECT_EQ(frame.Processing->Text(), "Complete!");
+    for (const bool byKey : {false, true}) {
+        QTest::keyClick(&frame, Qt::Key_Return, Qt::ControlModifier);
+        ASSERT_TRUE(frame.Running());
+        engine.positions = {40, 40, 40};
+        frame.Timer1_Timer();
+        if (byKey) QTest::keyClick(&frame, Qt::Key_Escape);
+        else ClickOn(*frame.StopCompress);
+        EXPECT_FALSE(frame.Running());
+        EXPECT_EQ(frame.Processing->Text(), "Complete!");
+        EXPECT_EQ(frame.List.CurrentIndex, 0);
+    }
+    EXPECT_EQ(engine.sources, (std::vector<std::string>(2, "/media/dvd/Disc\\1/VTS_01_1.VOB")));
+    EXPECT_EQ(engine.Count("DoInit 1"), 0) << "the next entry is never started";
+    EXPECT_EQ(Count("DELETEICON "), 2);
+    ClickOn(*frame.StopCompress);  // idle: nothing
+    EXPECT_EQ(engine.Count("StopComp"), 2);
 }
 
 TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {

@@ -1,12 +1,9 @@
 // Marbleway without a mouse: the focus mark moves over the skin's buttons
 // with Tab, Space and Return press them, the list moves and loses entries
-// with the arrows and Delete, and the shortcuts give the menus' commands.
-// Every key ends in the handler a click reaches.
+// with the arrows and Delete. Every key ends in the handler a click reaches.
 #include "main_frame_fixture.h"
 #include "qt_wait.h"
 
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMenu>
 
 namespace {
@@ -91,22 +88,6 @@ TEST_F(Keyboard, ArrowsMoveAlongTheListAndDeleteRemovesTheFocusedEntry) {
     EXPECT_EQ(frame.List.GetListCount(), 8);
     EXPECT_EQ(frame.List.FileList[7], "/media/cdrom0/VIDEO_TS/VTS_8.VOB") << "entry 7, shown in row 6, went";
     EXPECT_EQ(Focused(), "List6");
-}
-
-TEST_F(Keyboard, ShortcutsGiveTheMenusCommands) {
-    testing_support::TempFolder media;
-    testing_support::WriteFile(media.path() / "VTS_01_1.VOB", "");
-    testing_support::WhenShows<QDialog>([&](QDialog& d) {
-        auto* dialog = qobject_cast<QFileDialog*>(&d);
-        if (dialog == nullptr) return false;
-        EXPECT_EQ(dialog->objectName(), "BrowseForFolder");
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(media.path().string()));
-        d.accept();
-        return true;
-    });
-    QTest::keyClick(&frame, Qt::Key_I, Qt::ControlModifier);
-    ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.List.GetListCount() == 1; }));
-
 }
 
 } // namespace

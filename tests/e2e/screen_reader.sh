@@ -37,11 +37,13 @@ check "Stop is not pressable while idle" 'grep "\"Stop\"" "$work/tree.txt" | gre
 check "the focus starts on Start" 'grep "\"Start\"" "$work/tree.txt" | grep -q focused'
 check "the status line is a status bar" 'grep -q "\[status bar\] \"Insert DVD...\"" "$work/tree.txt"'
 check "the sources are a list" 'grep -q "\[list\] \"Source files\"" "$work/tree.txt"'
+check "the settings panel's controls are parked out of the window" '! grep -q "Browse…" "$work/tree.txt"'
 
 tree press Settings
 settings_open() { reads '[push button] "Browse…"'; }
 check "pressing Settings through AT-SPI opens the settings panel" 'wait_for settings_open'
 tree press Cancel
+check "pressing Cancel through AT-SPI closes it" 'wait_for "! settings_open"'
 
 # The keyboard alone: Ctrl+I, the folder typed into the dialog, Ctrl+Return,
 # Return in the compressor dialog.

@@ -13,58 +13,6 @@ using testing_media::MarksByGStreamer;
 using testing_media::ReadAvi;
 using testing_media::StrictReaderFaults;
 
-struct ClipCase {
-    const char* file;
-    int width, height, fpsNum, fpsDen, frames;
-};
-
-void PrintTo(const ClipCase& c, std::ostream* out) { *out << c.file; }
-
-class ConvertClip : public EngineTest, public ::testing::WithParamInterface<ClipCase> {};
-
-// Each clip is written over a longer file that was there before, of which
-// nothing may be left behind.
-TEST_P(ConvertClip, KeepsEveryFrameTheSizeTheRateAndTheSync) {
-    const ClipCase& clip = GetParam();
-    const std::string dst = Out("out.avi");
-    testing_support::WriteFile(dst, std::string(40 * 1024 * 1024, 'Z'));
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(Convert(Media(clip.file), dst), 0);
-    std::string trace = ::testing::internal::GetCapturedStdout();
-    std::string eight;
-    for (int i = 0; i < 8; ++i) eight += "Direct connect succeeded!!!\n";
-    EXPECT_EQ(trace, eight);
-    EXPECT_TRUE(boxes.empty()) << boxes.front();
-
-    EXPECT_EQ(StrictReaderFaults(dst), "");
-    const auto avi = ReadAvi(dst);
-    ASSERT_EQ(avi.streams.size(), 2u);
-    const auto& v = avi.streams[0];
-    const auto& a = avi.streams[1];
-    EXPECT_EQ(v.type, "vids");
-    EXPECT_EQ(v.handler, "DX50");
-    EXPECT_EQ(v.width, clip.width);
-    EXPECT_EQ(v.height, clip.height);
-    EXPECT_EQ(static_cast<long>(v.rate) * clip.fpsDen, static_cast<long>(v.scale) * clip.fpsNum);
-    EXPECT_NEAR(v.chunks, clip.frames, 1);
-    EXPECT_EQ(a.type, "auds");
-    EXPECT_EQ(a.formatTag, 0x161) << "Windows Media Audio V2";
-    EXPECT_EQ(a.channels, 2) << "the first AC-3 stream is the one converted";
-    EXPECT_EQ(a.sampleRate, 48000);
-
-    const auto played = MarksByGStreamer(dst);
-    ASSERT_TRUE(played.ok) << played.error;
-    const double seconds = static_cast<double>(clip.frames) * clip.fpsDen / clip.fpsNum;
-    EXPECT_NEAR(played.videoFrames, clip.frames, 1);
-    EXPECT_NEAR(played.videoEnd, seconds, 0.2);
-    EXPECT_NEAR(played.audioEnd, seconds, 0.2);
-}
-
-INSTANTIATE_TEST_SUITE_P(Clips, ConvertClip,
-                         ::testing::Values(ClipCase{"ntsc.vob", 720, 480, 30000, 1001, 120},
-                                           ClipCase{"pal.vob", 720, 576, 25, 1, 75},
-                                           ClipCase{"two-audio.vob", 720, 480, 30000, 1001, 90}));
-
 TEST_F(EngineTest, StopMidRunLeavesAPlayablePartialFile) {
     const std::string dst = Out("stopped.avi");
     ASSERT_EQ(DoInit(0, Media("long.vob").c_str(), dst.c_str(), 0), 0);

@@ -87,6 +87,7 @@ protected:
         return status;
     }
 
+public:
     std::vector<std::string> boxes;
     std::function<void()> onBox;
     VobcastChoice answer{0, 250, 1800};  // what the chooser answers

@@ -13,47 +13,97 @@ const std::string kPinNotFound = "Error : \nSpecified pin was not found.\n";
 const std::string kConnectPins = "Error : \nFailed to Connect some pins of the filters!";
 const std::string kConnectFilters = "Error : \nFailed to Connect filters\n";
 const std::string kDirectConnect = "Error : \nDirect connect failed!\n";
-const std::string kE_FAIL = "80004005";
 
-struct MissingFilterCase {
-    const char* hidden;
+constexpr std::int32_t kE_FAIL = static_cast<std::int32_t>(0x80004005u);
+
+// A DoInit that fails: what is changed first, what it is asked, what it
+// answers and the boxes it shows. Every reference it took is released by its
+// DoUninit.
+struct FailureCase {
+    const char* name;
+    void (*prepare)(EngineTest&);
+    const char* source;  // a test clip, or a file made in the test's folder
+    std::int32_t flag, status;
     std::vector<std::string> boxes;
+    const char* trace = "";  // what it prints of the connections made
 };
 
-class MissingFilter : public EngineTest, public ::testing::WithParamInterface<MissingFilterCase> {};
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
-TEST_P(MissingFilter, ShowsTheLookupMessagesAndFails) {
-    const std::u16string name = [] {
-        std::u16string n;
-        for (const char* c = GetParam().hidden; *c; ++c) n.push_back(static_cast<char16_t>(*c));
-        return n;
-    }();
+void Nothing(EngineTest&) {}
+template <const char* kName>
+void Hide(EngineTest&) {
+    std::u16string name;
+    for (const char* c = kName; *c; ++c) name.push_back(static_cast<char16_t>(*c));
     media::Catalogue::Instance().Hide(name);
+}
+constexpr char kSource[] = "File Source (Async.)", kSplitter[] = "MPEG-2 Splitter",
+               kVideoDecoder[] = "Elecard MPEG2 Video Decoder", kAudioDecoder[] = "Moonlight Odio Dekoda",
+               kMux[] = "AVI Mux", kWriter[] = "File writer", kWma[] = "Windows Media Audio V2";
+
+class Failure : public EngineTest, public ::testing::WithParamInterface<FailureCase> {
+protected:
+    std::string saved_name = vobcast::State().compressorName;
+    void TearDown() override {
+        std::strncpy(vobcast::State().compressorName, saved_name.c_str(), sizeof vobcast::State().compressorName - 1);
+        EngineTest::TearDown();
+    }
+};
+
+TEST_P(Failure, ShowsItsBoxesInnermostFirstAndHoldsNothing) {
+    const FailureCase& c = GetParam();
+    std::string source = c.source;
+    if (source.ends_with(".vob")) source = Media(source);
+    if (source == "empty") std::ofstream(Out(source), std::ios::binary);
+    if (source == "garbage") {
+        std::ofstream g(Out(source), std::ios::binary);
+        for (int i = 0; i < 200000; ++i) g.put(static_cast<char>((i * 7919) & 0xff));
+    }
+    if (!source.ends_with(".vob")) source = Out(source);
+    c.prepare(*this);
     const auto live = com::LiveObjects();
-    EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("out.avi").c_str(), 0), static_cast<int32_t>(0x80004005u));
-    EXPECT_EQ(boxes, GetParam().boxes);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(DoInit(0, source.c_str(), Out("out.avi").c_str(), c.flag), c.status);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.trace);
+    EXPECT_EQ(boxes, c.boxes);
     EXPECT_EQ(DoUninit(), 0);
     EXPECT_EQ(com::LiveObjects(), live) << "every reference is released by DoUninit";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachRole, MissingFilter,
-    ::testing::Values(MissingFilterCase{"File Source (Async.)", {kNotFound, kGetFilter, kAddFilters}},
-                      MissingFilterCase{"MPEG-2 Splitter", {kNotFound, kGetFilter, kAddFilters}},
-                      MissingFilterCase{"Elecard MPEG2 Video Decoder", {kNotFound, kGetFilter, kAddFilters}},
-                      MissingFilterCase{"Moonlight Odio Dekoda", {kNotFound, kGetFilter, kAddFilters}},
-                      MissingFilterCase{"AVI Mux", {kNotFound, kGetFilter, kAddFilters}},
-                      MissingFilterCase{"File writer", {kNotFound, kGetFilter, kAddFilters}},
-                      // The only audio compressor gone leaves its category empty.
-                      MissingFilterCase{"Windows Media Audio V2",
-                                        {"Error : \nNO Devices\n", kGetFilter, kAddFilters}}));
+const std::vector<std::string> kLookup = {kNotFound, kGetFilter, kAddFilters};
+const std::vector<std::string> kNoPin = {kPinNotFound, kConnectPins, kConnectFilters};
+const FailureCase kFailures[] = {
+    {"source_filter", Hide<kSource>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    {"splitter", Hide<kSplitter>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    {"video_decoder", Hide<kVideoDecoder>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    {"audio_decoder", Hide<kAudioDecoder>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    {"mux", Hide<kMux>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    {"writer", Hide<kWriter>, "ntsc.vob", 0, kE_FAIL, kLookup},
+    // The only audio compressor gone leaves its category empty.
+    {"audio_compressor", Hide<kWma>, "ntsc.vob", 0, kE_FAIL, {"Error : \nNO Devices\n", kGetFilter, kAddFilters}},
+    {"enumeration",
+     [](EngineTest&) { media::Catalogue::Instance().FailEnumeration(media::Category::AudioCompressor, true); },
+     "ntsc.vob", 0, kE_FAIL, {"Error : \nCould Create enumerator!\n", kGetFilter, kAddFilters}},
+    // Flag 1 without a compressor chosen before: the empty name is looked up.
+    {"flag_one_unnamed", [](EngineTest&) { vobcast::State().compressorName[0] = '\0'; }, "ntsc.vob", 1, kE_FAIL,
+     kLookup},
+    {"flag_two", Nothing, "ntsc.vob", 2, kE_FAIL, {"Error : \nThe flag must be either 1 or 0.\n", kAddFilters}},
+    {"no_sound", Nothing, "no-audio.vob", 0, kE_FAIL, kNoPin,
+     "Direct connect succeeded!!!\nDirect connect succeeded!!!\n"},
+    // A file that cannot be opened gives the source no output pin; the
+    // splitter refuses what it cannot read.
+    {"missing_source", Nothing, "missing", 0, kE_FAIL, kNoPin},
+    {"empty_source", Nothing, "empty", 0, kE_FAIL, {kDirectConnect, kConnectPins, kConnectFilters}},
+    {"garbage_source", Nothing, "garbage", 0, kE_FAIL, {kDirectConnect, kConnectPins, kConnectFilters}},
+    {"chooser_cancelled", [](EngineTest& t) { t.accept = false; }, "ntsc.vob", 0, VOBCAST_E_NO_COMPRESSOR, {}},
+    // Uncompressed frames are no compressor.
+    {"uncompressed", [](EngineTest& t) { t.answer.compressor = -1; }, "ntsc.vob", 0, VOBCAST_E_NO_COMPRESSOR,
+     {"Warning : \nAn valid compressor must be chosen ,or the compress process may go wrong. Please check whether "
+      "you have chosen a correct compressor,(for instance , DivX 5.0.5.)"}},
+};
 
-TEST_F(EngineTest, EnumerationFailureOfACategory) {
-    media::Catalogue::Instance().FailEnumeration(media::Category::AudioCompressor, true);
-    EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("out.avi").c_str(), 0), static_cast<int32_t>(0x80004005u));
-    EXPECT_EQ(boxes, (std::vector<std::string>{"Error : \nCould Create enumerator!\n", kGetFilter, kAddFilters}));
-    DoUninit();
-}
+INSTANTIATE_TEST_SUITE_P(EachCause, Failure, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, FriendlyNamesAreComparedExactlyAndTheFirstMatchWins) {
     auto& catalogue = media::Catalogue::Instance();
@@ -76,61 +126,6 @@ TEST_F(EngineTest, FriendlyNamesAreComparedExactlyAndTheFirstMatchWins) {
     EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("b.avi").c_str(), 0), 0);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(secondUsed, 0) << "the first of two equal names is used";
-    DoUninit();
-}
-
-TEST_F(EngineTest, ASourceWithoutSoundFailsAtTheThirdConnection) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(DoInit(0, Media("no-audio.vob").c_str(), Out("out.avi").c_str(), 0),
-              static_cast<int32_t>(0x80004005u));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "Direct connect succeeded!!!\nDirect connect succeeded!!!\n");
-    EXPECT_EQ(boxes, (std::vector<std::string>{kPinNotFound, kConnectPins, kConnectFilters}));
-    DoUninit();
-}
-
-TEST_F(EngineTest, SourcesThatAreNoProgramStream) {
-    const std::string empty = Out("empty.vob"), garbage = Out("garbage.vob"), missing = Out("missing.vob");
-    { std::ofstream(empty, std::ios::binary); }
-    {
-        std::ofstream g(garbage, std::ios::binary);
-        for (int i = 0; i < 200000; ++i) g.put(static_cast<char>((i * 7919) & 0xff));
-    }
-    // A file that cannot be opened gives the source no output pin.
-    EXPECT_NE(DoInit(0, missing.c_str(), Out("1.avi").c_str(), 0), 0);
-    EXPECT_EQ(boxes, (std::vector<std::string>{kPinNotFound, kConnectPins, kConnectFilters}));
-    DoUninit();
-    // The splitter refuses what it cannot read.
-    for (const std::string& source : {empty, garbage}) {
-        boxes.clear();
-        EXPECT_NE(DoInit(0, source.c_str(), Out("2.avi").c_str(), 1), 0) << source;
-        EXPECT_EQ(boxes, (std::vector<std::string>{kDirectConnect, kConnectPins, kConnectFilters})) << source;
-        DoUninit();
-    }
-}
-
-TEST_F(EngineTest, CompressorChoiceFailures) {
-    const std::string src = Media("ntsc.vob"), dst = Out("out.avi");
-    // Cancelled: no box, no filter held.
-    const auto live = com::LiveObjects();
-    accept = false;
-    EXPECT_EQ(DoInit(0, src.c_str(), dst.c_str(), 0), VOBCAST_E_NO_COMPRESSOR);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(com::LiveObjects(), live);
-    DoUninit();
-
-    // Uncompressed frames are no compressor.
-    accept = true;
-    answer.compressor = -1;
-    EXPECT_EQ(DoInit(0, src.c_str(), dst.c_str(), 0), VOBCAST_E_NO_COMPRESSOR);
-    EXPECT_EQ(boxes, (std::vector<std::string>{
-                         "Warning : \nAn valid compressor must be chosen ,or the compress process may go wrong. "
-                         "Please check whether you have chosen a correct compressor,(for instance , DivX 5.0.5.)"}));
-    DoUninit();
-
-    boxes.clear();
-    EXPECT_EQ(DoInit(0, src.c_str(), dst.c_str(), 2), static_cast<int32_t>(0x80004005u));
-    EXPECT_EQ(boxes, (std::vector<std::string>{"Error : \nThe flag must be either 1 or 0.\n", kAddFilters}));
     DoUninit();
 }
 
@@ -160,17 +155,6 @@ TEST_F(EngineTest, CompressorNamesOf127AndOf128Characters) {
     EXPECT_EQ(boxes, (std::vector<std::string>{"Error : The compressor's name is too much long. \n"}));
     EXPECT_EQ(std::string(vobcast::State().compressorName), std::string(127, 'x')) << "a refused choice keeps the name";
     DoUninit();
-}
-
-TEST_F(EngineTest, FlagOneWithNoRememberedName) {
-    char saved[sizeof vobcast::State().compressorName];
-    std::memcpy(saved, vobcast::State().compressorName, sizeof saved);
-    std::memset(vobcast::State().compressorName, 0, sizeof saved);
-    EXPECT_EQ(DoInit(0, Media("ntsc.vob").c_str(), Out("a.avi").c_str(), 1), static_cast<int32_t>(0x80004005u));
-    EXPECT_EQ(boxes, (std::vector<std::string>{kNotFound, kGetFilter, kAddFilters}));
-    EXPECT_EQ(dialogs, 0);
-    DoUninit();
-    std::memcpy(vobcast::State().compressorName, saved, sizeof saved);
 }
 
 } // namespace

@@ -56,7 +56,13 @@ protected:
 TEST_P(SyncTest, EveryFlashPlaysWithItsBeepForEveryReader) {
     const SyncCase& c = GetParam();
     const std::string dst = Out(std::string(c.name) + ".avi");
+    // Written over a longer file, of which nothing may be left behind.
+    testing_support::WriteFile(dst, std::string(40 * 1024 * 1024, 'Z'));
+    ::testing::internal::CaptureStdout();
     ASSERT_EQ(DoInit(0, Source().c_str(), dst.c_str(), 0), 0);
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += "Direct connect succeeded!!!\n";
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), eight);
     StartComp();
     const std::vector<long> seen = RunToEnd(std::chrono::seconds(280));
     StopComp();
@@ -87,8 +93,11 @@ TEST_P(SyncTest, EveryFlashPlaysWithItsBeepForEveryReader) {
     ASSERT_EQ(avi.streams.size(), 2u);
     const auto& v = avi.streams[0];
     const auto& a = avi.streams[1];
+    EXPECT_EQ(v.handler, "DX50");
+    EXPECT_EQ(std::make_pair(v.width, v.height), std::make_pair(720, c.fpsNum == 25 ? 576 : 480));
     EXPECT_EQ(std::make_pair(v.rate, v.scale),
               std::make_pair(static_cast<std::uint32_t>(c.fpsNum), static_cast<std::uint32_t>(c.fpsDen)));
+    EXPECT_EQ(a.formatTag, 0x161) << "Windows Media Audio V2";
     if (c.frameAspect) {
         EXPECT_EQ(v.frameAspect, c.frameAspect);
     }
