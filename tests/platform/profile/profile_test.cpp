@@ -38,31 +38,31 @@ int InChild(F body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-TEST(Profile, MissingFileSectionOrKeyReadsAsTheDefault) {
-    TempFolder dir;
-    const std::string ini = dir / "DVD.ini";
-    EXPECT_EQ(Read(ini, "SavePath", "PathName"), "0");
-    WriteFile(ini, "[Other]\nPathName=/x/\n[SavePath]\nSomethingElse=1\n");
-    EXPECT_EQ(Read(ini, "SavePath", "PathName"), "0");
-    EXPECT_EQ(Read(ini, "Missing", "PathName", "  fallback  "), "fallback");
-}
-
-TEST(Profile, SectionsAndKeysMatchIgnoringCaseAndTheFirstWins) {
-    TempFolder dir;
-    const std::string ini = dir / "DVD.ini";
-    WriteFile(ini, "; settings\n [ savepath ] \n  PATHNAME =  /first/  \npathname=/second/\n[SavePath]\nPathName=/third/\n");
-    EXPECT_EQ(Read(ini, "SavePath", "PathName"), "/first/");
-    EXPECT_EQ(Read(ini, "SAVEPATH", "pathName"), "/first/");
-}
-
-TEST(Profile, ValuesLoseOuterBlanksAndQuotesButKeepInnerSpaces) {
-    TempFolder dir;
-    const std::string ini = dir / "DVD.ini";
-    WriteFile(ini, "[S]\nspaced=   /my videos/dvd rips/   \nquoted=\"  kept  \"\nempty=\ncrlf=/win/\r\n");
-    EXPECT_EQ(Read(ini, "S", "spaced"), "/my videos/dvd rips/");
-    EXPECT_EQ(Read(ini, "S", "quoted"), "  kept  ");
-    EXPECT_EQ(Read(ini, "S", "empty"), "");
-    EXPECT_EQ(Read(ini, "S", "crlf"), "/win/");
+// Sections and keys match ignoring case, and the first match wins; values
+// lose their outer blanks and quotes but keep inner spaces; what is missing
+// reads as the default, trimmed.
+TEST(Profile, ReadsAsWindowsDoes) {
+    struct ReadCase {
+        const char* file;  // null: no file
+        const char *section, *key, *fallback, *value;
+    };
+    const char* first = "; settings\n [ savepath ] \n  PATHNAME =  /first/  \npathname=/second/\n[SavePath]\nPathName=/third/\n";
+    const char* values = "[S]\nspaced=   /my videos/dvd rips/   \nquoted=\"  kept  \"\nempty=\ncrlf=/win/\r\n";
+    const char* elsewhere = "[Other]\nPathName=/x/\n[SavePath]\nSomethingElse=1\n";
+    for (const ReadCase& c : {ReadCase{nullptr, "SavePath", "PathName", "0", "0"},
+                              ReadCase{elsewhere, "SavePath", "PathName", "0", "0"},
+                              ReadCase{elsewhere, "Missing", "PathName", "  fallback  ", "fallback"},
+                              ReadCase{first, "SavePath", "PathName", "0", "/first/"},
+                              ReadCase{first, "SAVEPATH", "pathName", "0", "/first/"},
+                              ReadCase{values, "S", "spaced", "0", "/my videos/dvd rips/"},
+                              ReadCase{values, "S", "quoted", "0", "  kept  "},
+                              ReadCase{values, "S", "empty", "0", ""},
+                              ReadCase{values, "S", "crlf", "0", "/win/"}}) {
+        TempFolder dir;
+        const std::string ini = dir / "DVD.ini";
+        if (c.file != nullptr) WriteFile(ini, c.file);
+        EXPECT_EQ(Read(ini, c.section, c.key, c.fallback), c.value) << c.section << "/" << c.key;
+    }
 }
 
 TEST(Profile, LongValuesAreCutToTheBufferAndTheRestOfItIsUntouched) {
