@@ -67,12 +67,17 @@ GopEncoders::~GopEncoders() {
     for (auto& [number, packet] : done_) av_packet_free(&packet);
 }
 
+void GopEncoders::WakeAll() {
+    room_.notify_all();
+    for (auto& w : workers_) w->ready.notify_one();
+}
+
 void GopEncoders::Stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        WakeAll();
     }
-    changed_.notify_all();
     for (auto& w : workers_)
         if (w->thread.joinable()) w->thread.join();
 }
@@ -87,15 +92,16 @@ bool GopEncoders::Send(AVFrame* picture, bool forceKey) {
     // A GOP's first frame starts its worker afresh.
     picture->pict_type = forceKey || number % settings_.gopSize == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !error_.empty() || stopping_ || w.pending.size() < queueLimit_; });
+    room_.wait(lock, [&] { return !error_.empty() || stopping_ || w.pending.size() < queueLimit_; });
     if (!error_.empty() || stopping_) {
         av_frame_free(&picture);
         return false;
     }
+    const bool idle = w.pending.empty();
     w.pending.push_back(picture);
     w.numbers.push_back(number);
     lock.unlock();
-    changed_.notify_all();
+    if (idle) w.ready.notify_one();
     return true;
 }
 
@@ -113,8 +119,8 @@ bool GopEncoders::Drain() {
     {
         std::lock_guard lock(mutex_);
         for (auto& w : workers_) w->pending.push_back(nullptr);
+        WakeAll();
     }
-    changed_.notify_all();
     for (auto& w : workers_)
         if (w->thread.joinable()) w->thread.join();
     std::lock_guard lock(mutex_);
@@ -127,23 +133,23 @@ std::string GopEncoders::Error() const {
 }
 
 void GopEncoders::Fail(const std::string& why) {
-    {
-        std::lock_guard lock(mutex_);
-        if (error_.empty()) error_ = why;
-    }
-    changed_.notify_all();
+    std::lock_guard lock(mutex_);
+    if (error_.empty()) error_ = why;
+    WakeAll();
 }
 
 void GopEncoders::Run(Worker& w) {
     AVPacket* packet = av_packet_alloc();
     for (;;) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || !w.pending.empty(); });
+        w.ready.wait(lock, [&] { return stopping_ || !w.pending.empty(); });
         if (stopping_) break;
+        const bool full = w.pending.size() >= queueLimit_;
         AVFrame* picture = w.pending.front();
         w.pending.pop_front();
         lock.unlock();
-        changed_.notify_all();
+        // Only a sender held up by this worker's full queue waits for room.
+        if (full) room_.notify_all();
 
         const bool last = picture == nullptr;
         int res = avcodec_send_frame(w.context, picture);
@@ -155,13 +161,11 @@ void GopEncoders::Run(Worker& w) {
         while ((res = avcodec_receive_packet(w.context, packet)) >= 0) {
             AVPacket* done = av_packet_alloc();
             av_packet_move_ref(done, packet);
-            {
-                std::lock_guard guard(mutex_);
-                // Without B-frames packets come out in the order frames went in.
-                done_[w.numbers.front()] = done;
-                w.numbers.pop_front();
-            }
-            changed_.notify_all();
+            // Without B-frames packets come out in the order frames went in;
+            // the sender collects them when it next calls, nobody waits.
+            std::lock_guard guard(mutex_);
+            done_[w.numbers.front()] = done;
+            w.numbers.pop_front();
         }
         if (res != AVERROR(EAGAIN) && res != AVERROR_EOF) {
             Fail("the encoder failed (" + std::to_string(res) + ")");

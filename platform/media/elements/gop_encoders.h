@@ -61,6 +61,7 @@ private:
         std::deque<AVFrame*> pending;       // null: end of stream
         std::deque<std::int64_t> numbers;  // of the frames sent and not yet coded
         std::int64_t sent = 0;
+        std::condition_variable ready;  // pending is no longer empty, or the work stops
         std::thread thread;
     };
 
@@ -68,12 +69,15 @@ private:
     void Run(Worker& worker);
     void Fail(const std::string& why);
     void Stop();
+    void WakeAll();  // with mutex_ held
 
     const GopSettings settings_;
     std::size_t queueLimit_;  // pictures a worker may hold waiting
     std::vector<std::unique_ptr<Worker>> workers_;
+    // Each thread is woken only for what it waits for: a worker for a picture,
+    // the sender for room in a worker's queue.
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable room_;
     std::map<std::int64_t, AVPacket*> done_;  // by frame number
     std::int64_t sent_ = 0;
     std::int64_t next_ = 0;

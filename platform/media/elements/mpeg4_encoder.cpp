@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -272,6 +273,10 @@ void RegisterMpeg4Encoders() {
                                  sizeof(Mpeg4Enc), InstanceInit, &kind});
         }
     });
+}
+
+bool CodesOnWorkers(const char* element) {
+    return element != nullptr && (std::strcmp(element, kMpeg4EncoderName) == 0 || std::strcmp(element, kMsmpeg4EncoderName) == 0);
 }
 
 } // namespace media

@@ -25,4 +25,9 @@ inline constexpr long kEncoderDefaultKeyFrames = 250;  // a key frame at least e
 // Registers the elements whose encoders libavcodec has. Safe to call often.
 void RegisterMpeg4Encoders();
 
+// Whether element is one of these: it takes a picture in the caller's thread
+// only to hand it to a worker of its own, so a queue in front of it would
+// add a thread hop a frame and nothing else.
+bool CodesOnWorkers(const char* element);
+
 } // namespace media

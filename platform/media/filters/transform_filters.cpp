@@ -4,6 +4,7 @@
 // their own.
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
+#include "platform/media/elements/mpeg4_encoder.h"
 #include "platform/media/elements/wma_encoder.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
@@ -22,8 +23,8 @@ namespace {
 // Demuxer-side queues are bounded in time only: DVD interleave can put seconds
 // of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
 constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
-// Between decoder and encoder one raw frame is enough: the encoder
-// keeps pictures of its own waiting for its workers.
+// Between decoder and an encoder that codes in the thread it is called in,
+// one raw frame is enough to let the two run at once.
 constexpr const char* kFrameQueue = "queue max-size-buffers=1 max-size-bytes=0 max-size-time=0";
 constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"video/x-raw,interlace-mode=progressive\"";
 // The decoders hand on whole timelines: one picture every frame period from
@@ -251,8 +252,8 @@ ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& name, const VideoE
     // DVD video is flagged interlaced ("mixed") even when its frames are whole;
     // the compressors code whole frames, as AVI players expect, instead of
     // searching motion field by field at twice the cost.
-    std::string chain = std::string(kFrameQueue) + " ! videoconvert ! " + kWholeFrames + " ! " + spec.element +
-                        " name=encoder";
+    std::string chain = CodesOnWorkers(spec.element) ? std::string() : std::string(kFrameQueue) + " ! ";
+    chain += std::string("videoconvert ! ") + kWholeFrames + " ! " + spec.element + " name=encoder";
     if (spec.properties && *spec.properties) chain += std::string(" ") + spec.properties;
     if (spec.outputCaps) chain += std::string(" ! capssetter join=false replace=false caps=\"") + spec.outputCaps + "\"";
     return MakeValid<VideoCompressor>(name, spec, chain);
