@@ -133,6 +133,12 @@ int32_t VobcastReadDisc(const char* path, VobcastDisc* disc) {
             CopyText(a.format, audio.format);
             a.channels = audio.channels;
         }
+        for (const media::DvdSubtitle& subtitle : title.subtitles) {
+            if (t.subtitle_count == 32) break;
+            VobcastSubtitleTrack& track = t.subtitles[t.subtitle_count++];
+            track.stream = subtitle.stream;
+            CopyText(track.language, subtitle.language);
+        }
     }
     return 0;
 }

@@ -247,20 +247,43 @@ exists ten-minutes.vob || { marked 600 ten-minutes.vob; place ten-minutes.vob; }
 
 # A DVD, as a VIDEO_TS folder and as an ISO image labelled MY_FILM. One title
 # set holds two titles; each has an English track (hum at 300 Hz) and a German
-# one (hum at 700 Hz). Title 1 plays two cells made apart (8 s, then 6 s) and
-# title 2 one (5 s). VTS_01_1.VOB is cut in two at a sector in the middle of
-# title 1, as a disc's 1 GB files are cut wherever the limit falls.
+# one (hum at 700 Hz), and English and German subtitles. Title 1 plays two
+# cells made apart (8 s, then 6 s) and title 2 one (5 s). VTS_01_1.VOB is cut
+# in two at a sector in the middle of title 1, as a disc's 1 GB files are cut
+# wherever the limit falls. The first cell's subtitles: English, a yellow bar
+# low in the picture from 1 to 3 s and a forced white one from 5 to 7 s;
+# German, a cyan bar high in the picture from 2 to 4 s. spumux loses a packet
+# of stream 0 when stream 1 is added after it, so German goes in first.
+subtitle_bar() { # FILE Y COLOUR
+  ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba,drawbox=x=120:y=$2:w=480:h=36:color=$3@1:t=fill" \
+    -frames:v 1 "$work/$1"
+}
 exists disc.iso || {
   for t in a:8 b:6 c:5; do
     s="${t#*:}"
     ff -filter_complex "$(picture "$s" 30000/1001 60 30)[v];$(beep "$s" 1.001 2.002 stereo 300)[en];$(beep "$s" 1.001 2.002 stereo 700)[de]" \
       -map "[v]" -map "[en]" -map "[de]" "${ntsc_dvd[@]}" "$work/cell-${t%%:*}.vob"
   done
+  subtitle_bar sub-en.png 400 yellow
+  subtitle_bar sub-en-forced.png 400 white
+  subtitle_bar sub-de.png 48 cyan
+  cat > "$work/sub-de.xml" <<XML
+<subpictures><stream><spu start="00:00:02.00" end="00:00:04.00" image="$work/sub-de.png" /></stream></subpictures>
+XML
+  cat > "$work/sub-en.xml" <<XML
+<subpictures><stream>
+  <spu start="00:00:01.00" end="00:00:03.00" image="$work/sub-en.png" />
+  <spu start="00:00:05.00" end="00:00:07.00" image="$work/sub-en-forced.png" force="yes" />
+</stream></subpictures>
+XML
+  spumux -s 1 "$work/sub-de.xml" < "$work/cell-a.vob" > "$work/cell-a-de.vob" 2>/dev/null
+  spumux -s 0 "$work/sub-en.xml" < "$work/cell-a-de.vob" > "$work/cell-a.vob" 2>/dev/null
   cat > "$work/disc.xml" <<XML
 <dvdauthor dest="$work/dvd">
   <vmgm />
   <titleset><titles>
     <audio lang="en" /><audio lang="de" />
+    <subpicture lang="en" /><subpicture lang="de" />
     <pgc><vob file="$work/cell-a.vob" chapters="0,0:04" /><vob file="$work/cell-b.vob" /></pgc>
     <pgc><vob file="$work/cell-c.vob" /></pgc>
   </titles></titleset>

@@ -63,8 +63,10 @@ TEST(DiscTitles, ListedFromTheFolderAndTheImageAlike) {
     const std::string iso = Tool("--list-titles " + Q(MediaPath("disc.iso")), &status);
     EXPECT_EQ(status, 0) << iso;
     EXPECT_NE(iso.find("MY_FILM, 2 titles"), std::string::npos) << iso;
-    const std::regex title1("title 01  0:00:14  2 chapters  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  \\(main title\\)");
-    const std::regex title2("title 02  0:00:05  1 chapter  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)\n");
+    const std::regex title1("title 01  0:00:14  2 chapters  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  "
+                            "subtitles: 1 en, 2 de  \\(main title\\)");
+    const std::regex title2("title 02  0:00:05  1 chapter  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  "
+                            "subtitles: none\n");
     EXPECT_TRUE(std::regex_search(iso, title1)) << iso;
     EXPECT_TRUE(std::regex_search(iso, title2)) << iso;
 

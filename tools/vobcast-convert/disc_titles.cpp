@@ -31,6 +31,13 @@ std::string Tracks(const VobcastTitle& t) {
     return text.empty() ? "no audio" : text;
 }
 
+std::string Subtitles(const VobcastTitle& t) {
+    std::string text;
+    for (int i = 0; i < t.subtitle_count; ++i)
+        text += (text.empty() ? "" : ", ") + std::to_string(i + 1) + " " + (t.subtitles[i].language[0] ? t.subtitles[i].language : "--");
+    return text.empty() ? "none" : text;
+}
+
 bool IsAc3(const VobcastAudioTrack& a) { return std::string_view(a.format) == "AC-3"; }
 
 // The DVD stream number of the audio track the options pick in title t, -1
@@ -103,7 +110,8 @@ int ListTitles(EngineBinding& engine, const std::vector<std::string>& inputs, st
             out << "  title " << TwoDigits(t.number) << "  " << Clock(t.seconds) << "  " << t.chapters << " chapter"
                 << (t.chapters == 1 ? "" : "s");
             if (t.angles > 1) out << "  " << t.angles << " angles";
-            out << "  audio: " << Tracks(t) << (t.number == disc->main_title ? "  (main title)" : "") << "\n";
+            out << "  audio: " << Tracks(t) << "  subtitles: " << Subtitles(t)
+                << (t.number == disc->main_title ? "  (main title)" : "") << "\n";
         }
     }
     return status;

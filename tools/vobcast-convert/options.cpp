@@ -25,7 +25,7 @@ constexpr OptionText kOptions[] = {
     {"-o", "--output-dir", "DIR", "write the AVI files into DIR (default: the current folder)"},
     {"", "--compressor", "NAME", "video compressor, by description (default: the first installed)"},
     {"", "--list-compressors", "", "print the installed video compressors and exit"},
-    {"", "--list-titles", "", "print the titles of each DVD INPUT (length, chapters, audio tracks) and exit"},
+    {"", "--list-titles", "", "print the titles of each DVD INPUT (length, chapters, audio and subtitle tracks) and exit"},
     {"", "--title", "N", "convert title N of each DVD INPUT into one AVI (may be given more than once)"},
     {"", "--main-title", "", "convert the longest title of each DVD INPUT"},
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},

@@ -96,6 +96,11 @@ typedef struct VobcastAudioTrack {
     int32_t channels;
 } VobcastAudioTrack;
 
+typedef struct VobcastSubtitleTrack {
+    int32_t stream;     /* DVD subpicture stream number (0-31) */
+    char language[4];   /* ISO 639-1 code, "" when the disc names none */
+} VobcastSubtitleTrack;
+
 typedef struct VobcastTitle {
     int32_t number;     /* 1-based, as VobcastChooseSource takes it */
     double seconds;
@@ -104,6 +109,8 @@ typedef struct VobcastTitle {
     int32_t title_set;
     int32_t audio_count;
     VobcastAudioTrack audio[8]; /* in track order: track 1 first */
+    int32_t subtitle_count;
+    VobcastSubtitleTrack subtitles[32]; /* in track order: track 1 first */
 } VobcastTitle;
 
 typedef struct VobcastDisc {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 namespace media {
@@ -46,6 +47,9 @@ double Seconds(const dvd_time_t& t) {
     const double rate = (t.frame_u >> 6) == 1 ? 25.0 : 30000.0 / 1001.0;
     return bcd(t.hour) * 3600.0 + bcd(t.minute) * 60.0 + bcd(t.second) + bcd(t.frame_u & 0x3F) / rate;
 }
+
+// An IFO's language code: two ISO 639-1 letters in a 16-bit word.
+std::string LanguageCode(std::uint16_t code) { return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
 
 const char* AudioFormat(unsigned format) {
     switch (format) {
@@ -179,12 +183,22 @@ DvdDisc ReadDvd(const std::string& path) {
                 const audio_attr_t& attr = mat->vts_audio_attr[track];
                 DvdAudio audio;
                 audio.stream = (pgc->audio_control[track] >> 8) & 0x1F;
-                if (attr.lang_type == 1 && attr.lang_code >= 0x2000) {
-                    audio.language = {static_cast<char>(attr.lang_code >> 8), static_cast<char>(attr.lang_code & 0xFF)};
-                }
+                if (attr.lang_type == 1 && attr.lang_code >= 0x2000) audio.language = LanguageCode(attr.lang_code);
                 audio.format = AudioFormat(attr.audio_format);
                 audio.channels = attr.channels + 1;
                 title.audio.push_back(audio);
+            }
+            // Bit 31: the track shows in this chain; its stream number for a
+            // 4:3 picture in bits 24-28, for a wide one in bits 16-20.
+            const bool wide = mat && mat->vts_video_attr.display_aspect_ratio == 3;
+            for (int track = 0; mat && track < mat->nr_of_vts_subp_streams && track < 32; ++track) {
+                const std::uint32_t control = pgc->subp_control[track];
+                if (!(control & 0x80000000u)) continue;
+                const subp_attr_t& attr = mat->vts_subp_attr[track];
+                DvdSubtitle subtitle;
+                subtitle.stream = static_cast<int>((control >> (wide ? 16 : 24)) & 0x1F);
+                if (attr.type == 1 && attr.lang_code >= 0x2000) subtitle.language = LanguageCode(attr.lang_code);
+                title.subtitles.push_back(subtitle);
             }
         }
         if (title.seconds > longest) {

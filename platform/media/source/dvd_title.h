@@ -17,6 +17,11 @@ struct DvdAudio {
     int channels = 0;
 };
 
+struct DvdSubtitle {
+    int stream = 0;        // DVD subpicture stream number: substream 0x20 + stream
+    std::string language;  // ISO 639-1, empty when the disc names none
+};
+
 struct DvdTitle {
     int number = 0;  // 1-based, across the disc
     double seconds = 0;
@@ -24,6 +29,7 @@ struct DvdTitle {
     int angles = 0;
     int titleSet = 0;
     std::vector<DvdAudio> audio;  // track 1 first
+    std::vector<DvdSubtitle> subtitles;  // track 1 first
 };
 
 struct DvdDisc {
