@@ -254,9 +254,9 @@ exists ten-minutes.vob || { marked 600 ten-minutes.vob; place ten-minutes.vob; }
 # low in the picture from 1 to 3 s and a forced white one from 5 to 7 s;
 # German, a cyan bar high in the picture from 2 to 4 s. spumux loses a packet
 # of stream 0 when stream 1 is added after it, so German goes in first.
-subtitle_bar() { # FILE Y COLOUR
-  ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba,drawbox=x=120:y=$2:w=480:h=36:color=$3@1:t=fill" \
-    -frames:v 1 "$work/$1"
+subtitle_bar() { # FILE Y COLOUR (drawbox would leave the bar transparent)
+  ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba" -f lavfi -i "color=c=$3:s=480x36,format=rgba" \
+    -filter_complex "[0][1]overlay=120:$2" -frames:v 1 "$work/$1"
 }
 exists disc.iso || {
   for t in a:8 b:6 c:5; do
@@ -276,8 +276,8 @@ XML
   <spu start="00:00:05.00" end="00:00:07.00" image="$work/sub-en-forced.png" force="yes" />
 </stream></subpictures>
 XML
-  spumux -s 1 "$work/sub-de.xml" < "$work/cell-a.vob" > "$work/cell-a-de.vob" 2>/dev/null
-  spumux -s 0 "$work/sub-en.xml" < "$work/cell-a-de.vob" > "$work/cell-a.vob" 2>/dev/null
+  VIDEO_FORMAT=NTSC spumux -s 1 "$work/sub-de.xml" < "$work/cell-a.vob" > "$work/cell-a-de.vob" 2>/dev/null
+  VIDEO_FORMAT=NTSC spumux -s 0 "$work/sub-en.xml" < "$work/cell-a-de.vob" > "$work/cell-a.vob" 2>/dev/null
   cat > "$work/disc.xml" <<XML
 <dvdauthor dest="$work/dvd">
   <vmgm />
