@@ -16,6 +16,7 @@ constexpr GstClockTimeDiff kBack = 500 * GST_MSECOND;
 
 struct Run {
     bool video = false;
+    bool sparse = false;  // a stream that follows the joins the others find
     GstClockTime latest = GST_CLOCK_TIME_NONE;  // the highest timestamp of the current run
     GstClockTime last = GST_CLOCK_TIME_NONE;
     GstClockTime step = GST_CLOCK_TIME_NONE;    // the shortest step forward seen
@@ -25,6 +26,7 @@ struct Run {
 struct Join {
     GstClockTimeDiff pause = 0;
     bool byVideo = false;
+    GstClockTime at = 0;  // the first timestamp after it, as the demuxer gave it
 };
 
 } // namespace
@@ -42,14 +44,24 @@ struct ClockJoin::State {
         return shift;
     }
 
+    // The amount taken off a timestamp of a stream too sparse to show the
+    // joins itself (subpictures): every join before it.
+    GstClockTimeDiff ShiftAt(GstClockTime ts) const {
+        GstClockTimeDiff shift = 0;
+        for (const Join& join : joins)
+            if (join.at <= ts) shift += join.pause;
+        return shift;
+    }
+
     GstClockTimeDiff Retime(Run& run, GstClockTime ts) {
         std::lock_guard guard(lock);
+        if (run.sparse) return ShiftAt(ts);
         if (GST_CLOCK_TIME_IS_VALID(run.latest)) {
             const GstClockTime step = GST_CLOCK_TIME_IS_VALID(run.step) ? run.step : 0;
             const GstClockTimeDiff pause = GST_CLOCK_DIFF(run.latest + step, ts);
             if (pause > kLeap || GST_CLOCK_DIFF(ts, run.latest) > kBack) {
-                if (run.joins == joins.size()) joins.push_back({pause, run.video});
-                else if (run.video && !joins[run.joins].byVideo) joins[run.joins] = {pause, true};
+                if (run.joins == joins.size()) joins.push_back({pause, run.video, ts});
+                else if (run.video && !joins[run.joins].byVideo) joins[run.joins] = {pause, true, ts};
                 ++run.joins;
                 GST_INFO("clock restart: %s pauses %" GST_STIME_FORMAT " at %" GST_TIME_FORMAT,
                          run.video ? "video" : "audio", GST_STIME_ARGS(pause), GST_TIME_ARGS(ts));
@@ -86,14 +98,14 @@ GstPadProbeReturn OnData(GstPad*, GstPadProbeInfo* info, gpointer data) {
         GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
         if (GST_EVENT_TYPE(event) == GST_EVENT_GAP && state.joinRestarts) {
             // A gap is timed as the stream's pictures are: by the joins it has crossed.
+            GstClockTime start = GST_CLOCK_TIME_NONE, duration = GST_CLOCK_TIME_NONE;
+            gst_event_parse_gap(event, &start, &duration);
             GstClockTimeDiff shift = 0;
             {
                 std::lock_guard guard(state.lock);
-                shift = state.Shift(watch->run.joins);
+                shift = watch->run.sparse ? state.ShiftAt(start) : state.Shift(watch->run.joins);
             }
             if (shift == 0) return GST_PAD_PROBE_OK;
-            GstClockTime start = GST_CLOCK_TIME_NONE, duration = GST_CLOCK_TIME_NONE;
-            gst_event_parse_gap(event, &start, &duration);
             GstEvent* moved = gst_event_new_gap(Moved(start, shift), duration);
             gst_event_set_seqnum(moved, gst_event_get_seqnum(event));
             gst_event_unref(event);
@@ -138,9 +150,14 @@ ClockJoin::ClockJoin(std::int64_t firstNs, bool joinRestarts) : state_(std::make
 
 ClockJoin::~ClockJoin() = default;
 
-void ClockJoin::Watch(GstPad* pad, bool video) {
+void ClockJoin::Watch(GstPad* pad, bool video) { Add(pad, video, false); }
+
+void ClockJoin::Follow(GstPad* pad) { Add(pad, false, true); }
+
+void ClockJoin::Add(GstPad* pad, bool video, bool sparse) {
     auto* watch = new PadWatch{state_, {}};
     watch->run.video = video;
+    watch->run.sparse = sparse;
     gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       OnData, watch, [](gpointer p) { delete static_cast<PadWatch*>(p); });
 }

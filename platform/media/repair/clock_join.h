@@ -29,10 +29,14 @@ public:
 
     // Retimes what flows out of the demuxer's pad; video pads lead the joins.
     void Watch(GstPad* pad, bool video);
+    // Retimes a stream with long silences (subpictures), whose own pauses
+    // say nothing of restarts, by the joins the watched streams find.
+    void Follow(GstPad* pad);
 
     struct State;
 
 private:
+    void Add(GstPad* pad, bool video, bool sparse);
     std::shared_ptr<State> state_;
 };
 
