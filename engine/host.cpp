@@ -85,6 +85,13 @@ int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine) {
     return 0;
 }
 
+int32_t VobcastChooseSubtitles(int32_t stream, int32_t forced_only) {
+    if (stream < -1 || stream > 31 || forced_only < 0 || forced_only > 1) return static_cast<int32_t>(0x80070057u);
+    vobcast::State().choice.subtitleStream = stream;
+    vobcast::State().choice.forcedSubtitles = forced_only == 1;
+    return 0;
+}
+
 int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
     if (source == nullptr || info == nullptr) return -1;
     media::ProgramSource chosen = vobcast::State().choice;

@@ -75,6 +75,11 @@ std::int32_t EngineBinding::ChoosePictures(std::int32_t deinterlace, std::int32_
     return fn ? fn(deinterlace, detelecine) : kEFail;
 }
 
+std::int32_t EngineBinding::ChooseSubtitles(std::int32_t stream, bool forcedOnly) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChooseSubtitles)>(library_.Symbol("VobcastChooseSubtitles"));
+    return fn ? fn(stream, forcedOnly ? 1 : 0) : kEFail;
+}
+
 bool EngineBinding::DescribeSource(const std::string& source, VobcastSourceInfo& info) {
     auto* fn = reinterpret_cast<decltype(&VobcastDescribeSource)>(library_.Symbol("VobcastDescribeSource"));
     return fn && fn(source.c_str(), &info) == 0;

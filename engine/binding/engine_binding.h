@@ -38,6 +38,7 @@ public:
     std::vector<std::string> CompressorNames();
     std::int32_t ChooseSource(std::int32_t title, std::int32_t audioStream);
     std::int32_t ChoosePictures(std::int32_t deinterlace, std::int32_t detelecine);
+    std::int32_t ChooseSubtitles(std::int32_t stream, bool forcedOnly);
     bool DescribeSource(const std::string& source, VobcastSourceInfo& info);
     double SourceSeconds();
     // Null with error set when the disc can't be read.

@@ -24,9 +24,9 @@ TEST(Library, ExportsTheFiveFunctionsAndTheHostCallsOnly) {
     }
     pclose(nm);
     EXPECT_EQ(names, (std::set<std::string>{"DoInit", "DoUninit", "GetCurrentPos", "StartComp", "StopComp",
-                                            "VobcastChoosePictures", "VobcastChooseSource", "VobcastCompressorName", "VobcastDescribeSource",
-                                            "VobcastReadDisc", "VobcastSetChooser", "VobcastSetMessageSink",
-                                            "VobcastSourceSeconds"}));
+                                            "VobcastChoosePictures", "VobcastChooseSource", "VobcastChooseSubtitles",
+                                            "VobcastCompressorName", "VobcastDescribeSource", "VobcastReadDisc",
+                                            "VobcastSetChooser", "VobcastSetMessageSink", "VobcastSourceSeconds"}));
 }
 
 TEST(Library, LoadsByFileNameAndCanBeBoundTwice) {

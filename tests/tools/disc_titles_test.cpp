@@ -10,11 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -161,6 +165,99 @@ TEST(DiscTitles, AnEncryptedDiscIsRefusedWithTheCause) {
     EXPECT_NE(log.find("encrypted (CSS)"), std::string::npos) << log;
     EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi"));
     EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi.part"));
+}
+
+
+// The mean colour of a band of every picture of path, as libavformat decodes
+// it: one RGB triple a picture, in order.
+std::vector<std::array<int, 3>> BandColours(const fs::path& path, int y) {
+    const std::string rgb = CommandOutput("ffmpeg -nostdin -v error -i " + Q(path) + " -vf 'crop=480:36:120:" +
+                                          std::to_string(y) + ",scale=1:1:flags=area' -f rawvideo -pix_fmt rgb24 -");
+    std::vector<std::array<int, 3>> colours;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        colours.push_back({static_cast<unsigned char>(rgb[i]), static_cast<unsigned char>(rgb[i + 1]),
+                           static_cast<unsigned char>(rgb[i + 2])});
+    return colours;
+}
+
+struct Shown {
+    int y;                     // the band: English low, German high
+    double from, to;           // seconds
+    std::array<int, 3> colour;
+};
+
+// Checks that the bands of with differ from those of without (the same title
+// without subtitles) exactly while a subtitle shows, in its colour; a frame
+// at each edge is left unjudged.
+void ExpectSubtitles(const fs::path& with, const fs::path& without, const std::vector<Shown>& shown) {
+    for (const int y : {48, 400}) {
+        const auto a = BandColours(with, y), b = BandColours(without, y);
+        ASSERT_EQ(a.size(), b.size()) << with;
+        ASSERT_GT(a.size(), 250u) << with;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const double t = static_cast<double>(i) * kFrame;
+            const Shown* due = nullptr;
+            bool edge = false;
+            for (const Shown& s : shown) {
+                if (s.y != y) continue;
+                if (t > s.from + kFrame && t < s.to - kFrame) due = &s;
+                if (std::abs(t - s.from) <= kFrame || std::abs(t - s.to) <= kFrame) edge = true;
+            }
+            if (edge && !due) continue;
+            int change = 0;
+            for (int c = 0; c < 3; ++c) change = std::max(change, std::abs(a[i][static_cast<std::size_t>(c)] - b[i][static_cast<std::size_t>(c)]));
+            if (due) {
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(a[i][static_cast<std::size_t>(c)], due->colour[static_cast<std::size_t>(c)], 24)
+                        << with.filename() << " band " << y << " at " << t << " s, channel " << c;
+            } else {
+                EXPECT_LT(change, 16) << with.filename() << " band " << y << " at " << t << " s: a subtitle where none is due";
+            }
+        }
+    }
+}
+
+// English: a yellow bar low from 1 to 3 s, a forced white one from 5 to 7 s;
+// German: a cyan bar high from 2 to 4 s (title 1's first cell). Drawn at their
+// place and time in their colours, from the title's colour table (the image)
+// or from the IFO file beside a title set's VOB file.
+TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
+    TempFolder out;
+    const std::string iso = Q(MediaPath("disc.iso"));
+    const fs::path vob = fs::path(MediaPath("disc")) / "VIDEO_TS" / "VTS_01_1.VOB";
+    const Shown yellow{400, 1.0, 3.0, {235, 235, 16}}, white{400, 5.0, 7.0, {235, 235, 235}},
+        cyan{48, 2.0, 4.0, {16, 235, 235}};
+    struct Case {
+        const char* folder;
+        std::string args;
+        std::vector<Shown> shown;
+    };
+    const Case cases[] = {
+        {"none", "--title 1 " + iso, {}},
+        {"en", "--title 1 --subtitle-lang en " + iso, {yellow, white}},
+        {"de", "--title 1 --subtitle-track 2 " + iso, {cyan}},
+        {"forced", "--title 1 --forced-subtitles " + iso, {white}},
+        {"file", "--subtitle-track 1 " + Q(vob), {yellow, white}},
+        {"file-none", Q(vob), {}},
+    };
+    for (const Case& c : cases) {
+        fs::create_directory(out.path() / c.folder);
+        int status = -1;
+        const std::string log = Tool("-q -o " + Q(out.path() / c.folder) + " " + c.args, &status);
+        ASSERT_EQ(status, 0) << c.args << "\n" << log;
+    }
+    const fs::path title = "MY_FILM title 01.avi";
+    for (const Case& c : cases) {
+        if (std::string(c.folder).starts_with("file")) continue;
+        SCOPED_TRACE(c.folder);
+        ExpectSubtitles(out.path() / c.folder / title, out.path() / "none" / title, c.shown);
+    }
+    ExpectSubtitles(out.path() / "file" / "VTS_01_1.avi", out.path() / "file-none" / "VTS_01_1.avi", {yellow, white});
+
+    int status = -1;
+    const std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("title 1 has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
 }
 
 } // namespace

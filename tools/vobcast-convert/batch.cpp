@@ -108,7 +108,10 @@ public:
             AssignDestinations(jobs, o_.outputDir, o_.overwrite);
         } else {
             jobs = PlanJobs(o_.inputs, o_.outputDir, o_.overwrite);
-            for (Job& job : jobs) job.audioStream = static_cast<int>(o_.audioTrack) - 1;
+            for (Job& job : jobs) {
+                job.audioStream = static_cast<int>(o_.audioTrack) - 1;
+                job.subtitleStream = static_cast<int>(o_.subtitleTrack) - 1;
+            }
         }
         for (Job& job : jobs) {
             if (job.problem.empty()) pending_.push_back(std::move(job));
@@ -170,6 +173,10 @@ private:
         args.insert(args.end(), {"--deinterlace", kModes[o_.deinterlace], "--detelecine", o_.detelecine ? "never" : "auto"});
         if (job.title > 0) args.insert(args.end(), {"--worker-title", std::to_string(job.title)});
         if (job.audioStream >= 0) args.insert(args.end(), {"--worker-audio-stream", std::to_string(job.audioStream)});
+        if (job.subtitleStream >= 0) {
+            args.insert(args.end(), {"--worker-subtitle-stream", std::to_string(job.subtitleStream)});
+            if (o_.forcedSubtitles) args.emplace_back("--forced-subtitles");
+        }
         args.insert(args.end(), {"--", job.source, PartName(job.destination)});
         std::vector<char*> argv;
         argv.reserve(args.size() + 1);

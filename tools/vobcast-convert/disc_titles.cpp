@@ -65,6 +65,38 @@ int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
     return -1;
 }
 
+// The DVD subpicture stream of the subtitle track the options pick in title
+// t, -1 for none; problem set when the track asked for is not there. Forced
+// subtitles without a track named come from the track in the sound's
+// language (the sound chosen, else the first AC-3 track), where there is one.
+int PickSubtitles(const VobcastTitle& t, const Options& o, int audioStream, std::string& problem) {
+    const std::string title = "title " + std::to_string(t.number);
+    std::string language = o.subtitleLanguage;
+    if (language.empty() && o.subtitleTrack == 0 && o.forcedSubtitles) {
+        for (int i = t.audio_count - 1; i >= 0; --i)
+            if (audioStream >= 0 ? t.audio[i].stream == audioStream : IsAc3(t.audio[i])) language = t.audio[i].language;
+        if (language.empty()) return -1;
+        for (int i = 0; i < t.subtitle_count; ++i)
+            if (language == t.subtitles[i].language) return t.subtitles[i].stream;
+        return -1;
+    }
+    if (!language.empty()) {
+        for (int i = 0; i < t.subtitle_count; ++i)
+            if (language == t.subtitles[i].language) return t.subtitles[i].stream;
+        problem = title + " has no subtitles in \"" + language + "\"; its subtitle tracks: " + Subtitles(t);
+        return -1;
+    }
+    if (o.subtitleTrack > 0) {
+        if (o.subtitleTrack > t.subtitle_count) {
+            problem = title + " has no subtitle track " + std::to_string(o.subtitleTrack) +
+                      "; its subtitle tracks: " + Subtitles(t);
+            return -1;
+        }
+        return t.subtitles[o.subtitleTrack - 1].stream;
+    }
+    return -1;
+}
+
 std::string TwoDigits(int n) {
     char text[8];
     std::snprintf(text, sizeof text, "%02d", n);
@@ -145,6 +177,7 @@ std::vector<Job> TitleJobs(EngineBinding& engine, const Options& o) {
             }
             const VobcastTitle& t = disc->titles[number - 1];
             job.audioStream = PickAudio(t, o, job.problem);
+            if (job.problem.empty()) job.subtitleStream = PickSubtitles(t, o, job.audioStream, job.problem);
             job.aviName = DiscName(input, disc->volume_label) + " title " + TwoDigits(t.number) + ".avi";
             jobs.push_back(std::move(job));
         }

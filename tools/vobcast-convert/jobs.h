@@ -13,6 +13,7 @@ struct Job {
     std::string problem;      // why not, when destination is empty
     int title = 0;            // a DVD title of source; 0 for a plain file
     int audioStream = -1;     // DVD stream number of the AC-3 stream to take; -1 the first
+    int subtitleStream = -1;  // DVD subpicture stream to draw into the pictures; -1 none
     std::string aviName{};    // the AVI's file name; empty: the source's name with ".avi"
     std::string label{};      // how messages name the job; empty: source
     const std::string& Label() const { return label.empty() ? source : label; }

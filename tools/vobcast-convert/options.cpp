@@ -31,6 +31,13 @@ constexpr OptionText kOptions[] = {
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
     {"", "--audio-lang", "CODE", "take the track in language CODE (ISO 639-1, e.g. de) of each title, its AC-3 one where it has several"},
     {"", "--audio-track", "N", "take audio track N, of any format: AC-3, MPEG, LPCM or DTS (default: the first AC-3 track, else the first MPEG or LPCM track)"},
+    {"", "--subtitle-lang", "CODE", "draw the subtitles in language CODE (ISO 639-1) of each title into the pictures"},
+    {"", "--subtitle-track", "N",
+     "draw subtitle track N into the pictures; for a VOB file, its subpicture stream N, coloured from the title "
+     "set's IFO file beside it"},
+    {"", "--forced-subtitles", "",
+     "draw only the subtitles the disc marks forced (the foreign-language scenes), from the track chosen, or else "
+     "from the track in the audio's language"},
     {"", "--deinterlace", "MODE",
      "auto: deinterlace (bwdif, motion-adaptive) only the pictures that show the comb of two fields from different "
      "instants, found per picture where the source is coded interlaced; always: every picture; never: none "
@@ -223,6 +230,27 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
                 return false;
             }
             for (char& c : o.audioLanguage) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (name == "--subtitle-lang") {
+            if (!value(o.subtitleLanguage)) return false;
+            if (o.subtitleLanguage.size() != 2 || !std::isalpha(static_cast<unsigned char>(o.subtitleLanguage[0])) ||
+                !std::isalpha(static_cast<unsigned char>(o.subtitleLanguage[1]))) {
+                error = "--subtitle-lang takes a two-letter ISO 639-1 code such as en or de, not \"" +
+                        o.subtitleLanguage + "\"";
+                return false;
+            }
+            for (char& c : o.subtitleLanguage) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (name == "--subtitle-track") {
+            if (!count(o.subtitleTrack)) return false;
+            if (o.subtitleTrack > 32) {
+                error = "--subtitle-track takes 1 to 32: a DVD has at most 32 subtitle tracks";
+                return false;
+            }
+        } else if (name == "--forced-subtitles") {
+            o.forcedSubtitles = true;
+        } else if (name == "--worker-subtitle-stream") {
+            std::string v;
+            if (!value(v)) return false;
+            o.subtitleStream = std::atol(v.c_str());
         } else if (name == "--audio-track") {
             if (!count(o.audioTrack)) return false;
             if (o.audioTrack > 8) {
@@ -259,6 +287,15 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (o.help || o.manPage || o.listCompressors) return true;
     if (!o.audioLanguage.empty() && o.audioTrack > 0) {
         error = "--audio-lang and --audio-track both choose the audio track; give one";
+        return false;
+    }
+    if (!o.subtitleLanguage.empty() && o.subtitleTrack > 0) {
+        error = "--subtitle-lang and --subtitle-track both choose the subtitles; give one";
+        return false;
+    }
+    if (!o.subtitleLanguage.empty() && !o.ByTitle() && !o.listTitles) {
+        error = "--subtitle-lang reads the languages of a DVD's titles: add --title N, --main-title or --all-titles "
+                "(a VOB file names no languages; --subtitle-track N takes its N-th subpicture stream)";
         return false;
     }
     if (o.listTitles && o.inputs.empty()) {

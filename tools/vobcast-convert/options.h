@@ -25,6 +25,11 @@ struct Options {
     bool allTitles = false;
     std::string audioLanguage;  // ISO 639-1; empty for the first AC-3 track
     long audioTrack = 0;        // 1-based; 0 for the first AC-3 track
+    // Subtitles drawn into the pictures: by language (titles) or by track
+    // (1-based); none when neither is given.
+    std::string subtitleLanguage;
+    long subtitleTrack = 0;
+    bool forcedSubtitles = false;  // only the subpictures the disc marks forced
     // How pictures whose fields come from two instants are made progressive,
     // as the engine's VobcastChoosePictures takes it: deinterlace 0 auto,
     // 1 always, 2 never; detelecine 0 auto, 1 never.
@@ -38,6 +43,7 @@ struct Options {
     bool worker = false;
     long title = 0;
     long audioStream = -1;
+    long subtitleStream = -1;  // DVD subpicture stream number; -1 none
 
     bool ByTitle() const { return !titles.empty() || mainTitle || allTitles; }
 };

@@ -107,6 +107,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
         err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
         return 2;
     }
+    if (engine.ChooseSubtitles(static_cast<std::int32_t>(o.subtitleStream), o.forcedSubtitles) != 0) {
+        err << "vobcast-convert: subpicture stream " << o.subtitleStream << " can't be chosen\n";
+        return 2;
+    }
 
     // The file size limit ends a process by default; here it is a write error
     // that the engine reports like a full disk.

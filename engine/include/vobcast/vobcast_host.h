@@ -68,6 +68,14 @@ VOBCAST_EXPORT int32_t VobcastChooseSource(int32_t title, int32_t audio_stream);
  * leaves it. 0 on success, E_INVALIDARG for a value out of range. */
 VOBCAST_EXPORT int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine);
 
+/* Chooses the subtitles the next DoInit draws into the pictures, until
+ * DoUninit. stream: the DVD subpicture stream number (0-31, substream
+ * 0x20+n), -1 (the default) for none. forced_only: 1 draws only the
+ * subpictures the disc marks forced. The colours come from the title's colour
+ * table, or for a VOB file from its title set's IFO file beside it. 0 on
+ * success, E_INVALIDARG for a value out of range. */
+VOBCAST_EXPORT int32_t VobcastChooseSubtitles(int32_t stream, int32_t forced_only);
+
 typedef struct VobcastSourceInfo {
     int32_t program_stream; /* an MPEG program stream was found */
     int32_t encrypted;      /* CSS-scrambled sectors */

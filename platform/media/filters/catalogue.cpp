@@ -3,6 +3,7 @@
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/elements/mpeg4_encoder.h"
+#include "platform/media/elements/subtitle_overlay.h"
 #include "platform/media/elements/wma_encoder.h"
 #include "platform/media/gst/runtime.h"
 
@@ -19,6 +20,7 @@ std::vector<CatalogueEntry> BuiltIn() {
     RegisterAudioDecoder();
     RegisterWmaEncoder();
     RegisterMpeg4Encoders();
+    RegisterSubtitleOverlay();
     std::vector<CatalogueEntry> entries = {
         {Category::LegacyAmFilter, u"File Source (Async.)", MakeFileSource},
         {Category::LegacyAmFilter, u"MPEG-2 Splitter", MakeMpeg2Splitter},

@@ -4,22 +4,55 @@
 // stream when none was, else the first MPEG or LPCM stream; see
 // ChosenAudioPad). Streams nobody connected are drained into a fake sink so
 // they never hold the demuxer up.
+#include "platform/media/elements/subtitle_overlay.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
 #include "platform/media/graph/filter.h"
 #include "platform/media/gst/runtime.h"
 #include "platform/media/repair/clock_join.h"
+#include "platform/media/source/dvd_title.h"
 #include "platform/media/source/stream_probe.h"
 
 #include "platform/com/text.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
 namespace media {
 namespace {
+
+// Where a subpicture stream's colours come from: a title's colour table, or
+// for a title set's VOB file the IFO file beside it (VTS_01_0.IFO for
+// VTS_01_1.VOB, in either letter case).
+void FindColours(const ProgramSource& program, ISplitterInfo::Subtitles& subtitles) {
+    if (program.IsTitle()) {
+        const DvdDisc disc = ReadDvd(program.path);
+        if (program.title <= static_cast<int>(disc.titles.size()))
+            subtitles.palette = DvdPaletteText(disc.titles[static_cast<std::size_t>(program.title - 1)].palette);
+        return;
+    }
+    namespace fs = std::filesystem;
+    const fs::path vob(program.path);
+    std::string name = vob.filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (name.size() != 12 || name.compare(0, 4, "VTS_") != 0 || name.compare(8, 4, ".VOB") != 0) return;
+    const std::string ifo = name.substr(0, 7) + "0.IFO";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(vob.parent_path().empty() ? fs::path(".") : vob.parent_path(), ec)) {
+        std::string other = entry.path().filename().string();
+        std::transform(other.begin(), other.end(), other.begin(), [](unsigned char c) { return std::toupper(c); });
+        if (other == ifo) {
+            subtitles.ifo = entry.path().string();
+            return;
+        }
+    }
+}
 
 class Splitter final : public Filter, public ISplitterInfo {
 public:
@@ -50,6 +83,14 @@ public:
         fieldFilters_ = probe.fieldFilters;
         join_ = std::make_unique<ClockJoin>(probe.firstNs, probe.clockRestarts > 0);
         probed_ = true;
+        if (program.subtitleStream >= 0) {
+            char pad[32];
+            std::snprintf(pad, sizeof pad, "subpicture_%02x", 0x20 + program.subtitleStream);
+            subpicturePad_ = pad;
+            subtitles_.chosen = true;
+            subtitles_.forcedOnly = program.forcedSubtitles;
+            FindColours(program, subtitles_);
+        }
         const std::string audio = ChosenAudioPad(probe.streams, program.audioStream);
         for (ProbedStream& stream : probe.streams) {
             if (!video_.pin && IsMpegVideo(stream.caps.get())) {
@@ -64,6 +105,8 @@ public:
     std::int64_t DurationNs() const override { return durationNs_; }
     bool Film() const override { return film_; }
     std::string FieldFilters() const override { return fieldFilters_; }
+    Subtitles ChosenSubtitles() const override { return subtitles_; }
+    void SendSubpicturesTo(GstPad* sink) override { subpictureSink_.reset(GST_PAD(gst_object_ref(sink))); }
 
 private:
     struct Output {
@@ -81,7 +124,9 @@ private:
         Pin* pin = nullptr;
         if (video_.pin && video_.padName == name) pin = video_.pin;
         if (audio_.pin && audio_.padName == name) pin = audio_.pin;
+        const bool subpictures = subpictureSink_ && subpicturePad_ == name;
         g_free(name);
+        if (subpictures && LinkSubpictures(pad)) return;
         if (pin && gst_pad_is_linked(pin->Pad())) {
             join_->Watch(pad, pin == video_.pin);
             gst_pad_add_probe(pad,
@@ -95,10 +140,53 @@ private:
     }
 
     // Where the picture and the sound have got to (timestamps as the join
-    // gives them), so that the picture can be held to the end of the sound.
+    // gives them), so that the picture can be held to the end of the sound;
+    // the subpicture stream, told where the picture has got to.
     struct Ends {
         std::atomic<GstClockTime> video{0}, audio{0};
+        std::atomic<GstPad*> subpictures{nullptr};  // the bin's pad that sends them on
+        std::atomic<bool> subpicturesFlowing{false};
+        GstClockTime lastBeat = 0;
     };
+
+    // The chosen subpicture stream leaves the bin by a pad of its own,
+    // linked to the overlay in the video decoder.
+    bool LinkSubpictures(GstPad* pad) {
+        GstPad* ghost = gst_ghost_pad_new("subpicture", pad);
+        if (!ghost) return false;
+        gst_pad_set_active(ghost, TRUE);
+        gst_element_add_pad(bin_.get(), ghost);
+        if (GST_PAD_LINK_FAILED(gst_pad_link(ghost, subpictureSink_.get()))) {
+            GST_WARNING_OBJECT(bin_.get(), "the subpictures can't reach the video decoder");
+            gst_element_remove_pad(bin_.get(), ghost);
+            return false;
+        }
+        join_->Follow(pad);
+        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          OnSubpictures, &ends_, nullptr);
+        ends_.subpictures = ghost;
+        return true;
+    }
+
+    static GstPadProbeReturn OnSubpictures(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) ||
+            GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_SEGMENT)
+            static_cast<Ends*>(data)->subpicturesFlowing = true;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // Subpictures come seldom, and before the pictures they are shown on: the
+    // overlay hears, a second behind the pictures the demultiplexer has
+    // reached, that nothing earlier will come, so that it need not wait for
+    // the next subpicture. A heartbeat a quarter of a second.
+    static void Heartbeat(Ends& ends, GstClockTime video) {
+        GstPad* pad = ends.subpictures.load();
+        if (!pad || !ends.subpicturesFlowing || video < kSubpictureLead + ends.lastBeat + kBeat) return;
+        ends.lastBeat = video - kSubpictureLead;
+        gst_pad_push_event(pad, gst_event_new_gap(ends.lastBeat, 0));
+    }
+    static constexpr GstClockTime kSubpictureLead = GST_SECOND;
+    static constexpr GstClockTime kBeat = GST_SECOND / 4;
 
     static GstClockTime Latest(GstPadProbeInfo* info) {
         if (!(info->type & GST_PAD_PROBE_TYPE_BUFFER)) return 0;
@@ -125,6 +213,7 @@ private:
     static GstPadProbeReturn OnVideo(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         auto* ends = static_cast<Ends*>(data);
         Advance(ends->video, Latest(info));
+        Heartbeat(*ends, ends->video.load());
         if (!(info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) ||
             GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
             return GST_PAD_PROBE_OK;
@@ -150,6 +239,9 @@ private:
     bool film_ = false;
     std::string fieldFilters_;
     std::unique_ptr<ClockJoin> join_;
+    Subtitles subtitles_;
+    std::string subpicturePad_;
+    GstPtr<GstPad> subpictureSink_;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/media/elements/audio_decoder.h"
 #include "platform/media/elements/mpeg2_decoder.h"
 #include "platform/media/elements/mpeg4_encoder.h"
+#include "platform/media/elements/subtitle_overlay.h"
 #include "platform/media/elements/wma_encoder.h"
 #include "platform/media/filters/factories.h"
 #include "platform/media/filters/splitter.h"
@@ -113,6 +114,16 @@ protected:
         return GST_PAD_LINK_SUCCESSFUL(linked) && gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), own.get());
     }
 
+    // Makes pad, a sink pad of an element of the chain, a pad of the filter's
+    // bin named name, for a stream that comes by no pin. Null when it can't.
+    GstPad* ExposeSink(GstPad* pad, const char* name) {
+        GstPad* chainPad = gst_ghost_pad_new(name, pad);
+        if (!chainPad || !gst_element_add_pad(chain_, chainPad)) return nullptr;
+        GstPad* binPad = gst_ghost_pad_new(name, chainPad);
+        if (!binPad || !gst_element_add_pad(bin_.get(), binPad)) return nullptr;
+        return binPad;
+    }
+
 private:
     GstElement* chain_ = nullptr;
 };
@@ -181,7 +192,25 @@ public:
         const std::string filters = splitter->FieldFilters();
         if (!filters.empty() && !Extend(MakeFieldElement(filters), false))
             GST_WARNING("the pictures stay as they are: the field filters \"%s\" can't be used", filters.c_str());
+        // Subtitles are drawn into the progressive pictures, each at its time.
+        const ISplitterInfo::Subtitles subtitles = splitter->ChosenSubtitles();
+        if (subtitles.chosen && !DrawSubtitles(subtitles, *splitter)) return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
+    }
+
+private:
+    bool DrawSubtitles(const ISplitterInfo::Subtitles& subtitles, ISplitterInfo& splitter) {
+        GstElement* overlay = MakeElement(kSubtitleOverlayName);
+        if (!overlay) return false;
+        if (!subtitles.palette.empty()) g_object_set(overlay, "palette", subtitles.palette.c_str(), nullptr);
+        if (!subtitles.ifo.empty()) g_object_set(overlay, "ifo", subtitles.ifo.c_str(), nullptr);
+        g_object_set(overlay, "forced-only", subtitles.forcedOnly ? TRUE : FALSE, nullptr);
+        GstPtr<GstPad> pad(gst_element_get_static_pad(overlay, "subpicture"));
+        if (!Extend(overlay, false)) return false;
+        GstPad* inner = ExposeSink(pad.get(), "subpicture");
+        if (!inner) return false;
+        splitter.SendSubpicturesTo(inner);
+        return true;
     }
 };
 

@@ -176,6 +176,7 @@ DvdDisc ReadDvd(const std::string& path) {
         const ifo_handle_t* vts = info.title_set_nr < sets.size() ? sets[info.title_set_nr].get() : nullptr;
         if (const pgc_t* pgc = vts ? TitleChain(vts, info) : nullptr) {
             title.seconds = Seconds(pgc->playback_time);
+            for (std::size_t i = 0; i < title.palette.size(); ++i) title.palette[i] = pgc->palette[i];
             const vtsi_mat_t* mat = vts->vtsi_mat;
             for (int track = 0; mat && track < mat->nr_of_vts_audio_streams && track < 8; ++track) {
                 // Bit 15: the track plays in this chain; bits 8-12: its stream number.

@@ -4,6 +4,8 @@
 
 #include "platform/media/source/program_source.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +32,7 @@ struct DvdTitle {
     int titleSet = 0;
     std::vector<DvdAudio> audio;  // track 1 first
     std::vector<DvdSubtitle> subtitles;  // track 1 first
+    std::array<std::uint32_t, 16> palette{};  // the subpictures' colours, 0x00YYCrCb
 };
 
 struct DvdDisc {

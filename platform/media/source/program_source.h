@@ -26,6 +26,8 @@ struct ProgramSource {
     int title = 0;         // 0: path is a plain file
     int audioStream = -1;  // DVD stream number (0-7) of the sound to take; -1 the engine's choice
     FieldChoice fields{};
+    int subtitleStream = -1;       // DVD subpicture stream number (0-31) to draw into the pictures; -1 none
+    bool forcedSubtitles = false;  // only the subpictures the disc marks forced
     bool IsTitle() const { return title > 0; }
 };
 
