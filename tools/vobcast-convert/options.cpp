@@ -190,6 +190,25 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             }
             return true;
         };
+        // A two-letter ISO 639-1 code, in lower case.
+        const auto language = [&](std::string& into) {
+            if (!value(into)) return false;
+            if (into.size() != 2 || !std::isalpha(static_cast<unsigned char>(into[0])) ||
+                !std::isalpha(static_cast<unsigned char>(into[1]))) {
+                error = name + " takes a two-letter ISO 639-1 code such as en or de, not \"" + into + "\"";
+                return false;
+            }
+            for (char& c : into) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return true;
+        };
+        // A track number, 1 to most.
+        const auto track = [&](long& into, long most, const char* kind) {
+            if (!count(into)) return false;
+            if (into <= most) return true;
+            error = name + " takes 1 to " + std::to_string(most) + ": a DVD has at most " + std::to_string(most) + " " +
+                    kind + " tracks";
+            return false;
+        };
         if (name == "--") {
             files_only = true;
         } else if (name == "-h" || name == "--help") {
@@ -223,28 +242,11 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (deinterlace) o.deinterlace = mode;
             else o.detelecine = mode == 0 ? 0 : 1;
         } else if (name == "--audio-lang") {
-            if (!value(o.audioLanguage)) return false;
-            if (o.audioLanguage.size() != 2 || !std::isalpha(static_cast<unsigned char>(o.audioLanguage[0])) ||
-                !std::isalpha(static_cast<unsigned char>(o.audioLanguage[1]))) {
-                error = "--audio-lang takes a two-letter ISO 639-1 code such as en or de, not \"" + o.audioLanguage + "\"";
-                return false;
-            }
-            for (char& c : o.audioLanguage) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (!language(o.audioLanguage)) return false;
         } else if (name == "--subtitle-lang") {
-            if (!value(o.subtitleLanguage)) return false;
-            if (o.subtitleLanguage.size() != 2 || !std::isalpha(static_cast<unsigned char>(o.subtitleLanguage[0])) ||
-                !std::isalpha(static_cast<unsigned char>(o.subtitleLanguage[1]))) {
-                error = "--subtitle-lang takes a two-letter ISO 639-1 code such as en or de, not \"" +
-                        o.subtitleLanguage + "\"";
-                return false;
-            }
-            for (char& c : o.subtitleLanguage) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (!language(o.subtitleLanguage)) return false;
         } else if (name == "--subtitle-track") {
-            if (!count(o.subtitleTrack)) return false;
-            if (o.subtitleTrack > 32) {
-                error = "--subtitle-track takes 1 to 32: a DVD has at most 32 subtitle tracks";
-                return false;
-            }
+            if (!track(o.subtitleTrack, 32, "subtitle")) return false;
         } else if (name == "--forced-subtitles") {
             o.forcedSubtitles = true;
         } else if (name == "--worker-subtitle-stream") {
@@ -252,11 +254,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(v)) return false;
             o.subtitleStream = std::atol(v.c_str());
         } else if (name == "--audio-track") {
-            if (!count(o.audioTrack)) return false;
-            if (o.audioTrack > 8) {
-                error = "--audio-track takes 1 to 8: a DVD has at most 8 audio tracks";
-                return false;
-            }
+            if (!track(o.audioTrack, 8, "audio")) return false;
         } else if (name == "--worker-title") {
             if (!count(o.title)) return false;
         } else if (name == "--worker-audio-stream") {
