@@ -245,6 +245,7 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
         int status = -1;
         const std::string log = Tool("-q -o " + Q(out.path() / c.folder) + " " + c.args, &status);
         ASSERT_EQ(status, 0) << c.args << "\n" << log;
+        EXPECT_EQ(log.find("default colours"), std::string::npos) << log;
     }
     const fs::path title = "MY_FILM title 01.avi";
     for (const Case& c : cases) {
@@ -255,9 +256,15 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     ExpectSubtitles(out.path() / "file" / "VTS_01_1.avi", out.path() / "file-none" / "VTS_01_1.avi", {yellow, white});
 
     int status = -1;
-    const std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);
+    std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(log.find("title 1 has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
+    // A VOB file with no IFO beside it: drawn in the default colours, and said once.
+    log = Tool("-q -o " + Q(out.path()) + " --subtitle-track 1 " + Q(MediaPath("lpcm-ac3-sub.vob")), &status);
+    EXPECT_EQ(status, 0) << log;
+    const std::string note = "lpcm-ac3-sub.vob: no title set IFO file beside it; its subtitles are drawn in the default colours";
+    EXPECT_NE(log.find(note), std::string::npos) << log;
+    EXPECT_EQ(log.find(note), log.rfind(note)) << log;
 }
 
 } // namespace

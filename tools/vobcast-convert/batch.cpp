@@ -111,6 +111,7 @@ public:
             for (Job& job : jobs) {
                 job.audioStream = static_cast<int>(o_.audioTrack) - 1;
                 job.subtitleStream = static_cast<int>(o_.subtitleTrack) - 1;
+                if (job.subtitleStream >= 0 && job.problem.empty()) NoteDefaultColours(engine, job);
             }
         }
         for (Job& job : jobs) {
@@ -298,6 +299,18 @@ private:
         fs::remove(part, ec);
         // The engine's own words follow the plain ones.
         Fail(w.job.Label(), w.cause.empty() ? Cause(w.messages) : w.cause + " (" + Cause(w.messages) + ")");
+    }
+
+    // A VOB file without its title set's IFO beside it has its subtitles
+    // drawn in the default colours: said once for each such file.
+    void NoteDefaultColours(EngineBinding& engine, const Job& job) {
+        VobcastSourceInfo info{};
+        engine.ChooseSource(0, job.audioStream);
+        engine.ChooseSubtitles(job.subtitleStream, o_.forcedSubtitles);
+        if (engine.DescribeSource(job.source, info) && info.program_stream && !info.subtitle_colours)
+            err_ << "vobcast-convert: " << job.source
+                 << ": no title set IFO file beside it; its subtitles are drawn in the default colours\n";
+        engine.ChooseSubtitles(-1, false);
     }
 
     void Fail(const std::string& source, const std::string& cause) {

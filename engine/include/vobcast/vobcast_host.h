@@ -84,6 +84,9 @@ typedef struct VobcastSourceInfo {
     int32_t audio_count;
     char audio[8][24]; /* each audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS" */
     double seconds;    /* playing time, 0 when it can't be told */
+    int32_t subtitle_colours; /* the subtitles chosen (VobcastChooseSubtitles) have their disc's colours:
+                                 from the title, or the IFO file beside a VOB file; 0 when they have the
+                                 default ones, or none are chosen */
 } VobcastSourceInfo;
 
 /* Reads what source holds, as VobcastChooseSource set it to be read; 0 on

@@ -15,12 +15,9 @@
 
 #include "platform/com/text.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -28,8 +25,7 @@ namespace media {
 namespace {
 
 // Where a subpicture stream's colours come from: a title's colour table, or
-// for a title set's VOB file the IFO file beside it (VTS_01_0.IFO for
-// VTS_01_1.VOB, in either letter case).
+// for a title set's VOB file the IFO file beside it.
 void FindColours(const ProgramSource& program, ISplitterInfo::Subtitles& subtitles) {
     if (program.IsTitle()) {
         const DvdDisc disc = ReadDvd(program.path);
@@ -37,21 +33,7 @@ void FindColours(const ProgramSource& program, ISplitterInfo::Subtitles& subtitl
             subtitles.palette = DvdPaletteText(disc.titles[static_cast<std::size_t>(program.title - 1)].palette);
         return;
     }
-    namespace fs = std::filesystem;
-    const fs::path vob(program.path);
-    std::string name = vob.filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-    if (name.size() != 12 || name.compare(0, 4, "VTS_") != 0 || name.compare(8, 4, ".VOB") != 0) return;
-    const std::string ifo = name.substr(0, 7) + "0.IFO";
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(vob.parent_path().empty() ? fs::path(".") : vob.parent_path(), ec)) {
-        std::string other = entry.path().filename().string();
-        std::transform(other.begin(), other.end(), other.begin(), [](unsigned char c) { return std::toupper(c); });
-        if (other == ifo) {
-            subtitles.ifo = entry.path().string();
-            return;
-        }
-    }
+    subtitles.ifo = TitleSetIfo(program.path);
 }
 
 class Splitter final : public Filter, public ISplitterInfo {

@@ -7,9 +7,11 @@
 #include <dvdread/ifo_types.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
 namespace media {
 namespace {
@@ -209,6 +211,22 @@ DvdDisc ReadDvd(const std::string& path) {
         disc.titles.push_back(std::move(title));
     }
     return disc;
+}
+
+std::string TitleSetIfo(const std::string& vob) {
+    namespace fs = std::filesystem;
+    const auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+        return text;
+    };
+    const fs::path path(vob);
+    const std::string name = upper(path.filename().string());
+    if (name.size() != 12 || name.compare(0, 4, "VTS_") != 0 || name.compare(8, 4, ".VOB") != 0) return {};
+    const std::string ifo = name.substr(0, 7) + "0.IFO";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? fs::path(".") : path.parent_path(), ec))
+        if (upper(entry.path().filename().string()) == ifo) return entry.path().string();
+    return {};
 }
 
 std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int number, std::string& error) {

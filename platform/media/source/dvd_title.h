@@ -46,6 +46,10 @@ struct DvdDisc {
 // image file.
 DvdDisc ReadDvd(const std::string& path);
 
+// The IFO file of the title set a VOB file belongs to, beside it
+// (VTS_01_0.IFO for VTS_01_1.VOB, in either letter case); "" when there is none.
+std::string TitleSetIfo(const std::string& vob);
+
 // The title's bytes as one stream: the first angle's cells, in program chain
 // order. Null with error set when the disc or the title can't be read.
 std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int title, std::string& error);
