@@ -238,6 +238,7 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
         {"de", "--title 1 --subtitle-track 2 " + iso, {cyan}},
         {"forced", "--title 1 --forced-subtitles " + iso, {white}},
         {"file", "--subtitle-track 1 " + Q(vob), {yellow, white}},
+        {"file-en", "--subtitle-lang en " + Q(vob), {yellow, white}},
         {"file-none", Q(vob), {}},
     };
     for (const Case& c : cases) {
@@ -253,12 +254,19 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
         SCOPED_TRACE(c.folder);
         ExpectSubtitles(out.path() / c.folder / title, out.path() / "none" / title, c.shown);
     }
-    ExpectSubtitles(out.path() / "file" / "VTS_01_1.avi", out.path() / "file-none" / "VTS_01_1.avi", {yellow, white});
+    for (const char* folder : {"file", "file-en"})
+        ExpectSubtitles(out.path() / folder / "VTS_01_1.avi", out.path() / "file-none" / "VTS_01_1.avi", {yellow, white});
 
     int status = -1;
     std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(log.find("title 1 has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
+    log = Tool("-q -o " + Q(out.path()) + " --subtitle-lang fr " + Q(vob), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("VTS_01_1.VOB has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
+    log = Tool("-q -o " + Q(out.path()) + " --subtitle-lang en " + Q(MediaPath("lpcm-ac3-sub.vob")), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(log.find("names no subtitle languages"), std::string::npos) << log;
     // A VOB file with no IFO beside it: drawn in the default colours, and said once.
     log = Tool("-q -o " + Q(out.path()) + " --subtitle-track 1 " + Q(MediaPath("lpcm-ac3-sub.vob")), &status);
     EXPECT_EQ(status, 0) << log;

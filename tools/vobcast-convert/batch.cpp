@@ -111,6 +111,7 @@ public:
             for (Job& job : jobs) {
                 job.audioStream = static_cast<int>(o_.audioTrack) - 1;
                 job.subtitleStream = static_cast<int>(o_.subtitleTrack) - 1;
+                if (job.problem.empty()) job.subtitleStream = FileSubtitles(engine, job, o_, job.problem);
                 if (job.subtitleStream >= 0 && job.problem.empty()) NoteDefaultColours(engine, job);
             }
         }

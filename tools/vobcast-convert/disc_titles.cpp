@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string_view>
 
@@ -69,8 +71,8 @@ int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
 // t, -1 for none; problem set when the track asked for is not there. Forced
 // subtitles without a track named come from the track in the sound's
 // language (the sound chosen, else the first AC-3 track), where there is one.
-int PickSubtitles(const VobcastTitle& t, const Options& o, int audioStream, std::string& problem) {
-    const std::string title = "title " + std::to_string(t.number);
+int PickSubtitles(const VobcastTitle& t, const Options& o, int audioStream, std::string& problem,
+                  const std::string& title) {
     std::string language = o.subtitleLanguage;
     if (language.empty() && o.subtitleTrack == 0 && o.forcedSubtitles) {
         for (int i = t.audio_count - 1; i >= 0; --i)
@@ -177,13 +179,35 @@ std::vector<Job> TitleJobs(EngineBinding& engine, const Options& o) {
             }
             const VobcastTitle& t = disc->titles[number - 1];
             job.audioStream = PickAudio(t, o, job.problem);
-            if (job.problem.empty()) job.subtitleStream = PickSubtitles(t, o, job.audioStream, job.problem);
+            if (job.problem.empty())
+                job.subtitleStream = PickSubtitles(t, o, job.audioStream, job.problem, "title " + std::to_string(t.number));
             job.aviName = DiscName(input, disc->volume_label) + " title " + TwoDigits(t.number) + ".avi";
             jobs.push_back(std::move(job));
         }
         if (chosen.empty()) jobs.push_back({input, {}, "has no titles"});
     }
     return jobs;
+}
+
+int FileSubtitles(EngineBinding& engine, const Job& job, const Options& o, std::string& problem) {
+    if (o.subtitleLanguage.empty() && !(o.forcedSubtitles && o.subtitleTrack == 0)) return job.subtitleStream;
+    // A title set's VOB file: the title set's IFO, read with the disc's other
+    // files, names its subtitle tracks.
+    const fs::path vob(job.source);
+    std::string name = vob.filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    const bool titleSetFile = name.size() == 12 && name.starts_with("VTS_") && name.ends_with(".VOB");
+    std::string error;
+    const std::unique_ptr<VobcastDisc> disc =
+        titleSetFile ? engine.ReadDisc(vob.parent_path().empty() ? "." : vob.parent_path().string(), error) : nullptr;
+    const int set = titleSetFile ? std::atoi(name.substr(4, 2).c_str()) : 0;
+    for (int i = 0; disc && i < disc->title_count; ++i)
+        if (disc->titles[i].title_set == set)
+            return PickSubtitles(disc->titles[i], o, job.audioStream, problem, vob.filename().string());
+    if (!o.subtitleLanguage.empty())
+        problem = "names no subtitle languages: no title set IFO file beside it (--subtitle-track N takes its N-th "
+                  "subpicture stream)";
+    return -1;
 }
 
 } // namespace vobcast::cli

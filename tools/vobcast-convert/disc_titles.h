@@ -21,6 +21,12 @@ int ListTitles(EngineBinding& engine, const std::vector<std::string>& inputs, st
 // job with a problem (naming what there is instead).
 std::vector<Job> TitleJobs(EngineBinding& engine, const Options& options);
 
+// The subpicture stream the subtitle options pick for a VOB file job: by the
+// languages of its title set's IFO beside it for --subtitle-lang (and for
+// --forced-subtitles without a track), else the track given (-1 none);
+// problem set when the language is not there or nothing names languages.
+int FileSubtitles(EngineBinding& engine, const Job& job, const Options& options, std::string& problem);
+
 // "MY_FILM" for a disc with that volume label; otherwise the ISO image's name
 // without its extension, or the name of the folder that holds VIDEO_TS.
 std::string DiscName(const std::string& path, const std::string& volumeLabel);

@@ -31,7 +31,9 @@ constexpr OptionText kOptions[] = {
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
     {"", "--audio-lang", "CODE", "take the track in language CODE (ISO 639-1, e.g. de) of each title, its AC-3 one where it has several"},
     {"", "--audio-track", "N", "take audio track N, of any format: AC-3, MPEG, LPCM or DTS (default: the first AC-3 track, else the first MPEG or LPCM track)"},
-    {"", "--subtitle-lang", "CODE", "draw the subtitles in language CODE (ISO 639-1) of each title into the pictures"},
+    {"", "--subtitle-lang", "CODE",
+     "draw the subtitles in language CODE (ISO 639-1) of each title, or of a VOB file's title set (its IFO file "
+     "beside it), into the pictures"},
     {"", "--subtitle-track", "N",
      "draw subtitle track N into the pictures; for a VOB file, its subpicture stream N, coloured from the title "
      "set's IFO file beside it"},
@@ -289,11 +291,6 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (!o.subtitleLanguage.empty() && o.subtitleTrack > 0) {
         error = "--subtitle-lang and --subtitle-track both choose the subtitles; give one";
-        return false;
-    }
-    if (!o.subtitleLanguage.empty() && !o.ByTitle() && !o.listTitles) {
-        error = "--subtitle-lang reads the languages of a DVD's titles: add --title N, --main-title or --all-titles "
-                "(a VOB file names no languages; --subtitle-track N takes its N-th subpicture stream)";
         return false;
     }
     if (o.listTitles && o.inputs.empty()) {
