@@ -21,11 +21,16 @@ bool IsMenuFile(const std::string& path) {
     return name == "VIDEO_TS.VOB" || name == "VTS_01_0.VOB";
 }
 
-bool IsTitleSetMenu(const std::string& path) {
+int TitleSetNumber(const std::string& path) {
     const std::string name = UpperName(path);
-    return name.size() == 12 && name.starts_with("VTS_") && std::isdigit(static_cast<unsigned char>(name[4])) &&
-           std::isdigit(static_cast<unsigned char>(name[5])) && name.ends_with("_0.VOB");
+    const auto digit = [&](std::size_t at) { return std::isdigit(static_cast<unsigned char>(name[at])) != 0; };
+    if (name.size() != 12 || !name.starts_with("VTS_") || !digit(4) || !digit(5) || name[6] != '_' || !digit(7) ||
+        !name.ends_with(".VOB"))
+        return -1;
+    return (name[4] - '0') * 10 + (name[5] - '0');
 }
+
+bool IsTitleSetMenu(const std::string& path) { return TitleSetNumber(path) >= 0 && UpperName(path).ends_with("_0.VOB"); }
 
 std::vector<std::string> FindTitleVobs(const std::string& folder) {
     std::vector<std::string> found;

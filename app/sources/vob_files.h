@@ -13,6 +13,10 @@ inline constexpr const char* kVobPattern = "*.vob";
 // without Rock Ridge, has lower-case names). The path itself keeps its case.
 bool IsMenuFile(const std::string& path);
 
+// The title set a VOB file belongs to by its name, nn of VTS_nn_m.VOB in any
+// letter case; -1 for any other name.
+int TitleSetNumber(const std::string& path);
+
 // The menu of any title set, VTS_nn_0.VOB in any letter case (the
 // command-line converter leaves them all out; the list keeps its own rule).
 bool IsTitleSetMenu(const std::string& path);

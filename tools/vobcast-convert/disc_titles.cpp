@@ -1,10 +1,11 @@
 #include "disc_titles.h"
 
+#include "app/sources/vob_files.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -73,21 +74,6 @@ int PickAudio(const VobcastTitle& t, const Options& o, std::string& problem) {
 // language (the sound chosen, else the first AC-3 track), where there is one.
 int PickSubtitles(const VobcastTitle& t, const Options& o, int audioStream, std::string& problem,
                   const std::string& title) {
-    std::string language = o.subtitleLanguage;
-    if (language.empty() && o.subtitleTrack == 0 && o.forcedSubtitles) {
-        for (int i = t.audio_count - 1; i >= 0; --i)
-            if (audioStream >= 0 ? t.audio[i].stream == audioStream : IsAc3(t.audio[i])) language = t.audio[i].language;
-        if (language.empty()) return -1;
-        for (int i = 0; i < t.subtitle_count; ++i)
-            if (language == t.subtitles[i].language) return t.subtitles[i].stream;
-        return -1;
-    }
-    if (!language.empty()) {
-        for (int i = 0; i < t.subtitle_count; ++i)
-            if (language == t.subtitles[i].language) return t.subtitles[i].stream;
-        problem = title + " has no subtitles in \"" + language + "\"; its subtitle tracks: " + Subtitles(t);
-        return -1;
-    }
     if (o.subtitleTrack > 0) {
         if (o.subtitleTrack > t.subtitle_count) {
             problem = title + " has no subtitle track " + std::to_string(o.subtitleTrack) +
@@ -96,6 +82,19 @@ int PickSubtitles(const VobcastTitle& t, const Options& o, int audioStream, std:
         }
         return t.subtitles[o.subtitleTrack - 1].stream;
     }
+    std::string language = o.subtitleLanguage;
+    const bool bySound = language.empty() && o.forcedSubtitles;
+    for (int i = 0; bySound && i < t.audio_count; ++i) {
+        if (audioStream >= 0 ? t.audio[i].stream == audioStream : IsAc3(t.audio[i])) {
+            language = t.audio[i].language;
+            break;
+        }
+    }
+    if (language.empty()) return -1;
+    for (int i = 0; i < t.subtitle_count; ++i)
+        if (language == t.subtitles[i].language) return t.subtitles[i].stream;
+    // A sound without subtitles in its language is no mistake: there are none to draw.
+    if (!bySound) problem = title + " has no subtitles in \"" + language + "\"; its subtitle tracks: " + Subtitles(t);
     return -1;
 }
 
@@ -194,13 +193,10 @@ int FileSubtitles(EngineBinding& engine, const Job& job, const Options& o, std::
     // A title set's VOB file: the title set's IFO, read with the disc's other
     // files, names its subtitle tracks.
     const fs::path vob(job.source);
-    std::string name = vob.filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-    const bool titleSetFile = name.size() == 12 && name.starts_with("VTS_") && name.ends_with(".VOB");
+    const int set = TitleSetNumber(job.source);
     std::string error;
     const std::unique_ptr<VobcastDisc> disc =
-        titleSetFile ? engine.ReadDisc(vob.parent_path().empty() ? "." : vob.parent_path().string(), error) : nullptr;
-    const int set = titleSetFile ? std::atoi(name.substr(4, 2).c_str()) : 0;
+        set > 0 ? engine.ReadDisc(vob.parent_path().empty() ? "." : vob.parent_path().string(), error) : nullptr;
     for (int i = 0; disc && i < disc->title_count; ++i)
         if (disc->titles[i].title_set == set)
             return PickSubtitles(disc->titles[i], o, job.audioStream, problem, vob.filename().string());
