@@ -55,6 +55,8 @@ struct ConversionState {
     // title, its sound, the pictures' treatment), as the host chose it; it
     // holds for one conversion.
     media::ProgramSource choice;
+    // How the video compressor spends its bits: one pass, or which of two.
+    media::SizePasses size;
 
     // The files of the current conversion, for messages that name them.
     std::string source;

@@ -80,6 +80,7 @@ int32_t DoUninit(void) {
     // A chosen title holds for one conversion; the next source is a file again,
     // its pictures judged by themselves.
     State().choice = {};
+    State().size = {};
     com::CoUninitialize();
     return 0;
 }

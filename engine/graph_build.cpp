@@ -47,6 +47,14 @@ HRESULT AddFilters(std::uintptr_t window, std::int32_t flag) {
         if (settings.keyFrames > 0) compression->SetKeyFrameRate(settings.keyFrames);
         if (settings.dataRateKbps > 0) compression->SetDataRate(settings.dataRateKbps);
     }
+    if (s.size.pass != 0) {
+        ComPtr<media::ISizePasses> passes;
+        if (FAILED(com::QueryInterface(s.videoCompressor, passes)) || passes->SetPasses(s.size) != S_OK) {
+            msg::Show("Error : \nThe compressor \"" + compressor +
+                      "\" codes in one pass only; coding to a file size needs one that codes in two.\n");
+            return E_FAIL;
+        }
+    }
 
     for (Role& role : roles) {
         media::FilterInfo info;

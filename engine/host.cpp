@@ -4,6 +4,8 @@
 
 #include "conversion_state.h"
 
+#include "platform/media/filters/factories.h"
+#include "platform/media/source/black_bars.h"
 #include "platform/media/source/dvd_title.h"
 #include "platform/media/source/source_info.h"
 #include "platform/ui/message_box.h"
@@ -89,6 +91,33 @@ int32_t VobcastChooseSubtitles(int32_t stream, int32_t forced_only) {
     if (stream < -1 || stream > 31 || forced_only < 0 || forced_only > 1) return static_cast<int32_t>(0x80070057u);
     vobcast::State().choice.subtitleStream = stream;
     vobcast::State().choice.forcedSubtitles = forced_only == 1;
+    return 0;
+}
+
+int32_t VobcastChooseCrop(int32_t top, int32_t bottom, int32_t left, int32_t right) {
+    for (const int32_t edge : {top, bottom, left, right})
+        if (edge < 0 || edge % 2 != 0) return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
+    vobcast::State().choice.crop = {top, bottom, left, right};
+    return 0;
+}
+
+int32_t VobcastFindCrop(const char* source, VobcastCrop* crop) {
+    if (source == nullptr || crop == nullptr) return -1;
+    media::ProgramSource chosen = vobcast::State().choice;
+    chosen.path = source;
+    const media::BlackBars bars = media::FindBlackBars(chosen);
+    *crop = VobcastCrop{bars.crop.top, bars.crop.bottom, bars.crop.left, bars.crop.right,
+                        bars.width,    bars.height,      bars.pictures};
+    return bars.pictures > 0 ? 0 : -1;
+}
+
+int32_t VobcastChooseSize(int32_t pass, const char* stats_path, int64_t file_bytes) {
+    // What a host reckons a size holds beside the video covers what the compressor reckons.
+    if (VOBCAST_SIZE_OTHER_KBPS * 1000L < media::SizeOtherBitrate() || VOBCAST_SIZE_HEADER_BYTES < media::SizeHeaderBytes())
+        return static_cast<int32_t>(0x8000FFFFu);  // E_UNEXPECTED
+    const bool missing = pass != 0 && (stats_path == nullptr || *stats_path == '\0');
+    if (pass < 0 || pass > 2 || missing || (pass == 2 && file_bytes <= 0)) return static_cast<int32_t>(0x80070057u);
+    vobcast::State().size = {pass, pass != 0 ? stats_path : "", pass == 2 ? file_bytes : 0};
     return 0;
 }
 

@@ -80,6 +80,21 @@ std::int32_t EngineBinding::ChooseSubtitles(std::int32_t stream, bool forcedOnly
     return fn ? fn(stream, forcedOnly ? 1 : 0) : kEFail;
 }
 
+std::int32_t EngineBinding::ChooseCrop(std::int32_t top, std::int32_t bottom, std::int32_t left, std::int32_t right) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChooseCrop)>(library_.Symbol("VobcastChooseCrop"));
+    return fn ? fn(top, bottom, left, right) : kEFail;
+}
+
+bool EngineBinding::FindCrop(const std::string& source, VobcastCrop& crop) {
+    auto* fn = reinterpret_cast<decltype(&VobcastFindCrop)>(library_.Symbol("VobcastFindCrop"));
+    return fn && fn(source.c_str(), &crop) == 0;
+}
+
+std::int32_t EngineBinding::ChooseSize(std::int32_t pass, const std::string& stats, std::int64_t fileBytes) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChooseSize)>(library_.Symbol("VobcastChooseSize"));
+    return fn ? fn(pass, stats.c_str(), fileBytes) : kEFail;
+}
+
 bool EngineBinding::DescribeSource(const std::string& source, VobcastSourceInfo& info) {
     auto* fn = reinterpret_cast<decltype(&VobcastDescribeSource)>(library_.Symbol("VobcastDescribeSource"));
     return fn && fn(source.c_str(), &info) == 0;

@@ -39,6 +39,10 @@ public:
     std::int32_t ChooseSource(std::int32_t title, std::int32_t audioStream);
     std::int32_t ChoosePictures(std::int32_t deinterlace, std::int32_t detelecine);
     std::int32_t ChooseSubtitles(std::int32_t stream, bool forcedOnly);
+    std::int32_t ChooseCrop(std::int32_t top, std::int32_t bottom, std::int32_t left, std::int32_t right);
+    // False when no picture could be decoded.
+    bool FindCrop(const std::string& source, VobcastCrop& crop);
+    std::int32_t ChooseSize(std::int32_t pass, const std::string& stats, std::int64_t fileBytes);
     bool DescribeSource(const std::string& source, VobcastSourceInfo& info);
     double SourceSeconds();
     // Null with error set when the disc can't be read.

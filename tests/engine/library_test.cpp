@@ -24,7 +24,8 @@ TEST(Library, ExportsTheFiveFunctionsAndTheHostCallsOnly) {
     }
     pclose(nm);
     EXPECT_EQ(names, (std::set<std::string>{"DoInit", "DoUninit", "GetCurrentPos", "StartComp", "StopComp",
-                                            "VobcastChoosePictures", "VobcastChooseSource", "VobcastChooseSubtitles",
+                                            "VobcastChooseCrop", "VobcastChoosePictures", "VobcastChooseSize",
+                                            "VobcastChooseSource", "VobcastChooseSubtitles", "VobcastFindCrop",
                                             "VobcastCompressorName", "VobcastDescribeSource", "VobcastReadDisc",
                                             "VobcastSetChooser", "VobcastSetMessageSink", "VobcastSourceSeconds"}));
 }

@@ -242,6 +242,22 @@ exists ac3-dts.vob || {
   place ac3-dts.vob
 }
 
+# A film to code to a size: 30 s without grain, then 30 s with it, which costs
+# several times the bits.
+exists quiet-busy.vob || {
+  ff -filter_complex "testsrc2=s=720x480:r=30000/1001:d=60,noise=alls=14:allf=t:enable='gte(t\,30)'[v];$(beep 60 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "$work/quiet-busy.vob"
+  place quiet-busy.vob
+}
+
+# A letterboxed film: a 720x300 picture with grain between black bars in a
+# 16:9 frame, its first 8 s a dark scene (dark rows at the picture's edges too).
+exists letterbox.vob || {
+  ff -filter_complex "testsrc2=s=720x300:r=30000/1001:d=20,noise=alls=12:allf=t,eq=contrast=0.2:brightness=-0.25:enable='lt(t\,8)',pad=720:480:0:90:black[v];$(beep 20 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" -target ntsc-dvd -aspect 16:9 -b:v 6000k -c:a ac3 -b:a 448k "$work/letterbox.vob"
+  place letterbox.vob
+}
+
 # Ten minutes, where a rate error adds up.
 exists ten-minutes.vob || { marked 600 ten-minutes.vob; place ten-minutes.vob; }
 

@@ -310,3 +310,107 @@ TEST(ConvertCli, PlacesFinishedFilesOnAFatUsbStickWithoutReplacingAny) {
 }
 
 } // namespace
+
+// The average PSNR of an AVI's pictures against its source's, picture by
+// picture in order (ffmpeg's psnr filter: the mean squared error over all).
+double Psnr(const fs::path& avi, const std::string& source) {
+    const std::string out = testing_media::CommandOutput(
+        "ffmpeg -nostdin -i " + Q(avi) + " -i '" + source +
+        "' -lavfi '[0:v]setpts=N/FRAME_RATE/TB[a];[1:v]setpts=N/FRAME_RATE/TB[b];[a][b]psnr' -an -f null - 2>&1");
+    const auto at = out.rfind("average:");
+    return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 8);
+}
+
+TEST(ConvertCli, CodesToASizeInTwoPassesAtTheQualityOfFfmpegsTwo) {
+    TempFolder dir;
+    const std::string source = testing_media::MediaPath("quiet-busy.vob");  // 60 s, the second half grainy
+    const Result r = RunTool("--size 14 --keyint 12 -o " + Q(dir.path()) + " '" + source + "'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const fs::path avi = dir.path() / "quiet-busy.avi";
+    EXPECT_NEAR(static_cast<double>(fs::file_size(avi)), 14e6, 0.02 * 14e6) << "sound, headers and index included";
+    EXPECT_EQ(testing_media::StrictReaderFaults(avi.string()), "");
+    EXPECT_TRUE(testing_media::ReadAvi(avi.string()).valid);
+
+    // ffmpeg's own two passes, at the rate the same size leaves its video.
+    const std::string ff = "ffmpeg -nostdin -v error -y -i '" + source +
+                           "' -map 0:v:0 -fps_mode passthrough -c:v mpeg4 -g 12 -bf 0 -b:v 1720k -passlogfile " +
+                           Q(dir / "ff");
+    testing_media::CommandOutput(ff + " -pass 1 -an -f null -");
+    testing_media::CommandOutput(ff + " -pass 2 -map 0:a:0 -c:a wmav2 -b:a 128k " + Q(dir / "ffmpeg.avi"));
+    const double ours = Psnr(avi, source);
+    const double theirs = Psnr(dir / "ffmpeg.avi", source);
+    EXPECT_GT(theirs, 20);
+    EXPECT_GE(ours, theirs - 0.1);
+
+    // A size that leaves the video too little is refused before anything is coded.
+    fs::create_directories(dir / "small");
+    const Result small = RunTool("--size 2 -o " + Q(dir / "small") + " '" + source + "'");
+    EXPECT_EQ(small.status, 1) << small.out;
+    EXPECT_TRUE(Contains(small.out, "2 MB is too small for its 60 seconds")) << small.out;
+    EXPECT_TRUE(Contains(small.out, "the smallest size that works is 3 MB")) << small.out;
+    EXPECT_TRUE(fs::is_empty(dir / "small"));
+    // And a compressor that codes in one pass only.
+    const Result mjpeg = RunTool("--size 14 --compressor 'Motion JPEG' -o " + Q(dir / "small") + " '" + source + "'");
+    EXPECT_EQ(mjpeg.status, 1) << mjpeg.out;
+    EXPECT_TRUE(Contains(mjpeg.out, "codes in one pass only")) << mjpeg.out;
+}
+
+TEST(ConvertCli, CtrlCInTheFirstPassWritesNothingAndInTheSecondKeepsWhatItWrote) {
+    TempFolder dir;
+    const std::string source = testing_media::MediaPath("quiet-busy.vob");
+    const std::string log = dir / "log";
+    const pid_t first = Start("--size 14 -o " + Q(dir.path()) + " '" + source + "'", log);
+    // The first plain progress line (10 % or more) comes within the first pass's 40 %.
+    for (int i = 0; i < 600 && !Contains(testing_support::ReadFile(log), "quiet-busy.vob: "); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(first, SIGINT);
+    const Result stopped = Finish(first, log);
+    EXPECT_EQ(stopped.status, 130) << stopped.out;
+    EXPECT_TRUE(Contains(stopped.out, "Stopped quiet-busy.vob in its first pass: nothing written")) << stopped.out;
+    EXPECT_FALSE(fs::exists(dir.path() / "quiet-busy.avi"));
+
+    const pid_t second = Start("--size 14 -o " + Q(dir.path()) + " '" + source + "'", log);
+    WaitUntilPartWritten(dir.path() / "quiet-busy.avi.part");
+    ::kill(second, SIGINT);
+    const Result kept = Finish(second, log);
+    EXPECT_EQ(kept.status, 130) << kept.out;
+    EXPECT_TRUE(Contains(kept.out, "kept the part converted so far")) << kept.out;
+    EXPECT_EQ(testing_media::StrictReaderFaults((dir.path() / "quiet-busy.avi").string()), "");
+}
+
+// The mean luma of rows [first, first + count) of the picture at seconds.
+double RowsLuma(const fs::path& avi, double seconds, int width, int first, int count) {
+    const std::string gray = testing_media::CommandOutput("ffmpeg -nostdin -v error -ss " + std::to_string(seconds) +
+                                                          " -i " + Q(avi) + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+    const auto from = static_cast<std::size_t>(first) * static_cast<std::size_t>(width);
+    const auto n = static_cast<std::size_t>(count) * static_cast<std::size_t>(width);
+    if (gray.size() < from + n) return -1;
+    double sum = 0;
+    for (std::size_t i = from; i < from + n; ++i) sum += static_cast<unsigned char>(gray[i]);
+    return sum / static_cast<double>(n);
+}
+
+TEST(ConvertCli, CropsAFilmsBlackBarsAndKeepsItsShape) {
+    TempFolder dir;
+    // A 720x300 picture between bars in a 16:9 frame, its opening scene dark.
+    const std::string source = testing_media::MediaPath("letterbox.vob");
+    const Result found = RunTool("--crop auto -o " + Q(dir.path()) + " '" + source + "'");
+    ASSERT_EQ(found.status, 0) << found.out;
+    EXPECT_TRUE(Contains(found.out, "Cropping letterbox.vob from 720x480 to 720x300 (black bars 90:90:0:0")) << found.out;
+    const fs::path avi = dir.path() / "letterbox.avi";
+    const testing_media::AviFile file = testing_media::ReadAvi(avi.string());
+    ASSERT_FALSE(file.streams.empty());
+    EXPECT_EQ(file.streams[0].width, 720);
+    EXPECT_EQ(file.streams[0].height, 300);
+    // What was visible shows as wide as it did: 720x300 of a 16:9 frame of 720x480.
+    const std::uint32_t aspect = file.streams[0].frameAspect;
+    EXPECT_NEAR(static_cast<double>(aspect >> 16) / (aspect & 0xFFFF), 16.0 / 9 * 480 / 300, 0.01);
+    EXPECT_EQ(testing_media::StrictReaderFaults(avi.string()), "");
+    for (const int row : {0, 298}) EXPECT_GT(RowsLuma(avi, 12, 720, row, 2), 40) << "no black row left at " << row;
+
+    const Result hand = RunTool("--crop 60:60:0:0 --overwrite -o " + Q(dir.path()) + " '" + source + "'");
+    ASSERT_EQ(hand.status, 0) << hand.out;
+    EXPECT_EQ(testing_media::ReadAvi(avi.string()).streams.at(0).height, 360);
+    EXPECT_LT(RowsLuma(avi, 12, 720, 0, 2), 24) << "a bar's 30 rows are left";
+    EXPECT_EQ(RunTool("--crop 61:0:0:0 '" + source + "'").status, 2);
+}

@@ -240,6 +240,7 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
         {"file", "--subtitle-track 1 " + Q(vob), {yellow, white}},
         {"file-en", "--subtitle-lang en " + Q(vob), {yellow, white}},
         {"file-none", Q(vob), {}},
+        {"cut", "--title 1 --subtitle-lang en --crop 0:64:0:0 " + iso, {}},
     };
     for (const Case& c : cases) {
         fs::create_directory(out.path() / c.folder);
@@ -250,12 +251,16 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     }
     const fs::path title = "MY_FILM title 01.avi";
     for (const Case& c : cases) {
-        if (std::string(c.folder).starts_with("file")) continue;
+        if (std::string(c.folder).starts_with("file") || std::string(c.folder) == "cut") continue;
         SCOPED_TRACE(c.folder);
         ExpectSubtitles(out.path() / c.folder / title, out.path() / "none" / title, c.shown);
     }
     for (const char* folder : {"file", "file-en"})
         ExpectSubtitles(out.path() / folder / "VTS_01_1.avi", out.path() / "file-none" / "VTS_01_1.avi", {yellow, white});
+    // With the bottom 64 rows cut, the English bar (rows 400-436) moves up into the rows that stay.
+    const auto cut = BandColours(out.path() / "cut" / title, 380);
+    ASSERT_GT(cut.size(), 90u);
+    for (std::size_t c = 0; c < 3; ++c) EXPECT_NEAR(cut[60][c], yellow.colour[c], 24) << "at 2 s, channel " << c;
 
     int status = -1;
     std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);

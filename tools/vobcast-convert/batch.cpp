@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -18,7 +19,9 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -171,6 +174,18 @@ private:
         if (!o_.compressor.empty()) args.insert(args.end(), {"--compressor", o_.compressor});
         if (o_.bitrateKbps > 0) args.insert(args.end(), {"--bitrate", std::to_string(o_.bitrateKbps)});
         if (o_.keyFrames > 0) args.insert(args.end(), {"--keyint", std::to_string(o_.keyFrames)});
+        if (o_.sizeMB > 0) {
+            std::ostringstream size;
+            size.precision(17);
+            size << o_.sizeMB;
+            args.insert(args.end(), {"--size", size.str()});
+        }
+        if (o_.cropAuto) {
+            args.insert(args.end(), {"--crop", "auto"});
+        } else if (std::any_of(std::begin(o_.crop), std::end(o_.crop), [](long e) { return e != 0; })) {
+            args.insert(args.end(), {"--crop", std::to_string(o_.crop[0]) + ":" + std::to_string(o_.crop[1]) + ":" +
+                                                   std::to_string(o_.crop[2]) + ":" + std::to_string(o_.crop[3])});
+        }
         static const char* const kModes[] = {"auto", "always", "never"};
         args.insert(args.end(), {"--deinterlace", kModes[o_.deinterlace], "--detelecine", o_.detelecine ? "never" : "auto"});
         if (job.title > 0) args.insert(args.end(), {"--worker-title", std::to_string(job.title)});
@@ -249,6 +264,14 @@ private:
     void Report(Worker& w, const std::string& line) {
         if (line.starts_with("duration ")) {
             w.duration = std::atof(line.c_str() + 9);
+        } else if (line.starts_with("crop ")) {
+            int t = 0, b = 0, l = 0, r = 0, width = 0, height = 0, pictures = 0;
+            if (std::sscanf(line.c_str() + 5, "%d %d %d %d %d %d %d", &t, &b, &l, &r, &width, &height, &pictures) == 7 &&
+                !o_.quiet)
+                Print("Cropping " + Name(w.job.Label()) + " from " + std::to_string(width) + "x" + std::to_string(height) +
+                      " to " + std::to_string(width - l - r) + "x" + std::to_string(height - t - b) + " (black bars " +
+                      std::to_string(t) + ":" + std::to_string(b) + ":" + std::to_string(l) + ":" + std::to_string(r) +
+                      ", from " + std::to_string(pictures) + " pictures)");
         } else if (line.starts_with("cause ")) {
             w.cause = line.substr(6);
         } else if (line.starts_with("progress ")) {
@@ -272,6 +295,10 @@ private:
             // Finished, or finalised after a stop: the file takes its name,
             // without replacing one that appeared meanwhile unless asked to.
             // A part cut short by a stop never replaces a whole file.
+            if (status == 130 && !fs::exists(part, ec)) {
+                Print("Stopped " + name + " in its first pass: nothing written");
+                return;
+            }
             const bool replace = o_.overwrite && status == 0;
             const int error = replace ? (::rename(part.c_str(), w.job.destination.c_str()) == 0 ? 0 : errno)
                                       : PlaceWithoutReplacing(part, w.job.destination);

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstddef>
+#include <cstdio>
+#include <iterator>
 #include <sstream>
 
 #define VOBCAST_TEXT_OF(x) #x
@@ -49,6 +51,14 @@ constexpr OptionText kOptions[] = {
      "23.976 frames a second where the whole source is film, 29.97 where film and video alternate); never: leave it "
      "(default: auto)"},
     {"", "--bitrate", "KBPS", "video data rate in kbit/s (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_DATA_RATE_KBPS) ")"},
+    {"", "--size", "MB",
+     "code in two passes to AVI files of MB megabytes (10^6 bytes) each, sound, headers and index included: the "
+     "first pass measures how hard each part of the source is to code, the second spends the size over it at one "
+     "quality; MPEG-4 compressors only, instead of --bitrate"},
+    {"", "--crop", "auto|T:B:L:R",
+     "cut the pictures' edges: auto finds the black bars of a letterboxed film from 24 places spread over each "
+     "source; T:B:L:R cuts that many rows from the top and bottom and columns from the left and right (even "
+     "numbers). The picture keeps its shape (a 2.35:1 film stays 2.35:1). Default: the whole picture"},
     {"", "--keyint", "N", "a key frame at least every N frames (default: " VOBCAST_TEXT(VOBCAST_DEFAULT_KEY_FRAMES) ")"},
     {"-j", "--jobs", "N", "convert N files at once, each in a process of its own (default: 1)"},
     {"", "--overwrite", "", "replace AVI files that already exist (default: refuse, and skip the file)"},
@@ -275,6 +285,27 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             if (!value(o.compressor)) return false;
         } else if (name == "--bitrate") {
             if (!count(o.bitrateKbps)) return false;
+        } else if (name == "--size") {
+            std::string v;
+            if (!value(v)) return false;
+            char* end = nullptr;
+            o.sizeMB = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(o.sizeMB > 0) || o.sizeMB > 1e7) {
+                error = "--size takes a size in megabytes such as 700, not \"" + v + "\"";
+                return false;
+            }
+        } else if (name == "--crop") {
+            std::string v;
+            if (!value(v)) return false;
+            o.cropAuto = v == "auto";
+            char extra = 0;
+            if (!o.cropAuto &&
+                (std::sscanf(v.c_str(), "%ld:%ld:%ld:%ld%c", &o.crop[0], &o.crop[1], &o.crop[2], &o.crop[3], &extra) != 4 ||
+                 std::any_of(std::begin(o.crop), std::end(o.crop), [](long e) { return e < 0 || e % 2 != 0 || e > 4096; }))) {
+                error = "--crop takes auto, or T:B:L:R in even numbers of rows and columns such as 60:60:0:0, not \"" +
+                        v + "\"";
+                return false;
+            }
         } else if (name == "--keyint") {
             if (!count(o.keyFrames)) return false;
         } else if (name == "-j" || name == "--jobs") {
@@ -287,6 +318,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (o.help || o.manPage || o.listCompressors) return true;
     if (!o.audioLanguage.empty() && o.audioTrack > 0) {
         error = "--audio-lang and --audio-track both choose the audio track; give one";
+        return false;
+    }
+    if (o.sizeMB > 0 && o.bitrateKbps > 0) {
+        error = "--size and --bitrate both set how much the video takes; give one";
         return false;
     }
     if (!o.subtitleLanguage.empty() && o.subtitleTrack > 0) {

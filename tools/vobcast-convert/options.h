@@ -34,6 +34,12 @@ struct Options {
     // as the engine's VobcastChoosePictures takes it: deinterlace 0 auto,
     // 1 always, 2 never; detelecine 0 auto, 1 never.
     long deinterlace = 0;
+    // Two passes to a file size instead of a data rate; 0 for one pass.
+    double sizeMB = 0;
+    // The pictures' edges cut: found from the source, or as given (even
+    // numbers); none by default.
+    bool cropAuto = false;
+    long crop[4] = {0, 0, 0, 0};  // top, bottom, left, right
     long detelecine = 0;
     bool help = false;
     bool manPage = false;

@@ -1,9 +1,18 @@
 #include "worker.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <thread>
 
@@ -87,6 +96,82 @@ int ChooseCompressor(EngineBinding& engine, const Options& o, std::ostream& err)
     return -1;
 }
 
+namespace {
+
+// The share of the time the first of two passes takes: it decodes all, but
+// codes every other stretch and writes no file.
+constexpr long kFirstPassPercent = 40;
+
+// One run of the engine from DoInit to DoUninit, its progress reported as
+// from to to percent. 0, 1 when the engine reported a failure, 130 when
+// interrupted.
+int RunEngine(EngineBinding& engine, const std::string& source, const std::string& destination, Messages& messages,
+              long from, long to, std::ostream& out) {
+    int status = 0;
+    if (engine.DoInit(0, source, destination, 0) != 0) {
+        status = 1;
+    } else {
+        if (const double seconds = engine.SourceSeconds(); seconds > 0 && from == 0)
+            out << "duration " << seconds << "\n" << std::flush;
+        engine.StartComp();
+        long last = -1;
+        for (;;) {
+            // The engine gives a percentage in the low 32 bits.
+            const long percent = static_cast<std::int32_t>(engine.GetCurrentPos());
+            if (percent >= 0 && percent != last && (percent < 100 || to == 100)) {
+                out << "progress " << from + percent * (to - from) / 100 << "\n" << std::flush;
+                last = percent;
+            }
+            if (percent == 100 || g_interrupted || messages.failed) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        engine.StopComp();
+        if (g_interrupted) status = 130;
+        else if (messages.failed) status = 1;
+    }
+    engine.DoUninit();
+    return status;
+}
+
+// The data rate a size leaves the video of seconds of source.
+double VideoKbps(double sizeMB, double seconds) {
+    return (sizeMB * 1e6 - VOBCAST_SIZE_HEADER_BYTES) * 8 / 1000 / seconds - VOBCAST_SIZE_OTHER_KBPS;
+}
+
+// Why a size can't be reached, before anything is coded: its video would get
+// less than the least that codes a picture worth watching.
+std::string SizeTooSmall(double sizeMB, double seconds) {
+    constexpr double kLeastVideoKbps = 150;
+    const double videoKbps = VideoKbps(sizeMB, seconds);
+    if (seconds <= 0 || videoKbps >= kLeastVideoKbps) return {};
+    const double least = ((kLeastVideoKbps + VOBCAST_SIZE_OTHER_KBPS) * 1000 / 8 * seconds + VOBCAST_SIZE_HEADER_BYTES) / 1e6;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "%g MB is too small for its %.0f seconds: the video would get %.0f kbit/s, and needs at least %.0f; "
+                  "the smallest size that works is %.0f MB",
+                  sizeMB, seconds, std::max(0.0, videoKbps), kLeastVideoKbps, std::ceil(least));
+    return text;
+}
+
+// A file for the first pass's measure, removed with this.
+struct StatsFile {
+    std::string path;
+    StatsFile() {
+        std::string name = (std::filesystem::temp_directory_path() / "vobcast-pass-XXXXXX").string();
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) return;
+        ::close(fd);
+        path = name;
+    }
+    ~StatsFile() {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+    StatsFile(const StatsFile&) = delete;
+    StatsFile& operator=(const StatsFile&) = delete;
+};
+
+} // namespace
+
 int ConvertOne(const Options& o, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err) {
     EngineBinding engine;
@@ -99,17 +184,53 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     messages.err = &err;
     engine.SetChooser(OnChooser, &answer);
     engine.SetMessageSink(OnMessage, &messages);
-    if (engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream)) != 0) {
-        err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
-        return 2;
+
+    // The engine forgets what it reads of the source when a conversion ends;
+    // each pass chooses it again.
+    VobcastCrop crop{static_cast<std::int32_t>(o.crop[0]), static_cast<std::int32_t>(o.crop[1]),
+                     static_cast<std::int32_t>(o.crop[2]), static_cast<std::int32_t>(o.crop[3]), 0, 0, 0};
+    const auto choose = [&] {
+        if (engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream)) != 0) {
+            err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
+            return false;
+        }
+        if (engine.ChoosePictures(static_cast<std::int32_t>(o.deinterlace), static_cast<std::int32_t>(o.detelecine)) != 0) {
+            err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
+            return false;
+        }
+        if (engine.ChooseSubtitles(static_cast<std::int32_t>(o.subtitleStream), o.forcedSubtitles) != 0) {
+            err << "vobcast-convert: subpicture stream " << o.subtitleStream << " can't be chosen\n";
+            return false;
+        }
+        if (engine.ChooseCrop(crop.top, crop.bottom, crop.left, crop.right) != 0) {
+            err << "vobcast-convert: the crop can't be chosen\n";
+            return false;
+        }
+        return true;
+    };
+    if (!choose()) return 2;
+    if (o.cropAuto) {
+        if (!engine.FindCrop(source, crop)) {
+            err << "vobcast-convert: " << source << ": no picture could be decoded to find black bars; the pictures stay whole\n";
+            crop = VobcastCrop{};
+        } else {
+            out << "crop " << crop.top << " " << crop.bottom << " " << crop.left << " " << crop.right << " " << crop.width
+                << " " << crop.height << " " << crop.pictures << "\n" << std::flush;
+        }
+        if (!choose()) return 2;
     }
-    if (engine.ChoosePictures(static_cast<std::int32_t>(o.deinterlace), static_cast<std::int32_t>(o.detelecine)) != 0) {
-        err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
-        return 2;
-    }
-    if (engine.ChooseSubtitles(static_cast<std::int32_t>(o.subtitleStream), o.forcedSubtitles) != 0) {
-        err << "vobcast-convert: subpicture stream " << o.subtitleStream << " can't be chosen\n";
-        return 2;
+    if (o.sizeMB > 0) {
+        VobcastSourceInfo info{};
+        if (engine.DescribeSource(source, info)) {
+            if (const std::string small = SizeTooSmall(o.sizeMB, info.seconds); !small.empty()) {
+                out << "cause " << small << "\n" << std::flush;
+                err << "vobcast-convert: " << source << ": " << small << "\n";
+                return 1;
+            }
+            // The rate the first pass measures near, and the one the file's
+            // header names.
+            if (info.seconds > 0) answer.bitrateKbps = std::lround(VideoKbps(o.sizeMB, info.seconds));
+        }
     }
 
     // The file size limit ends a process by default; here it is a write error
@@ -120,28 +241,25 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     auto* previous_term = std::signal(SIGTERM, OnInterrupt);
 
     int status = 0;
-    if (engine.DoInit(0, source, destination, 0) != 0) {
-        status = 1;
-    } else {
-        if (const double seconds = engine.SourceSeconds(); seconds > 0)
-            out << "duration " << seconds << "\n" << std::flush;
-        engine.StartComp();
-        long last = -1;
-        for (;;) {
-            // The engine gives a percentage in the low 32 bits.
-            const long percent = static_cast<std::int32_t>(engine.GetCurrentPos());
-            if (percent >= 0 && percent != last) {
-                out << "progress " << percent << "\n" << std::flush;
-                last = percent;
+    if (o.sizeMB > 0) {
+        // The first pass writes only its measure; the second the file.
+        StatsFile stats;
+        if (stats.path.empty()) {
+            err << "vobcast-convert: no temporary file for the first pass: " << std::strerror(errno) << "\n";
+            status = 2;
+        } else {
+            engine.ChooseSize(1, stats.path, 0);
+            status = RunEngine(engine, source, "/dev/null", messages, 0, kFirstPassPercent, out);
+            if (status == 0 && choose()) {
+                engine.ChooseSize(2, stats.path, static_cast<std::int64_t>(o.sizeMB * 1e6));
+                status = RunEngine(engine, source, destination, messages, kFirstPassPercent, 100, out);
+            } else if (status == 0) {
+                status = 2;
             }
-            if (percent == 100 || g_interrupted || messages.failed) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        engine.StopComp();
-        if (g_interrupted) status = 130;
-        else if (messages.failed) status = 1;
+    } else {
+        status = RunEngine(engine, source, destination, messages, 0, 100, out);
     }
-    engine.DoUninit();
     if (status == 1) {
         // Read the source again only to say why it failed.
         engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream));

@@ -98,6 +98,43 @@ VOBCAST_EXPORT int32_t VobcastDescribeSource(const char* source, VobcastSourceIn
  * when it could not be told or nothing is open. */
 VOBCAST_EXPORT double VobcastSourceSeconds(void);
 
+/* ---- Picture edges and file size ---------------------------------------- */
+
+/* Chooses the rows and columns the next DoInit cuts from the pictures' edges,
+ * after any subtitles are drawn, until DoUninit: even numbers, all 0 (the
+ * default) for the whole picture. The pixels keep their shape, so what stays
+ * shows as wide as it did. 0 on success, E_INVALIDARG for an odd or negative
+ * value. */
+VOBCAST_EXPORT int32_t VobcastChooseCrop(int32_t top, int32_t bottom, int32_t left, int32_t right);
+
+typedef struct VobcastCrop {
+    int32_t top, bottom, left, right; /* the black bars, even numbers, for VobcastChooseCrop */
+    int32_t width, height;            /* of the source's pictures */
+    int32_t pictures;                 /* decoded to find them */
+} VobcastCrop;
+
+/* Finds the black bars of source, as VobcastChooseSource set it to be read,
+ * from pictures decoded at 24 places spread over it: a bar is what every one
+ * of them shows dark at that edge. 0 on success, -1 when no picture could be
+ * decoded (or for a null argument). */
+VOBCAST_EXPORT int32_t VobcastFindCrop(const char* source, VobcastCrop* crop);
+
+/* Chooses how the next DoInit's video compressor spends its bits, until
+ * DoUninit. pass 0 (the default): one pass at the chooser's data rate.
+ * pass 1: measures what each picture of the source costs to code into the
+ * file stats_path, and writes no video worth keeping (the destination may be
+ * /dev/null). pass 2: reads stats_path and spends the bits of a file of
+ * file_bytes bytes (its sound, headers and index included) over the pictures
+ * by that measure, the same quality throughout. Both passes must read the
+ * same source with the same choices and key-frame interval. 0 on success,
+ * E_INVALIDARG for a pass out of range or a missing path or size; DoInit
+ * fails when the compressor chosen can't code in two passes. */
+/* What a file of a given size holds beside its video: the sound and the AVI's
+ * chunk headers and indexes (kbit/s), and its headers (bytes). */
+#define VOBCAST_SIZE_OTHER_KBPS 142
+#define VOBCAST_SIZE_HEADER_BYTES 16384
+VOBCAST_EXPORT int32_t VobcastChooseSize(int32_t pass, const char* stats_path, int64_t file_bytes);
+
 /* ---- DVD titles -------------------------------------------------------- */
 
 typedef struct VobcastAudioTrack {

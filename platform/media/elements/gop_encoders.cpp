@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace media {
@@ -36,6 +37,11 @@ std::unique_ptr<GopEncoders> GopEncoders::Open(const GopSettings& settings, std:
         c->bit_rate = settings.bitRate;
         c->gop_size = settings.gopSize;
         c->max_b_frames = 0;
+        // Two passes set each picture's quantiser themselves.
+        if (settings.measure || settings.budget) {
+            c->flags |= AV_CODEC_FLAG_QSCALE;
+            c->global_quality = static_cast<int>(kMeasureQuantiser * FF_QP2LAMBDA);
+        }
         // The workers are the parallelism; slices within a frame would only
         // add hand-offs and cost compression.
         c->thread_count = 1;
@@ -84,13 +90,24 @@ void GopEncoders::Stop() {
 
 bool GopEncoders::Send(AVFrame* picture, bool forceKey) {
     const std::int64_t number = sent_++;
-    const auto gop = static_cast<std::size_t>(number / settings_.gopSize);
+    auto gop = static_cast<std::size_t>(number / settings_.gopSize);
+    // A GOP's first frame starts its worker afresh.
+    const bool key = forceKey || number % settings_.gopSize == 0;
+    if (settings_.measure) {
+        if (gop % kMeasureEvery != 0) return PassOver(picture, number);
+        gop /= kMeasureEvery;
+        if (number % settings_.gopSize == 0)
+            measureQuantiser_ = settings_.measure->StartWindow(number, settings_.measureBitsPerPicture);
+        const double quantiser = key ? measureQuantiser_ * kKeyQuantiserShare : measureQuantiser_;
+        picture->quality = static_cast<int>(std::lround(quantiser * FF_QP2LAMBDA));
+    } else if (settings_.budget) {
+        picture->quality = settings_.budget->Quality(number, key);
+    }
     Worker& w = *workers_[gop % workers_.size()];
     // Each worker counts time by its own frames: libavcodec's rate control
     // aims at the data rate times the time its timestamps say has passed.
     picture->pts = w.sent++;
-    // A GOP's first frame starts its worker afresh.
-    picture->pict_type = forceKey || number % settings_.gopSize == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    picture->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     std::unique_lock lock(mutex_);
     room_.wait(lock, [&] { return !error_.empty() || stopping_ || w.pending.size() < queueLimit_; });
     if (!error_.empty() || stopping_) {
@@ -105,13 +122,32 @@ bool GopEncoders::Send(AVFrame* picture, bool forceKey) {
     return true;
 }
 
-AVPacket* GopEncoders::Receive() {
+bool GopEncoders::PassOver(AVFrame* picture, std::int64_t number) {
+    av_frame_free(&picture);
+    AVPacket* passed = av_packet_alloc();
     std::lock_guard lock(mutex_);
-    const auto it = done_.find(next_);
-    if (it == done_.end()) return nullptr;
-    AVPacket* packet = it->second;
-    done_.erase(it);
-    ++next_;
+    if (!passed) error_ = "out of memory";
+    if (!error_.empty()) return false;
+    passed->flags = AV_PKT_FLAG_DISCARD;
+    done_[number] = passed;
+    return true;
+}
+
+AVPacket* GopEncoders::Receive() {
+    AVPacket* packet = nullptr;
+    std::int64_t number = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = done_.find(next_);
+        if (it == done_.end()) return nullptr;
+        packet = it->second;
+        done_.erase(it);
+        number = next_++;
+    }
+    const std::int64_t bits = std::int64_t{packet->size} * 8;
+    if (settings_.measure && (packet->flags & AV_PKT_FLAG_DISCARD) != 0) settings_.measure->Passed(number);
+    else if (settings_.measure) settings_.measure->Coded(number, bits, (packet->flags & AV_PKT_FLAG_KEY) != 0);
+    else if (settings_.budget) settings_.budget->Spent(number, bits);
     return packet;
 }
 

@@ -8,6 +8,8 @@
 // up beyond that.
 #pragma once
 
+#include "platform/media/elements/rate_plan.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -33,6 +35,14 @@ struct GopSettings {
     std::int64_t bitRate = 0;  // bit/s
     int gopSize = 1;           // a key frame at least every this many frames
     int workers = 1;
+    // Two passes to a size (rate_plan.h), instead of the data rate: the first
+    // fills measure and codes one GOP (of kMeasureWindow pictures) in
+    // kMeasureEvery;
+    // the second takes each picture's quantiser from budget. Used by the
+    // caller's thread only, and outlive the encoders.
+    PictureCosts* measure = nullptr;
+    double measureBitsPerPicture = 0;  // what the second pass will aim at, 0 when not known
+    SizeBudget* budget = nullptr;
 };
 
 class GopEncoders {
@@ -48,7 +58,9 @@ public:
     // frame. Waits while its worker already holds as many pictures as it may.
     // False once an encoder has failed.
     bool Send(AVFrame* picture, bool forceKey);
-    // The packet of the next frame in order, when it is ready; the caller owns it.
+    // The packet of the next frame in order, when it is ready; the caller owns
+    // it. A frame the first pass passed over has an empty packet, flagged
+    // AV_PKT_FLAG_DISCARD.
     AVPacket* Receive();
     // Codes what the workers still hold and stops them; Receive then gives
     // every remaining packet. False if an encoder failed.
@@ -67,6 +79,8 @@ private:
 
     explicit GopEncoders(const GopSettings& settings);
     void Run(Worker& worker);
+    // The first pass counts a picture it does not code.
+    bool PassOver(AVFrame* picture, std::int64_t number);
     void Fail(const std::string& why);
     void Stop();
     void WakeAll();  // with mutex_ held
@@ -80,6 +94,7 @@ private:
     std::condition_variable room_;
     std::map<std::int64_t, AVPacket*> done_;  // by frame number
     std::int64_t sent_ = 0;
+    double measureQuantiser_ = kMeasureQuantiser;  // of the window being sent
     std::int64_t next_ = 0;
     bool stopping_ = false;
     std::string error_;

@@ -2,6 +2,7 @@
 
 #include "platform/media/elements/codec_element.h"
 #include "platform/media/elements/gop_encoders.h"
+#include "platform/media/elements/rate_plan.h"
 #include "platform/media/gst/runtime.h"
 
 #include <gst/gst.h>
@@ -15,6 +16,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,6 +29,14 @@ struct Mpeg4Enc {
     GstVideoCodecState* input;
     gint bitrate;  // bit/s
     gint gopSize;
+    // Two passes to a size: which one this is, where the first leaves its
+    // measure for the second, and what the second spends.
+    gint pass;
+    gchar* statsFile;
+    gint64 fileBits;     // the whole file's
+    gint otherBitrate;   // of what the file holds beside the video, bit/s
+    PictureCosts* costs;
+    SizeBudget* budget;
 };
 
 // What distinguishes one registered encoder from another.
@@ -53,7 +63,7 @@ const EncoderKind& KindOf(gpointer instance) {
     return *reinterpret_cast<Mpeg4EncClass*>(G_OBJECT_GET_CLASS(instance))->kind;
 }
 
-enum { PROP_0, PROP_BITRATE, PROP_GOP_SIZE };
+enum { PROP_0, PROP_BITRATE, PROP_GOP_SIZE, PROP_PASS, PROP_STATS_FILE, PROP_FILE_BITS, PROP_OTHER_BITRATE };
 
 #define VOBCAST_MPEG4_ENC(obj) (reinterpret_cast<Mpeg4Enc*>(obj))
 
@@ -67,6 +77,10 @@ GstElementClass* g_parentClass = nullptr;
 void CloseEncoder(Mpeg4Enc* enc) {
     delete enc->encoders;
     enc->encoders = nullptr;
+    delete enc->costs;
+    enc->costs = nullptr;
+    delete enc->budget;
+    enc->budget = nullptr;
     if (enc->input) {
         gst_video_codec_state_unref(enc->input);
         enc->input = nullptr;
@@ -107,7 +121,9 @@ GstFlowReturn PushPackets(Mpeg4Enc* enc) {
             av_packet_free(&packet);
             continue;
         }
-        frame->output_buffer = gst_buffer_new_memdup(packet->data, static_cast<gsize>(packet->size));
+        // The first pass's video is not kept: only what it measured.
+        frame->output_buffer = enc->pass == 1 ? gst_buffer_new()
+                                              : gst_buffer_new_memdup(packet->data, static_cast<gsize>(packet->size));
         if ((packet->flags & AV_PKT_FLAG_KEY) != 0) GST_VIDEO_CODEC_FRAME_SET_SYNC_POINT(frame);
         else GST_VIDEO_CODEC_FRAME_UNSET_SYNC_POINT(frame);
         av_packet_free(&packet);
@@ -115,6 +131,33 @@ GstFlowReturn PushPackets(Mpeg4Enc* enc) {
         if (ret != GST_FLOW_OK) return ret;
     }
     return GST_FLOW_OK;
+}
+
+// The first pass measures in windows of its own; the second reads that
+// measure and spends what the file has beside the other streams over it.
+bool PlanPasses(Mpeg4Enc* enc, GopSettings& settings) {
+    if (enc->pass == 1) {
+        settings.gopSize = kMeasureWindow;
+        enc->costs = new PictureCosts(settings.frameRate.num, settings.frameRate.den);
+        settings.measure = enc->costs;
+        // Measured near where the second pass will code: at the data rate the
+        // size leaves for the video, as the host reckons it.
+        settings.measureBitsPerPicture = enc->bitrate / std::max(1.0, av_q2d(settings.frameRate));
+        GST_INFO_OBJECT(enc, "measuring at %.0f bits a picture", settings.measureBitsPerPicture);
+    } else if (enc->pass == 2) {
+        std::string error;
+        std::optional<PictureCosts> costs = PictureCosts::Load(enc->statsFile ? enc->statsFile : "", error);
+        if (!costs) {
+            GST_ELEMENT_ERROR(enc, RESOURCE, READ, (nullptr), ("cannot read the first pass's measure: %s", error.c_str()));
+            return false;
+        }
+        const double videoBits = static_cast<double>(enc->fileBits) - enc->otherBitrate * costs->Seconds();
+        GST_INFO_OBJECT(enc, "%" G_GINT64_FORMAT " pictures, %.0f s: %.0f bits of video", costs->Pictures(),
+                        costs->Seconds(), videoBits);
+        enc->budget = new SizeBudget(std::move(*costs), videoBits, enc->gopSize);
+        settings.budget = enc->budget;
+    }
+    return true;
 }
 
 gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
@@ -131,6 +174,7 @@ gboolean SetFormat(GstVideoEncoder* encoder, GstVideoCodecState* state) {
     settings.aspect = AVRational{GST_VIDEO_INFO_PAR_N(&info), GST_VIDEO_INFO_PAR_D(&info)};
     settings.bitRate = enc->bitrate;
     settings.gopSize = enc->gopSize;
+    if (!PlanPasses(enc, settings)) return FALSE;
     const gsize gop_bytes = GST_VIDEO_INFO_SIZE(&info) * static_cast<gsize>(enc->gopSize);
     settings.workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
     while (settings.workers > 1 && gop_bytes / 2 * static_cast<gsize>(settings.workers) > kParallelGopBytes)
@@ -191,7 +235,14 @@ GstFlowReturn Finish(GstVideoEncoder* encoder) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(encoder);
     if (!enc->encoders) return GST_FLOW_OK;
     if (!enc->encoders->Drain()) return Failed(enc);
-    return PushPackets(enc);
+    const GstFlowReturn pushed = PushPackets(enc);
+    std::string error;
+    if (enc->costs && !enc->costs->Save(enc->statsFile ? enc->statsFile : "", error)) {
+        GST_ELEMENT_ERROR(enc, RESOURCE, WRITE, (nullptr), ("cannot keep the first pass's measure: %s", error.c_str()));
+        return GST_FLOW_ERROR;
+    }
+    if (enc->budget) GST_INFO_OBJECT(enc, "the last quantiser: %.2f", enc->budget->Quantiser());
+    return pushed;
 }
 
 gboolean Stop(GstVideoEncoder* encoder) {
@@ -204,6 +255,13 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     switch (id) {
     case PROP_BITRATE: enc->bitrate = g_value_get_int(value); break;
     case PROP_GOP_SIZE: enc->gopSize = g_value_get_int(value); break;
+    case PROP_PASS: enc->pass = g_value_get_int(value); break;
+    case PROP_STATS_FILE:
+        g_free(enc->statsFile);
+        enc->statsFile = g_value_dup_string(value);
+        break;
+    case PROP_FILE_BITS: enc->fileBits = g_value_get_int64(value); break;
+    case PROP_OTHER_BITRATE: enc->otherBitrate = g_value_get_int(value); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
 }
@@ -213,6 +271,10 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     switch (id) {
     case PROP_BITRATE: g_value_set_int(value, enc->bitrate); break;
     case PROP_GOP_SIZE: g_value_set_int(value, enc->gopSize); break;
+    case PROP_PASS: g_value_set_int(value, enc->pass); break;
+    case PROP_STATS_FILE: g_value_set_string(value, enc->statsFile); break;
+    case PROP_FILE_BITS: g_value_set_int64(value, enc->fileBits); break;
+    case PROP_OTHER_BITRATE: g_value_set_int(value, enc->otherBitrate); break;
     default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
 }
@@ -220,6 +282,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
 void Finalize(GObject* object) {
     Mpeg4Enc* enc = VOBCAST_MPEG4_ENC(object);
     CloseEncoder(enc);
+    g_free(enc->statsFile);
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
 }
 
@@ -239,6 +302,23 @@ void ClassInit(gpointer klass, gpointer data) {
         object_class, PROP_GOP_SIZE,
         g_param_spec_int("gop-size", "GOP size", "A key frame at least every this many frames", 1, G_MAXINT, kEncoderDefaultKeyFrames,
                          static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+    constexpr auto kFlags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
+    g_object_class_install_property(
+        object_class, PROP_PASS,
+        g_param_spec_int("pass", "Pass", "0: one pass at the bitrate; 1: measure into stats-file; 2: code to file-bits",
+                         0, 2, 0, kFlags));
+    g_object_class_install_property(
+        object_class, PROP_STATS_FILE,
+        g_param_spec_string("stats-file", "Stats file", "Where the first pass leaves its measure", nullptr, kFlags));
+    g_object_class_install_property(
+        object_class, PROP_FILE_BITS,
+        g_param_spec_int64("file-bits", "File bits", "The second pass: the whole file's size in bits", 0, G_MAXINT64,
+                           0, kFlags));
+    g_object_class_install_property(
+        object_class, PROP_OTHER_BITRATE,
+        g_param_spec_int("other-bitrate", "Other bitrate",
+                         "The second pass: bit/s of the file that are not video (sound, headers, index)", 0, G_MAXINT,
+                         0, kFlags));
     auto* element_class = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
     GstCaps* src_caps = gst_caps_from_string(kind->outputCaps);
@@ -259,6 +339,12 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     enc->input = nullptr;
     enc->bitrate = kEncoderDefaultKbps * 1000;
     enc->gopSize = kEncoderDefaultKeyFrames;
+    enc->pass = 0;
+    enc->statsFile = nullptr;
+    enc->fileBits = 0;
+    enc->otherBitrate = 0;
+    enc->costs = nullptr;
+    enc->budget = nullptr;
 }
 
 } // namespace

@@ -49,13 +49,15 @@ struct Overlay {
     gchar* palette;
     gchar* ifo;
     gboolean forcedOnly;
+    gint keepTop;  // rows cut from the picture after it, which subpictures keep out of
+    gint keepBottom;
 };
 
 struct OverlayClass {
     GstElementClass parent;
 };
 
-enum { PROP_0, PROP_PALETTE, PROP_IFO, PROP_FORCED_ONLY };
+enum { PROP_0, PROP_PALETTE, PROP_IFO, PROP_FORCED_ONLY, PROP_KEEP_TOP, PROP_KEEP_BOTTOM };
 
 GstElementClass* g_parentClass = nullptr;
 
@@ -177,8 +179,10 @@ std::uint8_t Mix(std::uint8_t under, int over, int alpha) {
     return static_cast<std::uint8_t>((under * (255 - alpha) + over * alpha + 127) / 255);
 }
 
-// Blends one bitmap into the picture; chroma takes each 2x2 block's top-left pixel.
-void Blend(GstVideoFrame& frame, const AVSubtitleRect& rect) {
+// Blends one bitmap into the picture; chroma takes each 2x2 block's top-left
+// pixel. A bitmap that reaches into the rows to be cut (keepTop at the top,
+// keepBottom at the bottom) moves into the rows that stay, as far as it fits.
+void Blend(GstVideoFrame& frame, const AVSubtitleRect& rect, int keepTop, int keepBottom) {
     if (rect.type != SUBTITLE_BITMAP || !rect.data[0] || !rect.data[1]) return;
     const auto* argb = reinterpret_cast<const std::uint32_t*>(rect.data[1]);
     Yuva colours[256];
@@ -189,8 +193,9 @@ void Blend(GstVideoFrame& frame, const AVSubtitleRect& rect) {
     auto* cr = static_cast<std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 2));
     const int ls = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), cbs = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 1),
               crs = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 2);
+    const int top = std::max(std::min(rect.y, height - keepBottom - rect.h), keepTop);
     for (int y = 0; y < rect.h; ++y) {
-        const int py = rect.y + y;
+        const int py = top + y;
         if (py < 0 || py >= height) continue;
         for (int x = 0; x < rect.w; ++x) {
             const int px = rect.x + x;
@@ -241,7 +246,7 @@ GstFlowReturn VideoChain(GstPad*, GstObject* parent, GstBuffer* buffer) {
         // writing gives this picture planes of its own.
         if (gst_video_frame_map(&frame, &o->info, buffer, GST_MAP_WRITE)) {
             for (const Shown* s : due)
-                for (unsigned r = 0; r < s->subtitle.num_rects; ++r) Blend(frame, *s->subtitle.rects[r]);
+                for (unsigned r = 0; r < s->subtitle.num_rects; ++r) Blend(frame, *s->subtitle.rects[r], o->keepTop, o->keepBottom);
             gst_video_frame_unmap(&frame);
         }
     }
@@ -343,6 +348,10 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         o->ifo = g_value_dup_string(value);
     } else if (id == PROP_FORCED_ONLY) {
         o->forcedOnly = g_value_get_boolean(value);
+    } else if (id == PROP_KEEP_TOP) {
+        o->keepTop = g_value_get_int(value);
+    } else if (id == PROP_KEEP_BOTTOM) {
+        o->keepBottom = g_value_get_int(value);
     } else {
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
@@ -355,6 +364,8 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     if (id == PROP_PALETTE) g_value_set_string(value, o->palette);
     else if (id == PROP_IFO) g_value_set_string(value, o->ifo);
     else if (id == PROP_FORCED_ONLY) g_value_set_boolean(value, o->forcedOnly);
+    else if (id == PROP_KEEP_TOP) g_value_set_int(value, o->keepTop);
+    else if (id == PROP_KEEP_BOTTOM) g_value_set_int(value, o->keepBottom);
     else G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     g_mutex_unlock(&o->lock);
 }
@@ -387,6 +398,13 @@ void ClassInit(gpointer klass, gpointer) {
     g_object_class_install_property(object_class, PROP_FORCED_ONLY,
                                     g_param_spec_boolean("forced-only", "Forced only",
                                                          "Draw only the subpictures marked forced", FALSE, flags));
+    g_object_class_install_property(
+        object_class, PROP_KEEP_TOP,
+        g_param_spec_int("keep-top", "Keep top", "Rows at the top that subpictures move out of", 0, 4096, 0, flags));
+    g_object_class_install_property(
+        object_class, PROP_KEEP_BOTTOM,
+        g_param_spec_int("keep-bottom", "Keep bottom", "Rows at the bottom that subpictures move out of", 0, 4096, 0,
+                         flags));
     auto* element_class = GST_ELEMENT_CLASS(klass);
     element_class->change_state = ChangeState;
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
@@ -406,6 +424,8 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     o->palette = nullptr;
     o->ifo = nullptr;
     o->forcedOnly = FALSE;
+    o->keepTop = 0;
+    o->keepBottom = 0;
     o->subStarted = o->subEos = o->flushing = FALSE;
     o->subPosition = o->spuTime = GST_CLOCK_TIME_NONE;
     gst_segment_init(&o->videoSegment, GST_FORMAT_TIME);

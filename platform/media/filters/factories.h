@@ -38,6 +38,12 @@ ComPtr<IBaseFilter> MakeFileSource(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2Splitter(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeAudioDecoder(const std::u16string& friendlyName);
+// What an AVI file of a given size holds beside its video, for two passes to
+// that size: the sound's and the chunks' bits a second, and the headers'
+// bytes.
+long SizeOtherBitrate();
+long SizeHeaderBytes();
+
 ComPtr<IBaseFilter> MakeVideoCompressor(const std::u16string& friendlyName, const VideoEncoderInfo& spec);
 ComPtr<IBaseFilter> MakeWmaV2Compressor(const std::u16string& friendlyName);
 ComPtr<IBaseFilter> MakeAviMux(const std::u16string& friendlyName);

@@ -63,6 +63,7 @@ public:
         durationNs_ = probe.durationNs;
         film_ = probe.film;
         fieldFilters_ = probe.fieldFilters;
+        crop_ = program.crop;
         join_ = std::make_unique<ClockJoin>(probe.firstNs, probe.clockRestarts > 0);
         probed_ = true;
         if (program.subtitleStream >= 0) {
@@ -87,6 +88,7 @@ public:
     std::int64_t DurationNs() const override { return durationNs_; }
     bool Film() const override { return film_; }
     std::string FieldFilters() const override { return fieldFilters_; }
+    Crop PictureCrop() const override { return crop_; }
     Subtitles ChosenSubtitles() const override { return subtitles_; }
     void SendSubpicturesTo(GstPad* sink) override { subpictureSink_.reset(GST_PAD(gst_object_ref(sink))); }
 
@@ -220,6 +222,7 @@ private:
     std::int64_t durationNs_ = -1;
     bool film_ = false;
     std::string fieldFilters_;
+    Crop crop_;
     std::unique_ptr<ClockJoin> join_;
     Subtitles subtitles_;
     std::string subpicturePad_;

@@ -21,6 +21,8 @@ public:
     virtual bool Film() const = 0;
     // The libavfilter graph that makes the pictures progressive, "" when they are.
     virtual std::string FieldFilters() const = 0;
+    // What to cut from the pictures' edges.
+    virtual Crop PictureCrop() const = 0;
 
     // The subtitles chosen to be drawn into the pictures, and where their
     // colours come from.

@@ -16,6 +16,7 @@
 #include "platform/media/repair/timeline.h"
 #include "platform/media/source/field_filters.h"
 
+#include <algorithm>
 #include <string>
 
 namespace media {
@@ -128,7 +129,18 @@ private:
     GstElement* chain_ = nullptr;
 };
 
-class VideoCompressor final : public TransformFilter, public IVideoCompression {
+// The sound's data rate; the WMA encoder's blocks are all of one size.
+constexpr long kWmaBitrate = 128000;
+
+// What an AVI file holds beside its video and sound: an 8-byte header and two
+// index entries (16 and 8 bytes) for each chunk, a video frame or a sound
+// block, at up to 30 and 24 a second; and the headers, with room for the
+// OpenDML indexes.
+constexpr long kAviChunksPerSecond = 54;
+constexpr long kAviBytesPerChunk = 32;
+constexpr long kAviHeaderBytes = 16 << 10;
+
+class VideoCompressor final : public TransformFilter, public IVideoCompression, public ISizePasses {
 public:
     VideoCompressor(const std::u16string& name, const VideoEncoderInfo& spec, const std::string& chain)
         : TransformFilter(name, chain, u"Input", u"Output"), spec_(spec) {}
@@ -143,6 +155,16 @@ public:
         if (kbps <= 0) return E_INVALIDARG;
         if (!spec_.bitrateProperty) return S_FALSE;
         return Set(spec_.bitrateProperty, kbps * 1000 / spec_.bitrateUnit);
+    }
+
+    HRESULT SetPasses(const SizePasses& passes) override {
+        GstPtr<GstElement> encoder(Element("encoder"));
+        if (!encoder) return E_UNEXPECTED;
+        if (!g_object_class_find_property(G_OBJECT_GET_CLASS(encoder.get()), "pass")) return E_NOTIMPL;
+        const gint64 fileBits = std::max<gint64>(0, passes.fileBytes - SizeHeaderBytes()) * 8;
+        g_object_set(encoder.get(), "pass", passes.pass, "stats-file", passes.stats.c_str(), "file-bits", fileBits,
+                     "other-bitrate", static_cast<gint>(SizeOtherBitrate()), nullptr);
+        return S_OK;
     }
 
 private:
@@ -195,6 +217,14 @@ public:
         // Subtitles are drawn into the progressive pictures, each at its time.
         const ISplitterInfo::Subtitles subtitles = splitter->ChosenSubtitles();
         if (subtitles.chosen && !DrawSubtitles(subtitles, *splitter)) return VFW_E_TYPE_NOT_ACCEPTED;
+        // The edges are cut last; the pixels keep their shape, so the picture
+        // left shows as wide as it did.
+        if (const Crop crop = splitter->PictureCrop(); crop.Any()) {
+            GstElement* cut = MakeElement("videocrop");
+            if (!cut) return VFW_E_TYPE_NOT_ACCEPTED;
+            g_object_set(cut, "top", crop.top, "bottom", crop.bottom, "left", crop.left, "right", crop.right, nullptr);
+            if (!Extend(cut, false)) return VFW_E_TYPE_NOT_ACCEPTED;
+        }
         return S_OK;
     }
 
@@ -204,7 +234,10 @@ private:
         if (!overlay) return false;
         if (!subtitles.palette.empty()) g_object_set(overlay, "palette", subtitles.palette.c_str(), nullptr);
         if (!subtitles.ifo.empty()) g_object_set(overlay, "ifo", subtitles.ifo.c_str(), nullptr);
-        g_object_set(overlay, "forced-only", subtitles.forcedOnly ? TRUE : FALSE, nullptr);
+        // Subpictures in the bars to be cut move into the picture that stays.
+        const Crop crop = splitter.PictureCrop();
+        g_object_set(overlay, "forced-only", subtitles.forcedOnly ? TRUE : FALSE, "keep-top", crop.top, "keep-bottom",
+                     crop.bottom, nullptr);
         GstPtr<GstPad> pad(gst_element_get_static_pad(overlay, "subpicture"));
         if (!Extend(overlay, false)) return false;
         GstPad* inner = ExposeSink(pad.get(), "subpicture");
@@ -252,7 +285,7 @@ class WmaCompressor final : public TransformFilter {
 public:
     explicit WmaCompressor(const std::u16string& name)
         : TransformFilter(name, std::string("audioconvert ! audioresample ! ") + kWmaEncoderName +
-                                    " name=encoder bitrate=128000",
+                                    " name=encoder bitrate=" + std::to_string(kWmaBitrate),
                           u"Input", u"Output") {
         // WMA's first block decodes to silence: the encoder starts one block late.
         if (GstPtr<GstElement> encoder(Element("encoder")); encoder)
@@ -268,6 +301,10 @@ ComPtr<IBaseFilter> MakeValid(Args&&... args) {
 }
 
 } // namespace
+
+long SizeOtherBitrate() { return kWmaBitrate + kAviChunksPerSecond * kAviBytesPerChunk * 8; }
+
+long SizeHeaderBytes() { return kAviHeaderBytes; }
 
 ComPtr<IBaseFilter> MakeMpeg2VideoDecoder(const std::u16string& name) { return MakeValid<VideoDecoder>(name); }
 

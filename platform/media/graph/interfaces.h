@@ -147,6 +147,20 @@ public:
     virtual HRESULT SetDataRate(long kilobitsPerSecond) = 0;  // target average rate
 };
 
+// Two passes over one source: the first measures what each picture costs to
+// code, the second spends a file's bytes over the pictures by that measure.
+struct SizePasses {
+    int pass = 0;            // 0: one pass at the data rate
+    std::string stats;       // the file the first pass leaves its measure in
+    std::int64_t fileBytes = 0;  // the whole file, in the second pass
+};
+
+class ISizePasses : public virtual com::Unknown {
+public:
+    // E_NOTIMPL when the compressor codes in one pass only.
+    virtual HRESULT SetPasses(const SizePasses& passes) = 0;
+};
+
 class IPropertyBag : public virtual com::Unknown {
 public:
     // Reads a text property ("FriendlyName"); E_INVALIDARG for an unknown name.

@@ -21,6 +21,16 @@ struct FieldChoice {
     Detelecine detelecine = Detelecine::Auto;
 };
 
+// Rows and columns cut from the pictures' edges. Even numbers, so that the
+// colour planes of 4:2:0 pictures are cut with the picture.
+struct Crop {
+    int top = 0;
+    int bottom = 0;
+    int left = 0;
+    int right = 0;
+    bool Any() const { return top != 0 || bottom != 0 || left != 0 || right != 0; }
+};
+
 struct ProgramSource {
     std::string path;      // the file, or the DVD: mount point, VIDEO_TS folder or ISO image
     int title = 0;         // 0: path is a plain file
@@ -28,6 +38,7 @@ struct ProgramSource {
     FieldChoice fields{};
     int subtitleStream = -1;       // DVD subpicture stream number (0-31) to draw into the pictures; -1 none
     bool forcedSubtitles = false;  // only the subpictures the disc marks forced
+    Crop crop{};                   // of the pictures, after the subtitles are drawn
     bool IsTitle() const { return title > 0; }
 };
 
