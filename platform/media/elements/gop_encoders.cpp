@@ -41,6 +41,7 @@ std::unique_ptr<GopEncoders> GopEncoders::Open(const GopSettings& settings, std:
         if (settings.measure || settings.budget) {
             c->flags |= AV_CODEC_FLAG_QSCALE;
             c->global_quality = static_cast<int>(kMeasureQuantiser * FF_QP2LAMBDA);
+            c->qmin = 1;  // a large size for a short or calm film spends it at the finest
         }
         // The workers are the parallelism; slices within a frame would only
         // add hand-offs and cost compression.

@@ -12,7 +12,7 @@
 namespace media {
 namespace {
 
-constexpr int kLowestQuantiser = 2;
+constexpr int kLowestQuantiser = 1;
 constexpr int kHighestQuantiser = 31;
 // libavcodec's lambda for quantiser 1 (FF_QP2LAMBDA).
 constexpr int kLambdaPerQuantiser = 118;

@@ -24,7 +24,7 @@ inline constexpr int kMeasureEvery = 3;  // windows: one coded, the others passe
 // The first pass's quantiser until it has measured, and what a key picture's
 // quantiser is of the other pictures' in both passes.
 inline constexpr double kMeasureQuantiser = 6.0;
-inline constexpr double kKeyQuantiserShare = 0.8;
+inline constexpr double kKeyQuantiserShare = 0.7;
 
 class PictureCosts {
 public:
