@@ -408,6 +408,11 @@ TEST(ConvertCli, CropsAFilmsBlackBarsAndKeepsItsShape) {
     EXPECT_EQ(testing_media::StrictReaderFaults(avi.string()), "");
     for (const int row : {0, 298}) EXPECT_GT(RowsLuma(avi, 12, 720, row, 2), 40) << "no black row left at " << row;
 
+    // A dark region at one side only (the test pattern's black left of the ball) is picture, not a bar;
+    // the crop is found before a size too small is refused.
+    const Result dark = RunTool("--crop auto --size 0.01 -o " + Q(dir.path()) + " '" + testing_media::MediaPath("ntsc.vob") + "'");
+    EXPECT_TRUE(Contains(dark.out, "to 696x474 (black bars 2:4:22:2")) << dark.out;
+
     const Result hand = RunTool("--crop 60:60:0:0 --overwrite -o " + Q(dir.path()) + " '" + source + "'");
     ASSERT_EQ(hand.status, 0) << hand.out;
     EXPECT_EQ(testing_media::ReadAvi(avi.string()).streams.at(0).height, 360);

@@ -149,6 +149,17 @@ BlackBars FindBlackBars(const ProgramSource& source, int places) {
         bars.left = std::min(bars.left, c.left);
         bars.right = std::min(bars.right, c.right);
     }
+    // Bars come in pairs: a dark stretch at one edge that the other edge does
+    // not mirror is part of the picture (a night sky, a dark wall), cut no
+    // further than the other side's bar allows.
+    const auto pair = [](int& a, int& b) {
+        constexpr int kEdge = 16;  // the ragged black edge a transfer leaves
+        const int most = 3 * std::min(a, b) + kEdge;
+        a = std::min(a, most);
+        b = std::min(b, most);
+    };
+    pair(bars.top, bars.bottom);
+    pair(bars.left, bars.right);
     // Rounded down: a dark line may stay, no line of the picture goes.
     result.crop = {bars.top & ~1, bars.bottom & ~1, bars.left & ~1, bars.right & ~1};
     return result;

@@ -19,7 +19,8 @@ struct BlackBars {
 // Decodes a few pictures at each of places places spread evenly over the
 // source (a file, or source.title of a DVD). A bar is the run of dark rows or
 // columns at an edge that every picture has: a dark scene, which shows more,
-// never widens a bar that a brighter picture shows narrower.
+// never widens a bar that a brighter picture shows narrower. Bars come in
+// pairs: one edge is cut at most a little more than three times the other.
 BlackBars FindBlackBars(const ProgramSource& source, int places = 24);
 
 } // namespace media
