@@ -418,4 +418,8 @@ TEST(ConvertCli, CropsAFilmsBlackBarsAndKeepsItsShape) {
     EXPECT_EQ(testing_media::ReadAvi(avi.string()).streams.at(0).height, 360);
     EXPECT_LT(RowsLuma(avi, 12, 720, 0, 2), 24) << "a bar's 30 rows are left";
     EXPECT_EQ(RunTool("--crop 61:0:0:0 '" + source + "'").status, 2);
+    fs::create_directories(dir / "none");
+    const Result all = RunTool("--crop 240:240:0:0 -o " + Q(dir / "none") + " '" + source + "'");
+    EXPECT_EQ(all.status, 1) << all.out;
+    EXPECT_TRUE(Contains(all.out, "--crop cuts more than its 720x480 pictures leave")) << all.out;
 }

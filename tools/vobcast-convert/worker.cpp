@@ -218,6 +218,19 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
                 << " " << crop.height << " " << crop.pictures << "\n" << std::flush;
         }
         if (!choose()) return 2;
+    } else if (crop.top + crop.bottom + crop.left + crop.right > 0) {
+        // A crop by hand must leave a picture; the pictures' size is read from a few of them.
+        VobcastCrop size{};
+        constexpr int kLeast = 16;
+        if (engine.FindCrop(source, size) &&
+            (crop.top + crop.bottom > size.height - kLeast || crop.left + crop.right > size.width - kLeast)) {
+            const std::string cause = "--crop cuts more than its " + std::to_string(size.width) + "x" +
+                                      std::to_string(size.height) + " pictures leave (at least " +
+                                      std::to_string(kLeast) + " rows and columns must stay)";
+            out << "cause " << cause << "\n" << std::flush;
+            err << "vobcast-convert: " << source << ": " << cause << "\n";
+            return 1;
+        }
     }
     if (o.sizeMB > 0) {
         VobcastSourceInfo info{};
