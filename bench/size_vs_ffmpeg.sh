@@ -7,7 +7,11 @@
 #   bench/size_vs_ffmpeg.sh BUILD_DIR WORK_DIR SOURCE:MB [SOURCE:MB ...]
 #
 # Every job is MPEG-4 Part 2 with a key frame every 12 pictures and no
-# B-frames, WMA v2 at 128 kbit/s in AVI.
+# B-frames, WMA v2 at 128 kbit/s in AVI. Sources: the tests' quiet-busy.vob,
+# the benchmark's grain-10min.vob, and scenes of 8 s taking turns, calm and
+# grainy:
+#   ffmpeg -f lavfi -i "testsrc2=size=720x480:rate=30000/1001,noise=alls=14:allf=t:enable='lt(mod(t\,16)\,8)'" \
+#     -f lavfi -i sine=frequency=440:sample_rate=48000 -t 120 -target ntsc-dvd -b:v 6000k -ac 2 scenes.vob
 set -euo pipefail
 build=$(realpath "$1")
 work=$(realpath -m "$2")
@@ -33,11 +37,11 @@ video_bytes() {
 row() {  # name target file seconds
     local size
     size=$(stat -c %s "$3")
-    printf "%-26s %8s %10.2f %+7.2f%% %8s %8.1f\n" "$1" "$2" "$(echo "$size / 1000000" | bc -l)" \
+    printf "%-34s %8s %10.2f %+7.2f%% %8s %8.1f\n" "$1" "$2" "$(echo "$size / 1000000" | bc -l)" \
         "$(echo "($size / ($2 * 1000000) - 1) * 100" | bc -l)" "$(psnr "$3" "$src")" "$4"
 }
 
-printf "%-26s %8s %10s %8s %8s %8s\n" "source / coder" "target" "MB" "off" "PSNR" "wall s"
+printf "%-34s %8s %10s %8s %8s %8s\n" "source / coder" "target" "MB" "off" "PSNR" "wall s"
 for job in "$@"; do
     src=$(realpath "${job%:*}")
     mb=${job##*:}
@@ -71,5 +75,5 @@ for job in "$@"; do
     row "$name: ffmpeg two passes" "$mb" "$out/ffmpeg.avi" "$(echo "$t1 + $t2" | bc)"
     t=$(wall ffmpeg -nostdin -v error -y -i "$src" -map 0:v:0 -map 0:a:0 -fps_mode passthrough -c:v mpeg4 -g 12 -bf 0 -b:v "$rate" \
         -c:a wmav2 -b:a 128k -ac 2 "$out/ffmpeg-one.avi")
-    printf "%-26s %8s %10s %8s %8s %8.1f\n" "$name: ffmpeg one pass" "" "" "" "" "$t"
+    printf "%-34s %8s %10s %8s %8s %8.1f\n" "$name: ffmpeg one pass" "" "" "" "" "$t"
 done
