@@ -31,8 +31,10 @@ constexpr double kFrame = 1001.0 / 30000.0;
 
 std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
 
+// A run that has not ended in 200 s (a few under the sanitizers) is stopped
+// and fails as itself (status 124), its output kept.
 std::string Tool(const std::string& args, int* status) {
-    return CommandOutput(std::string("'" VOBCAST_CONVERT "' ") + args + " 2>&1", status);
+    return CommandOutput(std::string("timeout -s INT -k 10 200 '" VOBCAST_CONVERT "' ") + args + " 2>&1", status);
 }
 
 // The loudness (dB) of path's sound in a band 60 Hz wide around hz.
