@@ -325,8 +325,10 @@ private:
             return;
         }
         fs::remove(part, ec);
-        // The engine's own words follow the plain ones.
-        Fail(w.job.Label(), w.cause.empty() ? Cause(w.messages) : w.cause + " (" + Cause(w.messages) + ")");
+        // The engine's own words follow the plain ones, where it said any.
+        Fail(w.job.Label(), w.cause.empty()      ? Cause(w.messages)
+                            : w.messages.empty() ? w.cause
+                                                 : w.cause + " (" + Cause(w.messages) + ")");
     }
 
     // A VOB file without its title set's IFO beside it has its subtitles

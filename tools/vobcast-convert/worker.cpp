@@ -228,7 +228,6 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
                                       std::to_string(size.height) + " pictures leave (at least " +
                                       std::to_string(kLeast) + " rows and columns must stay)";
             out << "cause " << cause << "\n" << std::flush;
-            err << "vobcast-convert: " << source << ": " << cause << "\n";
             return 1;
         }
     }
@@ -237,7 +236,6 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
         if (engine.DescribeSource(source, info)) {
             if (const std::string small = SizeTooSmall(o.sizeMB, info.seconds); !small.empty()) {
                 out << "cause " << small << "\n" << std::flush;
-                err << "vobcast-convert: " << source << ": " << small << "\n";
                 return 1;
             }
             // The rate the first pass measures near, and the one the file's
