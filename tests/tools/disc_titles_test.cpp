@@ -4,38 +4,24 @@
 // converted one AVI a title, read back by libavformat and GStreamer.
 #include "avi_reader.h"
 #include "damaged_media.h"
-#include "sync_marks.h"
 #include "temp_folder.h"
 #include "test_media.h"
+#include "tool_run.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <regex>
-#include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing_tools;
 using testing_media::CommandOutput;
 using testing_media::MediaPath;
 using testing_support::TempFolder;
 
 constexpr double kFrame = 1001.0 / 30000.0;
-
-std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
-
-// A run that has not ended in 200 s (a few under the sanitizers) is stopped
-// and fails as itself (status 124), its output kept.
-std::string Tool(const std::string& args, int* status) {
-    return CommandOutput(std::string("timeout -s INT -k 10 200 '" VOBCAST_CONVERT "' ") + args + " 2>&1", status);
-}
 
 // The loudness (dB) of path's sound in a band 60 Hz wide around hz.
 double BandLevel(const fs::path& path, int hz) {
@@ -65,89 +51,70 @@ void ExpectTitle(const fs::path& avi, double seconds, std::size_t flashes) {
 }
 
 TEST(DiscTitles, ListedFromTheFolderAndTheImageAlike) {
-    int status = -1;
-    const std::string iso = Tool("--list-titles " + Q(MediaPath("disc.iso")), &status);
-    EXPECT_EQ(status, 0) << iso;
-    EXPECT_NE(iso.find("MY_FILM, 2 titles"), std::string::npos) << iso;
+    const Result iso = RunTool("--list-titles " + Q(MediaPath("disc.iso")));
+    ExpectSays(iso, 0, {"MY_FILM, 2 titles"});
     const std::regex title1("title 01  0:00:14  2 chapters  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  "
                             "subtitles: 1 en, 2 de  \\(main title\\)");
     const std::regex title2("title 02  0:00:05  1 chapter  audio: 1 en \\(AC-3, 2 ch\\), 2 de \\(AC-3, 2 ch\\)  "
                             "subtitles: none\n");
-    EXPECT_TRUE(std::regex_search(iso, title1)) << iso;
-    EXPECT_TRUE(std::regex_search(iso, title2)) << iso;
+    EXPECT_TRUE(std::regex_search(iso.out, title1)) << iso.out;
+    EXPECT_TRUE(std::regex_search(iso.out, title2)) << iso.out;
 
-    const std::string folder = Tool("--list-titles " + Q(fs::path(MediaPath("disc")) / "VIDEO_TS"), &status);
-    EXPECT_EQ(status, 0) << folder;
-    EXPECT_NE(folder.find("disc, 2 titles"), std::string::npos) << folder;  // no label: the folder's name
-    EXPECT_TRUE(std::regex_search(folder, title1)) << folder;
+    const Result folder = RunTool("--list-titles " + Q(fs::path(MediaPath("disc")) / "VIDEO_TS"));
+    ExpectSays(folder, 0, {"disc, 2 titles"});  // no label: the folder's name
+    EXPECT_TRUE(std::regex_search(folder.out, title1)) << folder.out;
 
     TempFolder empty;
-    const std::string none = Tool("--list-titles " + Q(empty.path()), &status);
-    EXPECT_EQ(status, 1) << none;
-    EXPECT_NE(none.find(empty.path().string() + ": "), std::string::npos) << none;
+    ExpectSays(RunTool("--list-titles " + Q(empty.path())), 1, {empty.path().string() + ": "});
 }
 
 TEST(DiscTitles, EveryTitleOfTheImageInTheChosenLanguageOneAviEachInSync) {
     TempFolder out;
-    int status = -1;
-    const std::string log =
-        Tool("-q -j 2 -o " + Q(out.path()) + " --all-titles --audio-lang DE " + Q(MediaPath("disc.iso")), &status);
-    ASSERT_EQ(status, 0) << log;
+    const Result r = RunTool("-q -j 2 -o " + Q(out.path()) + " --all-titles --audio-lang DE " + Q(MediaPath("disc.iso")));
+    ASSERT_EQ(r.status, 0) << r.out;
     const fs::path first = out.path() / "MY_FILM title 01.avi", second = out.path() / "MY_FILM title 02.avi";
-    ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << log;
+    ASSERT_TRUE(fs::exists(first) && fs::exists(second)) << r.out;
     ExpectTitle(first, 14.0, 7);
     ExpectTitle(second, 5.0, 2);
     EXPECT_EQ(Language(first), "de");
     EXPECT_EQ(Language(second), "de");
 }
 
-TEST(DiscTitles, TheMainTitleFromTheFolderWithTheFirstTrackOrTheOneNamed) {
+// The main title from the folder with the first track, or the one named; a
+// VOB file numbers its tracks in stream order, whatever their format: the
+// second is the DTS track here (its hum at 700 Hz), the first the AC-3 one.
+TEST(DiscTitles, TheMainTitleAndTheTrackChosenOrTheFirst) {
     TempFolder out;
     const fs::path disc = MediaPath("disc");
-    int status = -1;
-    std::string log = Tool("-q -o " + Q(out.path()) + " --main-title " + Q(disc / "VIDEO_TS"), &status);
-    ASSERT_EQ(status, 0) << log;
-    EXPECT_EQ(Language(out.path() / "disc title 01.avi"), "en");
-
-    fs::create_directory(out.path() / "two");
-    log = Tool("-q -o " + Q(out.path() / "two") + " --title 2 --audio-track 2 " + Q(disc), &status);
-    ASSERT_EQ(status, 0) << log;
-    EXPECT_EQ(Language(out.path() / "two" / "disc title 02.avi"), "de");
-}
-
-// A VOB file numbers its tracks in stream order, whatever their format: the
-// second is the DTS track here (its hum at 700 Hz), the first the AC-3 one.
-TEST(DiscTitles, AFileTrackIsTakenWhateverItsFormat) {
-    TempFolder out;
-    int status = -1;
-    std::string log = Tool("-q -o " + Q(out.path()) + " --audio-track 2 " + Q(MediaPath("ac3-dts.vob")), &status);
-    ASSERT_EQ(status, 0) << log;
-    EXPECT_EQ(Language(out.path() / "ac3-dts.avi"), "de");
-    fs::create_directory(out.path() / "first");
-    log = Tool("-q -o " + Q(out.path() / "first") + " " + Q(MediaPath("ac3-dts.vob")), &status);
-    ASSERT_EQ(status, 0) << log;
-    EXPECT_EQ(Language(out.path() / "first" / "ac3-dts.avi"), "en");
+    const struct {
+        const char* folder;
+        std::string args;
+        const char* avi;
+        const char* language;
+    } cases[] = {
+        {"main", "--main-title " + Q(disc / "VIDEO_TS"), "disc title 01.avi", "en"},
+        {"two", "--title 2 --audio-track 2 " + Q(disc), "disc title 02.avi", "de"},
+        {"dts", "--audio-track 2 " + Q(MediaPath("ac3-dts.vob")), "ac3-dts.avi", "de"},
+        {"first", Q(MediaPath("ac3-dts.vob")), "ac3-dts.avi", "en"},
+    };
+    for (const auto& c : cases) {
+        fs::create_directory(out.path() / c.folder);
+        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(Language(out.path() / c.folder / c.avi), c.language) << c.args;
+    }
 }
 
 TEST(DiscTitles, WhatTheDiscLacksIsNamedWithWhatItHas) {
     TempFolder out;
-    const std::string iso = Q(MediaPath("disc.iso"));
-    int status = -1;
-    std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --audio-lang fr " + iso, &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("title 1 has no audio in \"fr\"; its tracks: 1 en (AC-3, 2 ch), 2 de (AC-3, 2 ch)"),
-              std::string::npos)
-        << log;
-    log = Tool("-q -o " + Q(out.path()) + " --title 3 " + iso, &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("has no title 3 (it has 2)"), std::string::npos) << log;
-    log = Tool("-q -o " + Q(out.path()) + " --title 1 --audio-track 3 " + iso, &status);
-    EXPECT_NE(log.find("title 1 has no audio track 3"), std::string::npos) << log;
-    log = Tool("-q -o " + Q(out.path()) + " --title 1 " + Q(MediaPath("flash.vob")), &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("is not a readable DVD"), std::string::npos) << log;
-    log = Tool("-q -o " + Q(out.path()) + " --audio-lang de " + Q(MediaPath("flash.vob")), &status);
-    EXPECT_EQ(status, 2) << log;
+    const std::string to = "-q -o " + Q(out.path()) + " ", iso = " " + Q(MediaPath("disc.iso")),
+                      flash = " " + Q(MediaPath("flash.vob"));
+    ExpectSays(RunTool(to + "--title 1 --audio-lang fr" + iso), 1,
+               {"title 1 has no audio in \"fr\"; its tracks: 1 en (AC-3, 2 ch), 2 de (AC-3, 2 ch)"});
+    ExpectSays(RunTool(to + "--title 3" + iso), 1, {"has no title 3 (it has 2)"});
+    ExpectSays(RunTool(to + "--title 1 --audio-track 3" + iso), 1, {"title 1 has no audio track 3"});
+    ExpectSays(RunTool(to + "--title 1" + flash), 1, {"is not a readable DVD"});
+    EXPECT_EQ(RunTool(to + "--audio-lang de" + flash).status, 2);
     EXPECT_TRUE(fs::is_empty(out.path()));
 }
 
@@ -161,14 +128,10 @@ TEST(DiscTitles, AnEncryptedDiscIsRefusedWithTheCause) {
         else
             fs::copy_file(entry.path(), copy / entry.path().filename());
     }
-    int status = -1;
-    const std::string log = Tool("-q -o " + Q(out.path()) + " --main-title " + Q(copy), &status);
-    EXPECT_EQ(status, 1) << log;
-    EXPECT_NE(log.find("encrypted (CSS)"), std::string::npos) << log;
+    ExpectSays(RunTool("-q -o " + Q(out.path()) + " --main-title " + Q(copy)), 1, {"encrypted (CSS)"});
     EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi"));
     EXPECT_FALSE(fs::exists(out.path() / "CSS_DISC title 01.avi.part"));
 }
-
 
 // The mean colour of a band of every picture of path, as libavformat decodes
 // it: one RGB triple a picture, in order.
@@ -246,10 +209,9 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     };
     for (const Case& c : cases) {
         fs::create_directory(out.path() / c.folder);
-        int status = -1;
-        const std::string log = Tool("-q -o " + Q(out.path() / c.folder) + " " + c.args, &status);
-        ASSERT_EQ(status, 0) << c.args << "\n" << log;
-        EXPECT_EQ(log.find("default colours"), std::string::npos) << log;
+        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
+        ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
+        EXPECT_FALSE(Contains(r.out, "default colours")) << r.out;
     }
     const fs::path title = "MY_FILM title 01.avi";
     for (const Case& c : cases) {
@@ -264,22 +226,17 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     ASSERT_GT(cut.size(), 90u);
     for (std::size_t c = 0; c < 3; ++c) EXPECT_NEAR(cut[60][c], yellow.colour[c], 24) << "at 2 s, channel " << c;
 
-    int status = -1;
-    std::string log = Tool("-q -o " + Q(out.path()) + " --title 1 --subtitle-lang fr " + iso, &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("title 1 has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
-    log = Tool("-q -o " + Q(out.path()) + " --subtitle-lang fr " + Q(vob), &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("VTS_01_1.VOB has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"), std::string::npos) << log;
-    log = Tool("-q -o " + Q(out.path()) + " --subtitle-lang en " + Q(MediaPath("lpcm-ac3-sub.vob")), &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(log.find("names no subtitle languages"), std::string::npos) << log;
+    const std::string to = "-q -o " + Q(out.path()) + " ", other = " " + Q(MediaPath("lpcm-ac3-sub.vob"));
+    ExpectSays(RunTool(to + "--title 1 --subtitle-lang fr " + iso), 1,
+               {"title 1 has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"});
+    ExpectSays(RunTool(to + "--subtitle-lang fr " + Q(vob)), 1,
+               {"VTS_01_1.VOB has no subtitles in \"fr\"; its subtitle tracks: 1 en, 2 de"});
+    ExpectSays(RunTool(to + "--subtitle-lang en" + other), 1, {"names no subtitle languages"});
     // A VOB file with no IFO beside it: drawn in the default colours, and said once.
-    log = Tool("-q -o " + Q(out.path()) + " --subtitle-track 1 " + Q(MediaPath("lpcm-ac3-sub.vob")), &status);
-    EXPECT_EQ(status, 0) << log;
+    const Result r = RunTool(to + "--subtitle-track 1" + other);
     const std::string note = "lpcm-ac3-sub.vob: no title set IFO file beside it; its subtitles are drawn in the default colours";
-    EXPECT_NE(log.find(note), std::string::npos) << log;
-    EXPECT_EQ(log.find(note), log.rfind(note)) << log;
+    ExpectSays(r, 0, {note});
+    EXPECT_EQ(r.out.find(note), r.out.rfind(note)) << r.out;
 }
 
 } // namespace
