@@ -90,6 +90,16 @@ protected:
             this);
     }
     int Count(const std::string& call) const { return static_cast<int>(std::count(tray.begin(), tray.end(), call)); }
+    // A timer tick whose three reads of the position all give p.
+    void Tick(RecordingEngine& engine, std::int64_t p) {
+        engine.positions = {p, p, p};
+        frame.Timer1_Timer();
+    }
+    void ExpectIdle() {
+        EXPECT_FALSE(frame.StartCompress->Disabled());
+        EXPECT_TRUE(frame.StopCompress->Disabled());
+        EXPECT_FALSE(frame.Timer1.isActive());
+    }
 
     vobcast::EngineBinding host;  // the engine the window loads, reached for its host calls
     TempFolder out;
@@ -139,9 +149,7 @@ TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
               (std::vector<std::string>{out / "ntsc.avi", out / "pal.avi", out / "ntsc (2).avi"}));
     EXPECT_NE(frame.ListButton[3]->HintText().find("ntsc (2).avi"), std::string::npos) << "the row says where it went";
     EXPECT_EQ(frame.List.CurrentIndex, 0);
-    EXPECT_FALSE(frame.StartCompress->Disabled());
-    EXPECT_TRUE(frame.StopCompress->Disabled());
-    EXPECT_FALSE(frame.Timer1.isActive());
+    ExpectIdle();
     EXPECT_EQ(Count("DELETEICON "), 1);
     EXPECT_EQ(std::count_if(tray.begin(), tray.end(), [](auto& t) { return t.starts_with("NOTIFYICON"); }), 0)
         << "no notice for a window in view";
@@ -175,9 +183,7 @@ TEST_F(JobRunner, ACancelledCompressorChoiceHaltsAtTheFirstEntryWithoutAWord) {
     frame.List.SetStatus("Press Start...");
     frame.StartRun();
     EXPECT_EQ(frame.List.CurrentIndex, 1);
-    EXPECT_FALSE(frame.StartCompress->Disabled());
-    EXPECT_TRUE(frame.StopCompress->Disabled());
-    EXPECT_FALSE(frame.Timer1.isActive());
+    ExpectIdle();
     EXPECT_EQ(engine.Count("DoUninit"), 1);
     EXPECT_EQ(engine.Count("StartComp"), 0);
     EXPECT_EQ(frame.Processing->Text(), "Press Start...");
@@ -204,12 +210,12 @@ TEST_F(JobRunner, EachTickShowsTheProgressAndPicksAFrame) {
     RecordingEngine& engine = UseEngine(false);
     frame.StartRun();
     ASSERT_TRUE(frame.Running());
-    struct Tick {
+    struct Read {
         std::int64_t p;
         const char* frame;  // expected icon file, or null for unchanged
     };
-    for (const Tick& t : {Tick{0, "round0.ico"}, Tick{5, "round0.ico"}, Tick{6, "round1.ico"}, Tick{95, "round15.ico"},
-                          Tick{-1, nullptr}, Tick{96, "round16.ico"}, Tick{101, nullptr}, Tick{42, "round7.ico"}}) {
+    for (const Read& t : {Read{0, "round0.ico"}, Read{5, "round0.ico"}, Read{6, "round1.ico"}, Read{95, "round15.ico"},
+                          Read{-1, nullptr}, Read{96, "round16.ico"}, Read{101, nullptr}, Read{42, "round7.ico"}}) {
         const std::string before = frame.CurrentIconFile;
         engine.positions = {t.p, t.p, t.p};
         tray.clear();
@@ -227,8 +233,7 @@ TEST_F(JobRunner, EachTickShowsTheProgressAndPicksAFrame) {
     EXPECT_EQ(frame.Processing->Text(), "Progressing:99%");
     EXPECT_EQ(frame.List.CurrentIndex, 2);
     EXPECT_EQ(engine.Count("DoInit 1"), 1);
-    engine.positions = {100, 100, 100};
-    frame.Timer1_Timer();
+    Tick(engine, 100);
     EXPECT_EQ(frame.Processing->Text(), "Complete!");
     EXPECT_FALSE(frame.Timer1.isActive());
 }
@@ -238,17 +243,13 @@ TEST_F(JobRunner, AnEntryBelowTheSeventhRowScrollsTheListToIt) {
     frame.List.ScrollBarChanged(0);
     RecordingEngine& engine = UseEngine(false);
     frame.StartRun();
-    for (int slot = 1; slot < 9; ++slot) {
-        engine.positions = {100, 100, 100};
-        frame.Timer1_Timer();
-    }
+    for (int slot = 1; slot < 9; ++slot) Tick(engine, 100);
     EXPECT_EQ(frame.List.CurrentIndex, 9);
     EXPECT_EQ(frame.ScrollBar->Position(), 2);
     EXPECT_EQ(frame.ListButton[7]->Caption(), frame.List.FileList[9]);
     EXPECT_EQ(frame.ListButton[7]->ButtonColors()[61], 255);
     EXPECT_EQ(frame.ListButton[6]->ButtonColors()[61], 128);
-    engine.positions = {100, 100, 100};
-    frame.Timer1_Timer();
+    Tick(engine, 100);
     EXPECT_EQ(frame.ScrollBar->Position(), 2);
     EXPECT_EQ(frame.ListButton[7]->ButtonColors()[61], 128);
     EXPECT_EQ(frame.Processing->Text(), "Complete!");
@@ -268,13 +269,11 @@ TEST_F(JobRunner, ARunEndingOutOfViewIsAnnounced) {
         frame.List.FileList.Set(2, sources / "b.vob");
         RecordingEngine& engine = UseEngine(false);
         frame.StartRun();
-        engine.positions = {100, 100, 100};  // a tick's three reads
-        frame.Timer1_Timer();
+        Tick(engine, 100);
         ASSERT_EQ(engine.Count("DoInit 1"), 1);
         ClickOn(Named("BackGround"));
         EXPECT_FALSE(frame.isVisible());
-        engine.positions = {100, 100, 100};
-        frame.Timer1_Timer();
+        Tick(engine, 100);
         ASSERT_EQ(frame.Processing->Text(), "Complete!");
         // The engine wrote nothing here: both entries failed.
         const std::string notice = "Converted 0 files into " + out.path().string() + "/; 2 failed";
@@ -307,11 +306,9 @@ TEST_F(JobRunner, WithoutANotificationAreaTheWindowIsMinimisedNotLost) {
     EXPECT_EQ(Count("ADDICON Corvenna"), 1);
     EXPECT_TRUE(frame.isVisible()) << "the window is not hidden";
     EXPECT_TRUE(frame.isMinimized());
-    engine.positions = {42, 42, 42};
-    frame.Timer1_Timer();
+    Tick(engine, 42);
     EXPECT_EQ(frame.windowTitle().toStdString(), "Progressing:42% \u2013 Marbleway");
-    engine.positions = {100, 100, 100};
-    frame.Timer1_Timer();
+    Tick(engine, 100);
     EXPECT_EQ(frame.windowTitle().toStdString(), "Complete! \u2013 Marbleway");
     EXPECT_EQ(notices, std::vector<std::string>{"Converted 1 file into " + out.path().string() + "/"});
     frame.showNormal();
@@ -337,8 +334,7 @@ TEST_F(JobRunner, CtrlReturnStartsARunAndStopOrEscapeEndsIt) {
     for (const bool byKey : {false, true}) {
         QTest::keyClick(&frame, Qt::Key_Return, Qt::ControlModifier);
         ASSERT_TRUE(frame.Running());
-        engine.positions = {40, 40, 40};
-        frame.Timer1_Timer();
+        Tick(engine, 40);
         if (byKey) QTest::keyClick(&frame, Qt::Key_Escape);
         else ClickOn(*frame.StopCompress);
         EXPECT_FALSE(frame.Running());

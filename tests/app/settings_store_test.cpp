@@ -36,11 +36,30 @@ protected:
     TempFolder config;
 };
 
+// The first start writes the program folder as the output folder (a root
+// folder gets the two separators as joined), a later one keeps the stored
+// folder, and something else named DVD.ini is no settings file: the write
+// fails silently and reads give the default.
 TEST_F(Settings, TheFirstStartWritesTheProgramFolderAsTheOutputFolder) {
     SetUpIniFile();
     EXPECT_EQ(IniFileName(), Ini());
     EXPECT_EQ(ReadFile(Ini()), "[SavePath]\nPathName=" + shell::ProgramFolder() + "/\n");
     EXPECT_EQ(ReadIniValue("SavePath", "PathName"), shell::ProgramFolder() + "/");
+
+    WriteFile(Ini(), "[SavePath]\nPathName=/srv/rips/\n");
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "/srv/rips/");
+
+    std::filesystem::remove(Ini());
+    shell::SetProgramFolder("/");
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "//");
+
+    std::filesystem::remove(Ini());
+    std::filesystem::create_directories(Ini());  // a folder, not a file
+    SetUpIniFile();
+    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "0");
+    EXPECT_TRUE(std::filesystem::is_directory(Ini()));
 }
 
 // An installed program's folder is read-only to its users: the first start
@@ -66,19 +85,6 @@ TEST_F(Settings, AProgramFolderNobodyMayWriteInGivesTheVideosFolder) {
     EXPECT_EQ(std::system(("fusermount -u '" + mounted + "'").c_str()), 0);
 }
 
-TEST_F(Settings, ALaterStartKeepsTheStoredFolder) {
-    std::filesystem::create_directories(config / "Marbleway");
-    WriteFile(Ini(), "[SavePath]\nPathName=/srv/rips/\n");
-    SetUpIniFile();
-    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "/srv/rips/");
-}
-
-TEST_F(Settings, AProgramInTheRootFolderGetsTheTwoSeparatorsAsJoined) {
-    shell::SetProgramFolder("/");
-    SetUpIniFile();
-    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "//");
-}
-
 TEST_F(Settings, ReadsGiveZeroForWhatIsMissingAndTrimmedValuesOtherwise) {
     SetUpIniFile();
     EXPECT_EQ(ReadIniValue("SavePath", "Nothing"), "0");
@@ -88,13 +94,6 @@ TEST_F(Settings, ReadsGiveZeroForWhatIsMissingAndTrimmedValuesOtherwise) {
     EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "/my videos/new rips/");
     WriteIniValue("SavePath", "PathName", std::string(300, 'p'));
     EXPECT_EQ(ReadIniValue("SavePath", "PathName"), std::string(254, 'p'));
-}
-
-TEST_F(Settings, SomethingElseNamedDvdIniIsNoSettingsFile) {
-    std::filesystem::create_directories(Ini());  // a folder, not a file
-    SetUpIniFile();
-    EXPECT_EQ(ReadIniValue("SavePath", "PathName"), "0") << "the write failed silently and reads give the default";
-    EXPECT_TRUE(std::filesystem::is_directory(Ini()));
 }
 
 } // namespace

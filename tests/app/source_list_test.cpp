@@ -83,34 +83,33 @@ TEST_F(SourceListTest, PositionsBeyondTheTableShowEmptyRows) {
     for (int r = 1; r <= 7; ++r) EXPECT_EQ(MarkOf(r), kNormal);
 }
 
-TEST_F(SourceListTest, DeletingFromTheEndOfAScrolledListOfEightShowsTheOtherSeven) {
-    Fill(8);
-    frame.ScrollBar->SetRange(1);
-    frame.ScrollBar->SetPosition(1);
-    frame.ScrollBar->SetVisible(true);
-    list.ScrollBarChanged(1);
-    list.SelectedRow = 4;  // shows slot 5
-    list.DeleteMenu_Click();
-    EXPECT_EQ(list.GetListCount(), 7);
-    for (int r = 1; r <= 7; ++r) EXPECT_EQ(Row(r).Caption(), list.FileList[r]);
-    EXPECT_EQ(list.FileList[5], "/media/cdrom0/VIDEO_TS/VTS_6.VOB");
-    EXPECT_EQ(frame.ScrollBar->Range(), 0);
-    EXPECT_FALSE(frame.ScrollBar->Visible());
-}
-
-TEST_F(SourceListTest, DeletingInTheMiddleShiftsLaterEntriesAndKeepsTheMarks) {
-    Fill(5);
-    list.ScrollBarChanged(0);
-    list.SetListButtonColor("PROCESSING", 5);
-    list.SelectedRow = 2;
-    list.DeleteMenu_Click();
-    EXPECT_EQ(list.GetListCount(), 4);
-    EXPECT_EQ(Row(1).Caption(), "/media/cdrom0/VIDEO_TS/VTS_1.VOB");
-    EXPECT_EQ(Row(2).Caption(), "/media/cdrom0/VIDEO_TS/VTS_3.VOB");
-    EXPECT_EQ(Row(4).Caption(), "/media/cdrom0/VIDEO_TS/VTS_5.VOB");
-    EXPECT_EQ(Row(5).Caption(), "");
-    EXPECT_EQ(MarkOf(5), kProcessing) << "row marks stay where they were";
-    EXPECT_EQ(list.CurrentIndex, 0);
+// Deleting the entry a row shows, with the list unscrolled, scrolled to its
+// end and part-way: later entries move up, every row shows what the bar's
+// position gives it, the bar loses a step, the row marks stay.
+TEST_F(SourceListTest, DeletingShiftsLaterEntriesAndRedrawsTheRows) {
+    struct Case {
+        int entries, position, row;
+    };
+    for (const Case& c : {Case{5, 0, 2}, Case{8, 1, 4}, Case{12, 2, 3}}) {
+        SCOPED_TRACE(c.entries);
+        list.ClearMenu_Click();
+        Fill(c.entries);
+        ShowAll();
+        frame.ScrollBar->SetPosition(c.position);
+        list.ScrollBarChanged(c.position);
+        list.SetListButtonColor("PROCESSING", 5);
+        list.SelectedRow = static_cast<std::int16_t>(c.row);
+        list.DeleteMenu_Click();
+        const int n = c.entries - 1, deleted = c.position + c.row;
+        ASSERT_EQ(list.GetListCount(), n);
+        for (int i = 1; i <= n; ++i)
+            EXPECT_EQ(list.FileList[i], "/media/cdrom0/VIDEO_TS/VTS_" + std::to_string(i < deleted ? i : i + 1) + ".VOB");
+        for (int r = 1; r <= 7; ++r) EXPECT_EQ(Row(r).Caption(), list.FileList[frame.ScrollBar->Position() + r]) << r;
+        EXPECT_EQ(frame.ScrollBar->Range(), std::max(0, n - 7));
+        EXPECT_EQ(frame.ScrollBar->Visible(), n > 7);
+        EXPECT_EQ(MarkOf(5), kProcessing);
+        EXPECT_EQ(list.CurrentIndex, 0);
+    }
 }
 
 TEST_F(SourceListTest, ARowWithoutAnEntryDeletesNothing) {
@@ -132,20 +131,6 @@ TEST_F(SourceListTest, ARowWithoutAnEntryDeletesNothing) {
     EXPECT_EQ(list.GetListCount(), 0);
     EXPECT_EQ(Row(1).Caption(), "");
     EXPECT_EQ(frame.Processing->Text(), "Insert DVD...");
-}
-
-TEST_F(SourceListTest, DeletingInAScrolledListRedrawsTheRowsFromTheDeletedOneDown) {
-    Fill(12);
-    ShowAll();
-    frame.ScrollBar->SetPosition(2);
-    list.ScrollBarChanged(2);
-    list.SelectedRow = 3;  // slot 5
-    list.DeleteMenu_Click();
-    EXPECT_EQ(Row(2).Caption(), list.FileList[4]);
-    for (int r = 3; r <= 7; ++r) EXPECT_EQ(Row(r).Caption(), list.FileList[2 + r]);
-    EXPECT_EQ(Row(3).Caption(), "/media/cdrom0/VIDEO_TS/VTS_6.VOB");
-    EXPECT_EQ(frame.ScrollBar->Range(), 4);
-    EXPECT_TRUE(frame.ScrollBar->Visible());
 }
 
 TEST_F(SourceListTest, ClearingEmptiesEverythingAndForgetsTheOldScrolling) {
