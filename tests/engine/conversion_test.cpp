@@ -94,22 +94,6 @@ TEST_F(EngineTest, MotionJpegIsAVideoStreamToo) {
     EXPECT_NEAR(MarksByGStreamer(Out("mjpeg.avi")).videoFrames, 120, 1);
 }
 
-TEST_F(EngineTest, AGraphEndingInAnErrorIsShownOnceAndCountsAsDone) {
-    const std::string dst = (dir / "missing-folder" / "out.avi").string();
-    ASSERT_EQ(DoInit(0, Media("ntsc.vob").c_str(), dst.c_str(), 0), 0);
-    EXPECT_LT(StartComp(), 0);
-    EXPECT_EQ(GetCurrentPos(), 100);
-    EXPECT_EQ(GetCurrentPos(), 100);
-    StopComp();
-    DoUninit();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "Error : \nAn error occured when running the media\n");
-    EXPECT_EQ(boxes[1].rfind("Error : \nThe conversion of \"" + Media("ntsc.vob") + "\" into \"" + dst + "\" failed:\n", 0),
-              0u)
-        << boxes[1];
-    EXPECT_NE(boxes[1].find("No such file or directory"), std::string::npos) << boxes[1];
-}
-
 TEST_F(EngineTest, ATruncatedSourceConvertsWhatIsThere) {
     const std::string cut = Out("cut.vob");
     {

@@ -64,21 +64,28 @@ TEST_F(EngineTest, NestedCallsDuringABoxDoNotCrash) {
     EXPECT_EQ(boxes.size(), 3u);
     DoUninit();
 
-    // A timer tick polling again while the poll's own error box is open: the
-    // box is not stacked a second time.
+    // A graph that ends in an error (no folder to write in) counts as done and
+    // shows it once, naming the cause; a timer tick polling again while the
+    // poll's own error box is open does not stack the box a second time.
     boxes.clear();
     media::Catalogue::Instance().Reset();
-    ASSERT_EQ(DoInit(0, Media("ntsc.vob").c_str(), (dir / "no-such-folder" / "a.avi").c_str(), 1), 0);
+    const std::string dst = (dir / "no-such-folder" / "a.avi").string();
+    ASSERT_EQ(DoInit(0, Media("ntsc.vob").c_str(), dst.c_str(), 1), 0);
     onBox = nullptr;
-    StartComp();
+    EXPECT_LT(StartComp(), 0);
     int nested = 0;
     onBox = [&] { nested += GetCurrentPos() == 100; };
     EXPECT_EQ(GetCurrentPos(), 100);
     EXPECT_EQ(nested, 1);
-    EXPECT_EQ(boxes.size(), 2u) << "one box for the failed start, one naming the cause";
     onBox = nullptr;
+    EXPECT_EQ(GetCurrentPos(), 100);
     StopComp();
     DoUninit();
+    ASSERT_EQ(boxes.size(), 2u) << "one box for the failed start, one naming the cause";
+    EXPECT_EQ(boxes[0], "Error : \nAn error occured when running the media\n");
+    EXPECT_EQ(boxes[1].rfind("Error : \nThe conversion of \"" + Media("ntsc.vob") + "\" into \"" + dst + "\" failed:\n", 0), 0u)
+        << boxes[1];
+    EXPECT_NE(boxes[1].find("No such file or directory"), std::string::npos) << boxes[1];
 }
 
 } // namespace
