@@ -22,9 +22,12 @@
 namespace media {
 namespace {
 
-// Demuxer-side queues are bounded in time only: DVD interleave can put seconds
-// of one stream ahead of the other, and a buffer-count limit stalls pre-roll.
-constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=3000000000";
+// Demuxer-side queues are bounded in time only: a buffer-count limit stalls
+// pre-roll where DVD interleave puts one stream ahead of the other. A second
+// keeps the decoders fed; what one stream runs ahead of the other beyond
+// that waits in the multiplexer's own input queues, coded, in a third of the
+// memory.
+constexpr const char* kBranchQueue = "queue max-size-buffers=0 max-size-bytes=0 max-size-time=1000000000";
 // Between decoder and an encoder that codes in the thread it is called in,
 // one raw frame is enough to let the two run at once.
 constexpr const char* kFrameQueue = "queue max-size-buffers=1 max-size-bytes=0 max-size-time=0";
