@@ -67,7 +67,10 @@ TEST_F(SplashTest, AboutShowsTheDescriptionAndItsLinksOpen) {
     };
     skin::LabelColorRecord odd = splash.Continue->LabelColors();
     odd[0] = 77;
-    odd[4] = 1, odd[5] = 2, odd[6] = 3;  // left as the skin's, not as they were
+    // The hover bytes come back as the skin's, not as they were before.
+    odd[4] = 1;
+    odd[5] = 2;
+    odd[6] = 3;
     splash.Continue->SetLabelColors(odd);
     for (const auto& [object, out] : {std::pair{splash.Continue, std::vector<int>{0, 0, 128}},
                                       std::pair{splash.Email, std::vector<int>{255, 248, 240}}}) {
@@ -79,6 +82,7 @@ TEST_F(SplashTest, AboutShowsTheDescriptionAndItsLinksOpen) {
     EXPECT_EQ(splash.Continue->LabelColors()[0], 77);
     splash.Skin_MouseOut(*splash.HomePage);
     EXPECT_EQ(bytes(*splash.HomePage), (std::vector<int>{255, 248, 240}));
+    ASSERT_NE(window.FindObject("Application"), nullptr);
     skin::Object& application = *window.FindObject("Application");
     const skin::LabelColorRecord before = application.LabelColors();
     splash.Skin_MouseIn(application);

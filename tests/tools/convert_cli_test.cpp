@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -29,7 +30,7 @@ using testing_support::TempFolder;
 pid_t Start(const std::string& args, const std::string& log) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const std::string command = "exec '" VOBCAST_CONVERT "' " + args + " >'" + log + "' 2>&1";
+        const std::string command = "exec '" VOBCAST_CONVERT "' " + args + " >" + Q(log) + " 2>&1";
         ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         ::_exit(127);
     }
@@ -44,13 +45,17 @@ Result Stop(pid_t pid, const std::string& log) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing_support::ReadFile(log)};
 }
 
-// Waits (12 s at most) until part of the film is written to part.
+// Waits (12 s at most) until done.
+void WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 600 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// Waits until part of the film is written to part.
 void WaitUntilPartWritten(const fs::path& part) {
-    for (int i = 0; i < 600; ++i) {
+    WaitFor([&] {
         std::error_code ec;
-        if (fs::file_size(part, ec) > 64 * 1024 && !ec) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+        return fs::file_size(part, ec) > 64 * 1024 && !ec;
+    });
 }
 
 // A DVD copied to disk: the menus, two titles, one of them with a lower-case extension.
@@ -154,8 +159,8 @@ TEST(ConvertCli, ConvertsAFolderTwoAtATimeAndNamesWhatItCouldNot) {
     EXPECT_EQ(RunTool("--compressor 'No Such Codec' a.vob").status, 2);
     ExpectSays(RunTool("-o " + Q(dir.path() / "gone") + " " + Q(v)), 2, {"gone does not exist"});
 
-    ExpectSays(RunTool("-j 2 -o " + Q(out) + " " + Q(v) + " " + Q(dir.path() / "missing.vob") + " '" +
-                       testing_media::MediaPath("no-audio.vob") + "' " + Q(dir.path() / "noise.vob")),
+    ExpectSays(RunTool("-j 2 -o " + Q(out) + " " + Q(v) + " " + Q(dir.path() / "missing.vob") + " " +
+                       Q(testing_media::MediaPath("no-audio.vob")) + " " + Q(dir.path() / "noise.vob")),
                1,
                {"missing.vob: no such file or folder", "Converted 2 of 5 files",
                 "no-audio.vob: has no AC-3 audio (found: no audio) (Specified pin was not found.",
@@ -263,8 +268,8 @@ TEST(ConvertCli, PlacesFinishedFilesOnAFatUsbStickWithoutReplacingAny) {
 // picture in order (ffmpeg's psnr filter: the mean squared error over all).
 double Psnr(const fs::path& avi, const std::string& source) {
     const std::string out = testing_media::CommandOutput(
-        "ffmpeg -nostdin -i " + Q(avi) + " -i '" + source +
-        "' -lavfi '[0:v]setpts=N/FRAME_RATE/TB[a];[1:v]setpts=N/FRAME_RATE/TB[b];[a][b]psnr' -an -f null - 2>&1");
+        "ffmpeg -nostdin -i " + Q(avi) + " -i " + Q(source) +
+        " -lavfi '[0:v]setpts=N/FRAME_RATE/TB[a];[1:v]setpts=N/FRAME_RATE/TB[b];[a][b]psnr' -an -f null - 2>&1");
     const auto at = out.rfind("average:");
     return at == std::string::npos ? -1 : std::atof(out.c_str() + at + 8);
 }
@@ -272,7 +277,7 @@ double Psnr(const fs::path& avi, const std::string& source) {
 TEST(ConvertCli, CodesToASizeInTwoPassesAtTheQualityOfFfmpegsTwo) {
     TempFolder dir;
     const std::string source = testing_media::MediaPath("quiet-busy.vob");  // 60 s, the second half grainy
-    const Result r = RunTool("--size 14 --keyint 12 -o " + Q(dir.path()) + " '" + source + "'");
+    const Result r = RunTool("--size 14 --keyint 12 -o " + Q(dir.path()) + " " + Q(source));
     ASSERT_EQ(r.status, 0) << r.out;
     const fs::path avi = dir.path() / "quiet-busy.avi";
     EXPECT_NEAR(static_cast<double>(fs::file_size(avi)), 14e6, 0.02 * 14e6) << "sound, headers and index included";
@@ -280,8 +285,8 @@ TEST(ConvertCli, CodesToASizeInTwoPassesAtTheQualityOfFfmpegsTwo) {
     EXPECT_TRUE(testing_media::ReadAvi(avi.string()).valid);
 
     // ffmpeg's own two passes, at the rate the same size leaves its video.
-    const std::string ff = "ffmpeg -nostdin -v error -y -i '" + source +
-                           "' -map 0:v:0 -fps_mode passthrough -c:v mpeg4 -g 12 -bf 0 -b:v 1720k -passlogfile " +
+    const std::string ff = "ffmpeg -nostdin -v error -y -i " + Q(source) +
+                           " -map 0:v:0 -fps_mode passthrough -c:v mpeg4 -g 12 -bf 0 -b:v 1720k -passlogfile " +
                            Q(dir / "ff");
     testing_media::CommandOutput(ff + " -pass 1 -an -f null -");
     testing_media::CommandOutput(ff + " -pass 2 -map 0:a:0 -c:a wmav2 -b:a 128k " + Q(dir / "ffmpeg.avi"));
@@ -292,11 +297,11 @@ TEST(ConvertCli, CodesToASizeInTwoPassesAtTheQualityOfFfmpegsTwo) {
 
     // A size that leaves the video too little is refused before anything is coded.
     fs::create_directories(dir / "small");
-    ExpectSays(RunTool("--size 2 -o " + Q(dir / "small") + " '" + source + "'"), 1,
+    ExpectSays(RunTool("--size 2 -o " + Q(dir / "small") + " " + Q(source)), 1,
                {"2 MB is too small for its 60 seconds", "the smallest size that works is 3 MB"});
     EXPECT_TRUE(fs::is_empty(dir / "small"));
     // And a compressor that codes in one pass only.
-    ExpectSays(RunTool("--size 14 --compressor 'Motion JPEG' -o " + Q(dir / "small") + " '" + source + "'"), 1,
+    ExpectSays(RunTool("--size 14 --compressor 'Motion JPEG' -o " + Q(dir / "small") + " " + Q(source)), 1,
                {"codes in one pass only"});
 }
 
@@ -304,14 +309,13 @@ TEST(ConvertCli, CtrlCInTheFirstPassWritesNothingAndInTheSecondKeepsWhatItWrote)
     TempFolder dir;
     const std::string source = testing_media::MediaPath("quiet-busy.vob");
     const std::string log = dir / "log";
-    const pid_t first = Start("--size 14 -o " + Q(dir.path()) + " '" + source + "'", log);
+    const pid_t first = Start("--size 14 -o " + Q(dir.path()) + " " + Q(source), log);
     // The first plain progress line (10 % or more) comes within the first pass's 40 %.
-    for (int i = 0; i < 600 && !Contains(testing_support::ReadFile(log), "quiet-busy.vob: "); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WaitFor([&] { return Contains(testing_support::ReadFile(log), "quiet-busy.vob: "); });
     ExpectSays(Stop(first, log), 130, {"Stopped quiet-busy.vob in its first pass: nothing written"});
     EXPECT_FALSE(fs::exists(dir.path() / "quiet-busy.avi"));
 
-    const pid_t second = Start("--size 14 -o " + Q(dir.path()) + " '" + source + "'", log);
+    const pid_t second = Start("--size 14 -o " + Q(dir.path()) + " " + Q(source), log);
     WaitUntilPartWritten(dir.path() / "quiet-busy.avi.part");
     ExpectSays(Stop(second, log), 130, {"kept the part converted so far"});
     EXPECT_EQ(testing_media::StrictReaderFaults((dir.path() / "quiet-busy.avi").string()), "");
@@ -333,7 +337,7 @@ TEST(ConvertCli, CropsAFilmsBlackBarsAndKeepsItsShape) {
     TempFolder dir;
     // A 720x300 picture between bars in a 16:9 frame, its opening scene dark.
     const std::string source = testing_media::MediaPath("letterbox.vob");
-    ExpectSays(RunTool("--crop auto -o " + Q(dir.path()) + " '" + source + "'"), 0,
+    ExpectSays(RunTool("--crop auto -o " + Q(dir.path()) + " " + Q(source)), 0,
                {"Cropping letterbox.vob from 720x480 to 720x300 (black bars 90:90:0:0"});
     const fs::path avi = dir.path() / "letterbox.avi";
     const testing_media::AviFile file = testing_media::ReadAvi(avi.string());
@@ -351,11 +355,11 @@ TEST(ConvertCli, CropsAFilmsBlackBarsAndKeepsItsShape) {
     ExpectSays(RunTool("--crop auto --size 0.01 -o " + Q(dir.path()) + " " + Q(testing_media::MediaPath("ntsc.vob"))), 1,
                {"to 696x474 (black bars 2:4:22:2"});
 
-    ASSERT_EQ(RunTool("--crop 60:60:0:0 --overwrite -o " + Q(dir.path()) + " '" + source + "'").status, 0);
+    ASSERT_EQ(RunTool("--crop 60:60:0:0 --overwrite -o " + Q(dir.path()) + " " + Q(source)).status, 0);
     EXPECT_EQ(testing_media::ReadAvi(avi.string()).streams.at(0).height, 360);
     EXPECT_LT(RowsLuma(avi, 12, 720, 0, 2), 24) << "a bar's 30 rows are left";
-    EXPECT_EQ(RunTool("--crop 61:0:0:0 '" + source + "'").status, 2);
+    EXPECT_EQ(RunTool("--crop 61:0:0:0 " + Q(source)).status, 2);
     fs::create_directories(dir / "none");
-    ExpectSays(RunTool("--crop 240:240:0:0 -o " + Q(dir / "none") + " '" + source + "'"), 1,
+    ExpectSays(RunTool("--crop 240:240:0:0 -o " + Q(dir / "none") + " " + Q(source)), 1,
                {"--crop cuts more than its 720x480 pictures leave"});
 }
