@@ -9,6 +9,7 @@
 #include "qt_wait.h"
 #include "test_media.h"
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 
 #include <deque>
@@ -174,6 +175,35 @@ TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
     frame.close();
     frame.Form_QueryUnload();
     EXPECT_EQ(engine.Count("DoUninit"), 1) << "once, however often the window closes";
+}
+
+// A conversion whose graph stops moving (the engine's test hook holds the
+// pictures from 1 s on): Stop, and closing the window, end it within a few
+// seconds all the same, and the engine says the file could not be finished.
+TEST_F(JobRunner, StopAndCloseEndAConversionThatNoLongerMoves) {
+    setenv("VOBCAST_TEST_HANG", "1", 1);
+    frame.List.FileList.Set(1, testing_media::MediaPath("long.vob"));
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+    const std::string stopBox = "Error : \nAn error occured when stopping the media\n";
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "close" : "stop");
+        ClickOn(*frame.StartCompress);
+        ASSERT_TRUE(frame.Running());
+        QTest::qWait(1500);  // the graph is held by now
+        QElapsedTimer clock;
+        clock.start();
+        if (close) frame.close();
+        else ClickOn(*frame.StopCompress);
+        EXPECT_LT(clock.elapsed(), 6000);
+        EXPECT_FALSE(frame.Timer1.isActive());
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), stopBox), close ? 2 : 1);
+    }
+    unsetenv("VOBCAST_TEST_HANG");
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(engine.Count("StopComp"), 2);
+    EXPECT_EQ(engine.Count("DoUninit"), 2);
+    EXPECT_TRUE(fs::exists(out / "long.avi")) << "what was written stays";
 }
 
 TEST_F(JobRunner, ACancelledCompressorChoiceHaltsAtTheFirstEntryWithoutAWord) {

@@ -316,4 +316,39 @@ XML
   place disc.iso
 }
 
+# Subtitles that a reader waiting for them would hang on: a 12-second title of
+# a dark picture whose English track (1) shows one subpicture, a yellow bar low
+# from 2 to 4 s, and nothing after; whose German track (2), multiplexed first,
+# shows its first only from 6 to 8 s, a cyan bar high; and a French track (3)
+# that the IFO names and the title never carries. As an ISO image labelled
+# SUBS and as its VIDEO_TS folder.
+exists subs.iso || {
+  ff -f lavfi -i "color=c=0x202020:s=720x480:r=30000/1001:d=12" -filter_complex "$(beep 12 1.001 2.002)[a]" \
+    -map 0:v -map "[a]" "${ntsc_dvd[@]}" "$work/subs-base.vob"
+  subtitle_bar subs-en.png 400 yellow
+  subtitle_bar subs-de.png 48 cyan
+  for l in en:2:4 de:6:8; do
+    IFS=: read -r lang from to <<< "$l"
+    echo "<subpictures><stream><spu start=\"00:00:0$from.00\" end=\"00:00:0$to.00\" image=\"$work/subs-$lang.png\" /></stream></subpictures>" \
+      > "$work/subs-$lang.xml"
+  done
+  VIDEO_FORMAT=NTSC spumux -s 1 "$work/subs-de.xml" < "$work/subs-base.vob" > "$work/subs-de.vob" 2>/dev/null
+  VIDEO_FORMAT=NTSC spumux -s 0 "$work/subs-en.xml" < "$work/subs-de.vob" > "$work/subs-both.vob" 2>/dev/null
+  cat > "$work/subs.xml" <<XML
+<dvdauthor dest="$work/subs">
+  <vmgm />
+  <titleset><titles>
+    <audio lang="en" />
+    <subpicture lang="en" /><subpicture lang="de" /><subpicture lang="fr" />
+    <pgc><vob file="$work/subs-both.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/subs.xml" >/dev/null 2>&1
+  genisoimage -quiet -dvd-video -V SUBS -o "$work/subs.iso" "$work/subs" 2>/dev/null
+  rm -rf subs
+  mv "$work/subs" subs
+  place subs.iso
+}
+
 wait "$plain_job"

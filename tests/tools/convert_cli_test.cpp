@@ -26,20 +26,21 @@ using namespace testing_tools;
 using testing_support::MakeFile;
 using testing_support::TempFolder;
 
-// Starts the tool with its output in log, to be stopped while it runs.
-pid_t Start(const std::string& args, const std::string& log) {
+// Starts the tool with its output in log, to be stopped while it runs;
+// environment ("NAME=VALUE ...") is added to its own.
+pid_t Start(const std::string& args, const std::string& log, const std::string& environment = "") {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const std::string command = "exec '" VOBCAST_CONVERT "' " + args + " >" + Q(log) + " 2>&1";
+        const std::string command = "exec env " + environment + " '" VOBCAST_CONVERT "' " + args + " >" + Q(log) + " 2>&1";
         ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         ::_exit(127);
     }
     return pid;
 }
 
-// Stops it as Ctrl-C does and waits for its end.
-Result Stop(pid_t pid, const std::string& log) {
-    ::kill(pid, SIGINT);
+// Stops it as Ctrl-C does (or with signal) and waits for its end.
+Result Stop(pid_t pid, const std::string& log, int signal = SIGINT) {
+    ::kill(pid, signal);
     int raw = 0;
     ::waitpid(pid, &raw, 0);
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing_support::ReadFile(log)};
@@ -199,6 +200,77 @@ TEST(ConvertCli, CtrlCKeepsTheFileUnderWayAndStartsNoOther) {
     ExpectSays(Stop(again, log), 130, {"long.avi.part"});
     EXPECT_EQ(fs::file_size(out / "long.avi"), kept_size) << "a stopped part does not replace a file";
     EXPECT_EQ(testing_media::StrictReaderFaults(part.string()), "");
+}
+
+// Waits until part is written and then no longer grows for a second.
+void WaitUntilPartStill(const fs::path& part) {
+    WaitUntilPartWritten(part);
+    std::uintmax_t size = 0;
+    std::error_code ec;
+    for (int i = 0; i < 40 && fs::file_size(part, ec) != size; ++i) {
+        size = fs::file_size(part, ec);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
+// The worker converting into part, or -1.
+pid_t WorkerOf(const fs::path& part) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string cmdline = testing_support::ReadFile(entry.path() / "cmdline");
+        if (Contains(cmdline, std::string("--worker") + '\0') && Contains(cmdline, part.string()))
+            return static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+    }
+    return -1;
+}
+
+// A conversion whose graph no longer moves (the engine's test hook holds its
+// pictures from 5 s on): Ctrl-C and SIGTERM end it within seconds, keeping
+// what was written as the part it is; where even the graph's teardown would
+// not end ("wedge"), a second Ctrl-C ends the worker at once; and a worker
+// whose batch is killed ends by itself.
+TEST(ConvertCli, AConversionThatNoLongerMovesEndsOnEveryStop) {
+    TempFolder dir;
+    const fs::path out = dir.path() / "out", part = out / "long.avi.part";
+    const std::string log = dir / "log", args = "-o " + Q(out) + " " + Q(testing_media::MediaPath("long.vob"));
+    const struct {
+        const char* hang;
+        std::vector<int> signals;  // sent half a second apart
+        double within;             // seconds from the first
+        const char* says;
+    } cases[] = {
+        {"5", {SIGINT}, 8, "the conversion could not finish the file; kept what was written, without its index, in "},
+        {"5", {SIGTERM}, 8, "the conversion could not finish the file; kept what was written, without its index, in "},
+        {"5,wedge", {SIGINT, SIGINT}, 2.5, "ended at once: kept what was written, unfinished, in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hang);
+        fs::create_directories(out);
+        const pid_t run = Start(args, log, std::string("VOBCAST_TEST_HANG=") + c.hang);
+        WaitUntilPartStill(part);
+        const auto stopped = std::chrono::steady_clock::now();
+        for (std::size_t i = 1; i < c.signals.size(); ++i) {
+            ::kill(run, c.signals[i - 1]);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        ExpectSays(Stop(run, log, c.signals.back()), 130, {"Stopped long.vob", c.says + part.string()});
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count(), c.within);
+        EXPECT_GT(fs::file_size(part), 64u * 1024) << "what was written stays";
+        EXPECT_FALSE(fs::exists(out / "long.avi"));
+        WaitFor([&] { return WorkerOf(part) < 0; });
+        EXPECT_LT(WorkerOf(part), 0) << "no worker is left";
+        fs::remove_all(out);
+    }
+
+    fs::create_directories(out);
+    const pid_t batch = Start(args, log, "VOBCAST_TEST_HANG=5");
+    WaitUntilPartStill(part);
+    const pid_t worker = WorkerOf(part);
+    ASSERT_GT(worker, 0);
+    ::kill(batch, SIGKILL);
+    ::waitpid(batch, nullptr, 0);
+    WaitFor([&] { return ::kill(worker, 0) != 0 && errno == ESRCH; });
+    EXPECT_LT(WorkerOf(part), 0) << "the worker of a killed batch ends";
+    EXPECT_TRUE(fs::exists(part));
 }
 
 // A headless conversion needs no user interface: the engine runs in the

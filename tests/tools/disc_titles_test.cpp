@@ -239,4 +239,43 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     EXPECT_EQ(r.out.find(note), r.out.rfind(note)) << r.out;
 }
 
+// A title whose subtitle tracks come late, once, or never: a picture waits
+// for a subpicture only while one may still come, so every choice converts
+// (each run stopped at 200 s fails as itself) and shows what is due when due.
+TEST(DiscTitles, SubtitlesThatComeLateOnceOrNeverShowWhenDue) {
+    TempFolder out;
+    const std::string iso = Q(MediaPath("subs.iso"));
+    const fs::path vob = fs::path(MediaPath("subs")) / "VIDEO_TS" / "VTS_01_1.VOB";
+    const Shown yellow{400, 2.0, 4.0, {235, 235, 16}}, cyan{48, 6.0, 8.0, {16, 235, 235}};
+    struct Case {
+        const char* folder;
+        std::string args;
+        std::vector<Shown> shown;
+    };
+    const Case cases[] = {
+        {"none", "--main-title " + iso, {}},
+        {"de", "--main-title --subtitle-lang de " + iso, {cyan}},
+        {"en", "--main-title --subtitle-lang en " + iso, {yellow}},
+        {"fr", "--main-title --subtitle-track 3 " + iso, {}},
+        {"forced", "--main-title --forced-subtitles " + iso, {}},
+        {"file", "--subtitle-track 2 " + Q(vob), {cyan}},
+        {"file-none", Q(vob), {}},
+    };
+    for (const Case& c : cases) {
+        fs::create_directory(out.path() / c.folder);
+        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
+        ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const bool file = std::string(c.folder).starts_with("file");
+        const fs::path avi = file ? "VTS_01_1.avi" : "SUBS title 01.avi";
+        ExpectSubtitles(out.path() / c.folder / avi, out.path() / (file ? "file-none" : "none") / avi, c.shown);
+        const auto marks = testing_media::MarksByLibav(out.path() / c.folder / avi);
+        ASSERT_TRUE(marks.ok) << marks.error;
+        EXPECT_NEAR(marks.videoEnd, 12.0, kFrame + 0.001);
+        EXPECT_EQ(marks.beeps.size(), 6u);
+    }
+}
+
 } // namespace

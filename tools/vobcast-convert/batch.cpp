@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,9 +33,30 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-volatile sig_atomic_t g_stop = 0;
+// How many times the user asked to stop: the first finalises the files
+// under way, the second ends their workers at once. Signals that come
+// together are one request (timeout(1) signals its command and then its
+// process group, so the batch hears it twice).
+volatile sig_atomic_t g_stops = 0;
+volatile sig_atomic_t g_firstStopMs = 0;
 
-void OnStop(int) { g_stop = 1; }
+long MonotonicMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+void OnStop(int) {
+    constexpr long kTogetherMs = 200;
+    const long now = MonotonicMs();
+    if (g_stops == 0) g_firstStopMs = static_cast<sig_atomic_t>(now);
+    else if (now - g_firstStopMs < kTogetherMs) return;
+    g_stops = g_stops + 1;
+}
+
+// A worker still running this long after it was told to stop is ended: its
+// engine gives up on a graph that does not finish well before.
+constexpr auto kStopGrace = std::chrono::seconds(30);
 
 struct Worker {
     Job job;
@@ -47,6 +70,7 @@ struct Worker {
     long percent = 0;
     long lastPlain = 0;
     Clock::time_point started = Clock::now();
+    const char* ended = nullptr;  // why it was killed: "at once", or after the grace
 };
 
 std::string Duration(double seconds) {
@@ -131,20 +155,32 @@ public:
         struct sigaction old_term {};
         sigaction(SIGINT, &stop, &old_int);
         sigaction(SIGTERM, &stop, &old_term);
-        g_stop = 0;
+        g_stops = 0;
+        Clock::time_point stopped{};
 
         while (!pending_.empty() || !running_.empty()) {
-            while (!g_stop && !pending_.empty() && running_.size() < static_cast<std::size_t>(o_.jobs)) {
+            while (!g_stops && !pending_.empty() && running_.size() < static_cast<std::size_t>(o_.jobs)) {
                 Start(std::move(pending_.front()));
                 pending_.pop_front();
             }
-            if (g_stop && !interrupted_) {
+            if (g_stops && !interrupted_) {
                 // A Ctrl-C reaches the workers too; a signal sent to this
                 // process alone is passed on, so that they finalise their files.
                 for (const Worker& w : running_) ::kill(w.pid, SIGINT);
                 interrupted_ = true;
+                stopped = Clock::now();
                 for (const Job& job : pending_) not_started_.push_back(job.Label());
                 pending_.clear();
+            }
+            if (interrupted_) {
+                const char* why = g_stops > 1                          ? "at once"
+                                  : Clock::now() - stopped > kStopGrace ? "as it did not finish within 30 s of the stop"
+                                                                        : nullptr;
+                for (Worker& w : running_) {
+                    if (!why || w.ended) continue;
+                    ::kill(w.pid, SIGKILL);
+                    w.ended = why;
+                }
             }
             Poll();
             Draw(false);
@@ -200,8 +236,12 @@ private:
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
 
+        const pid_t parent = ::getpid();
         const pid_t pid = ::fork();
         if (pid == 0) {
+            // A worker whose batch is gone stops as if told to.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) ::_exit(1);
             ::dup2(out_pipe[1], STDOUT_FILENO);
             ::dup2(err_pipe[1], STDERR_FILENO);
             ::execv(self_.c_str(), argv.data());
@@ -291,6 +331,14 @@ private:
         const std::string part = PartName(w.job.destination);
         const std::string name = Name(w.job.Label());
         std::error_code ec;
+        const bool killed = w.ended && WIFSIGNALED(raw) && WTERMSIG(raw) == SIGKILL;
+        if (killed || status == kStoppedUnfinished) {
+            // What was written stays where it was written, an unfinished file.
+            if (!fs::exists(part, ec)) Print("Stopped " + name + ": nothing written");
+            else if (killed) Print("Stopped " + name + ", ended " + w.ended + ": kept what was written, unfinished, in " + part);
+            else Print("Stopped " + name + ": the conversion could not finish the file; kept what was written, without its index, in " + part);
+            return;
+        }
         if (status == 0 || status == 130) {
             // Finished, or finalised after a stop: the file takes its name,
             // without replacing one that appeared meanwhile unless asked to.

@@ -104,7 +104,8 @@ constexpr long kFirstPassPercent = 40;
 
 // One run of the engine from DoInit to DoUninit, its progress reported as
 // from to to percent. 0, 1 when the engine reported a failure, 130 when
-// interrupted.
+// interrupted, kStoppedUnfinished when interrupted and the file could not be
+// finished.
 int RunEngine(EngineBinding& engine, const std::string& source, const std::string& destination, Messages& messages,
               long from, long to, std::ostream& out) {
     int status = 0;
@@ -125,8 +126,8 @@ int RunEngine(EngineBinding& engine, const std::string& source, const std::strin
             if (percent == 100 || g_interrupted || messages.failed) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        engine.StopComp();
-        if (g_interrupted) status = 130;
+        const bool finished = engine.StopComp() == 0;
+        if (g_interrupted) status = finished ? 130 : kStoppedUnfinished;
         else if (messages.failed) status = 1;
     }
     engine.DoUninit();

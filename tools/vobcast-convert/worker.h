@@ -19,7 +19,9 @@ namespace vobcast::cli {
 //   "cause TEXT"         after a failure, what a user can act on, where it is known
 // and the engine's messages on err. Returns 0 when the AVI was written, 1 when
 // the engine reported a failure, 2 when it can't be asked, 130 when interrupted by SIGINT or SIGTERM
-// (the AVI written so far is finalised).
+// (the AVI written so far is finalised), kStoppedUnfinished when interrupted and
+// the engine could not finish the file (what it wrote stays, without its index).
+inline constexpr int kStoppedUnfinished = 131;
 int ConvertOne(const Options& options, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err);
 

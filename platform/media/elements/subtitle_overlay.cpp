@@ -45,7 +45,9 @@ struct Overlay {
     std::deque<Shown>* shown;
     GstClockTime subPosition;  // running time the subpicture stream has reached
     GstClockTime spuTime;      // running time of the subpicture being read
-    gboolean subStarted, subEos, flushing;
+    GstClockTime gaveUpAt;     // a picture no longer waited for, until the stream passes it
+    gboolean subSegmentSet, subEos, flushing;
+    GstElement* feeder;  // the queue in front of the pictures, or null
     gchar* palette;
     gchar* ifo;
     gboolean forcedOnly;
@@ -57,7 +59,13 @@ struct OverlayClass {
     GstElementClass parent;
 };
 
-enum { PROP_0, PROP_PALETTE, PROP_IFO, PROP_FORCED_ONLY, PROP_KEEP_TOP, PROP_KEEP_BOTTOM };
+enum { PROP_0, PROP_PALETTE, PROP_IFO, PROP_FORCED_ONLY, PROP_KEEP_TOP, PROP_KEEP_BOTTOM, PROP_FEEDER };
+
+// A picture waits this long at most for the subpicture stream, whatever the
+// cause; after that pictures pass unwaited until the stream has caught up.
+constexpr gint64 kLongestWaitUs = 2 * G_TIME_SPAN_SECOND;
+// How often a waiting picture looks whether its feeder has filled up.
+constexpr gint64 kFeederLookUs = 10 * G_TIME_SPAN_MILLISECOND;
 
 GstElementClass* g_parentClass = nullptr;
 
@@ -87,6 +95,52 @@ bool OpenDecoder(Overlay* o) {
 void Reach(Overlay* o, GstClockTime position) {
     if (!GST_CLOCK_TIME_IS_VALID(position)) return;
     if (!GST_CLOCK_TIME_IS_VALID(o->subPosition) || position > o->subPosition) o->subPosition = position;
+    if (GST_CLOCK_TIME_IS_VALID(o->gaveUpAt) && o->subPosition >= o->gaveUpAt) o->gaveUpAt = GST_CLOCK_TIME_NONE;
+}
+
+// A stream time of the demultiplexer's as running time: by the subpicture
+// stream's segment once it has one, else by the pictures'.
+GstClockTime SubRunningTime(Overlay* o, GstClockTime position) {
+    return gst_segment_to_running_time(o->subSegmentSet ? &o->subSegment : &o->videoSegment, GST_FORMAT_TIME, position);
+}
+
+// Whether the queue in front of the pictures is full: its feeder, the
+// demultiplexer, then waits for pictures to go and reads nothing more, so no
+// subpicture can come before one does.
+bool FeederFull(Overlay* o) {
+    if (!o->feeder) return false;
+    guint64 level = 0, most = 0;
+    g_object_get(o->feeder, "current-level-time", &level, "max-size-time", &most, nullptr);
+    return most > 0 && level >= most;
+}
+
+// Whether a picture at running time at must wait for the subpicture stream:
+// that stream is there (its position known), has not ended, and is behind.
+bool MustWait(const Overlay* o, GstClockTime at) {
+    return GST_CLOCK_TIME_IS_VALID(at) && GST_CLOCK_TIME_IS_VALID(o->subPosition) && !o->subEos && !o->flushing &&
+           !GST_CLOCK_TIME_IS_VALID(o->gaveUpAt) && o->subPosition < at;
+}
+
+// Waits, with the lock held, until a subpicture due at at would be known, or
+// waiting can no longer bring it: the feeder is full, or the longest wait is
+// over (then later pictures pass until the stream has caught up).
+void WaitForSubpictures(Overlay* o, GstClockTime at) {
+    const gint64 giveUp = g_get_monotonic_time() + kLongestWaitUs;
+    while (MustWait(o, at)) {
+        g_mutex_unlock(&o->lock);
+        const bool full = FeederFull(o);
+        g_mutex_lock(&o->lock);
+        if (full || !MustWait(o, at)) return;
+        const gint64 now = g_get_monotonic_time();
+        if (now >= giveUp) {
+            GST_WARNING_OBJECT(o, "the subpicture stream stays at %" GST_TIME_FORMAT " behind the picture at %" GST_TIME_FORMAT
+                               ": pictures go on without waiting until it catches up",
+                               GST_TIME_ARGS(o->subPosition), GST_TIME_ARGS(at));
+            o->gaveUpAt = at;
+            return;
+        }
+        g_cond_wait_until(&o->changed, &o->lock, std::min(giveUp, now + kFeederLookUs));
+    }
 }
 
 GstFlowReturn SubpictureChain(GstPad*, GstObject* parent, GstBuffer* buffer) {
@@ -130,19 +184,25 @@ gboolean SubpictureEvent(GstPad*, GstObject* parent, GstEvent* event) {
     Overlay* o = Self(parent);
     g_mutex_lock(&o->lock);
     switch (GST_EVENT_TYPE(event)) {
-    case GST_EVENT_STREAM_START:
-        o->subStarted = TRUE;
-        break;
     case GST_EVENT_SEGMENT:
         gst_event_copy_segment(event, &o->subSegment);
-        o->subStarted = TRUE;
+        o->subSegmentSet = TRUE;
         break;
+    case GST_EVENT_CUSTOM_DOWNSTREAM_OOB: {
+        // The demultiplexer has read past position: nothing of the subpicture
+        // stream comes before it (see SubpictureHorizonEvent).
+        const GstStructure* s = gst_event_get_structure(event);
+        GstClockTime position = GST_CLOCK_TIME_NONE;
+        if (gst_structure_has_name(s, kSubpictureHorizon) && gst_structure_get_clock_time(s, "position", &position))
+            Reach(o, SubRunningTime(o, position));
+        break;
+    }
     case GST_EVENT_GAP: {
         GstClockTime start = GST_CLOCK_TIME_NONE, duration = GST_CLOCK_TIME_NONE;
         gst_event_parse_gap(event, &start, &duration);
         if (GST_CLOCK_TIME_IS_VALID(start)) {
             if (GST_CLOCK_TIME_IS_VALID(duration)) start += duration;
-            Reach(o, gst_segment_to_running_time(&o->subSegment, GST_FORMAT_TIME, start));
+            Reach(o, SubRunningTime(o, start));
         }
         break;
     }
@@ -151,8 +211,8 @@ gboolean SubpictureEvent(GstPad*, GstObject* parent, GstEvent* event) {
         break;
     case GST_EVENT_FLUSH_STOP:
         gst_segment_init(&o->subSegment, GST_FORMAT_TIME);
-        o->subPosition = o->spuTime = GST_CLOCK_TIME_NONE;
-        o->subEos = FALSE;
+        o->subPosition = o->spuTime = o->gaveUpAt = GST_CLOCK_TIME_NONE;
+        o->subSegmentSet = o->subEos = FALSE;
         ClearShown(o);
         break;
     default:
@@ -221,9 +281,7 @@ GstFlowReturn VideoChain(GstPad*, GstObject* parent, GstBuffer* buffer) {
                                 : GST_CLOCK_TIME_NONE;
     // Wait for the subpicture stream to pass this picture's time, so that a
     // subpicture due now is known.
-    while (GST_CLOCK_TIME_IS_VALID(at) && o->subStarted && !o->subEos && !o->flushing &&
-           (!GST_CLOCK_TIME_IS_VALID(o->subPosition) || o->subPosition < at))
-        g_cond_wait(&o->changed, &o->lock);
+    WaitForSubpictures(o, at);
     if (o->flushing) {
         g_mutex_unlock(&o->lock);
         gst_buffer_unref(buffer);
@@ -320,9 +378,9 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
     } else if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
         g_mutex_lock(&o->lock);
         o->flushing = FALSE;
-        o->subStarted = FALSE;
+        o->subSegmentSet = FALSE;
         o->subEos = FALSE;
-        o->subPosition = o->spuTime = GST_CLOCK_TIME_NONE;
+        o->subPosition = o->spuTime = o->gaveUpAt = GST_CLOCK_TIME_NONE;
         gst_segment_init(&o->videoSegment, GST_FORMAT_TIME);
         gst_segment_init(&o->subSegment, GST_FORMAT_TIME);
         g_mutex_unlock(&o->lock);
@@ -352,6 +410,9 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         o->keepTop = g_value_get_int(value);
     } else if (id == PROP_KEEP_BOTTOM) {
         o->keepBottom = g_value_get_int(value);
+    } else if (id == PROP_FEEDER) {
+        if (o->feeder) gst_object_unref(o->feeder);
+        o->feeder = GST_ELEMENT(g_value_dup_object(value));
     } else {
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
@@ -366,6 +427,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     else if (id == PROP_FORCED_ONLY) g_value_set_boolean(value, o->forcedOnly);
     else if (id == PROP_KEEP_TOP) g_value_set_int(value, o->keepTop);
     else if (id == PROP_KEEP_BOTTOM) g_value_set_int(value, o->keepBottom);
+    else if (id == PROP_FEEDER) g_value_set_object(value, o->feeder);
     else G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     g_mutex_unlock(&o->lock);
 }
@@ -377,6 +439,7 @@ void Finalize(GObject* object) {
     avcodec_free_context(&o->decoder);
     g_free(o->palette);
     g_free(o->ifo);
+    if (o->feeder) gst_object_unref(o->feeder);
     g_mutex_clear(&o->lock);
     g_cond_clear(&o->changed);
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
@@ -405,6 +468,10 @@ void ClassInit(gpointer klass, gpointer) {
         object_class, PROP_KEEP_BOTTOM,
         g_param_spec_int("keep-bottom", "Keep bottom", "Rows at the bottom that subpictures move out of", 0, 4096, 0,
                          flags));
+    g_object_class_install_property(
+        object_class, PROP_FEEDER,
+        g_param_spec_object("feeder", "Feeder", "The queue in front of the pictures (current-level-time, max-size-time)",
+                            GST_TYPE_ELEMENT, flags));
     auto* element_class = GST_ELEMENT_CLASS(klass);
     element_class->change_state = ChangeState;
     gst_element_class_add_static_pad_template(element_class, &kSinkTemplate);
@@ -426,8 +493,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     o->forcedOnly = FALSE;
     o->keepTop = 0;
     o->keepBottom = 0;
-    o->subStarted = o->subEos = o->flushing = FALSE;
-    o->subPosition = o->spuTime = GST_CLOCK_TIME_NONE;
+    o->subSegmentSet = o->subEos = o->flushing = FALSE;
+    o->subPosition = o->spuTime = o->gaveUpAt = GST_CLOCK_TIME_NONE;
+    o->feeder = nullptr;
     gst_segment_init(&o->videoSegment, GST_FORMAT_TIME);
     gst_segment_init(&o->subSegment, GST_FORMAT_TIME);
     gst_video_info_init(&o->info);
@@ -464,6 +532,11 @@ std::string DvdPaletteText(const std::array<std::uint32_t, 16>& ycrcb) {
         text += (text.empty() ? "" : ",") + std::string(rgb);
     }
     return text;
+}
+
+GstEvent* SubpictureHorizonEvent(GstClockTime position) {
+    return gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM_OOB,
+                                gst_structure_new(kSubpictureHorizon, "position", G_TYPE_UINT64, position, nullptr));
 }
 
 void RegisterSubtitleOverlay() {

@@ -15,8 +15,10 @@
 
 #include "platform/com/text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -112,6 +114,7 @@ private:
         g_free(name);
         if (subpictures && LinkSubpictures(pad)) return;
         if (pin && gst_pad_is_linked(pin->Pad())) {
+            if (pin == video_.pin) HoldForTests(pad);
             join_->Watch(pad, pin == video_.pin);
             gst_pad_add_probe(pad,
                               static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
@@ -123,14 +126,39 @@ private:
         DrainPad(GST_BIN(bin_.get()), pad);
     }
 
+    // A test hook: VOBCAST_TEST_HANG=SECONDS holds the pictures from that
+    // time of the stream on in the demultiplexer's thread until the graph is
+    // flushed, as an element that waits for what never comes would;
+    // "SECONDS,wedge" holds them for good, flushed or not.
+    static void HoldForTests(GstPad* pad) {
+        const char* setting = std::getenv("VOBCAST_TEST_HANG");
+        if (!setting || !*setting) return;
+        auto* hold = new Hold{static_cast<GstClockTime>(std::atof(setting) * GST_SECOND),
+                              std::strstr(setting, ",wedge") != nullptr};
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, HoldPictures, hold,
+                          [](gpointer data) { delete static_cast<Hold*>(data); });
+    }
+    struct Hold {
+        GstClockTime from;
+        bool forGood;
+    };
+    static GstPadProbeReturn HoldPictures(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+        const auto* hold = static_cast<const Hold*>(data);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!GST_BUFFER_PTS_IS_VALID(buffer) || GST_BUFFER_PTS(buffer) < hold->from) return GST_PAD_PROBE_OK;
+        GST_WARNING_OBJECT(pad, "VOBCAST_TEST_HANG: holding the pictures at %" GST_TIME_FORMAT,
+                           GST_TIME_ARGS(GST_BUFFER_PTS(buffer)));
+        while (hold->forGood || !GST_PAD_IS_FLUSHING(pad)) g_usleep(10000);
+        return GST_PAD_PROBE_DROP;
+    }
+
     // Where the picture and the sound have got to (timestamps as the join
     // gives them), so that the picture can be held to the end of the sound;
-    // the subpicture stream, told where the picture has got to.
+    // the subpicture stream, told how far the demultiplexer has read.
     struct Ends {
         std::atomic<GstClockTime> video{0}, audio{0};
         std::atomic<GstPad*> subpictures{nullptr};  // the bin's pad that sends them on
-        std::atomic<bool> subpicturesFlowing{false};
-        GstClockTime lastBeat = 0;
+        GstClockTime lastBeat = GST_CLOCK_TIME_NONE;  // the demultiplexer's thread only
     };
 
     // The chosen subpicture stream leaves the bin by a pad of its own,
@@ -146,28 +174,26 @@ private:
             return false;
         }
         join_->Follow(pad);
-        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                          OnSubpictures, &ends_, nullptr);
         ends_.subpictures = ghost;
         return true;
     }
 
-    static GstPadProbeReturn OnSubpictures(GstPad*, GstPadProbeInfo* info, gpointer data) {
-        if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) ||
-            GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_SEGMENT)
-            static_cast<Ends*>(data)->subpicturesFlowing = true;
-        return GST_PAD_PROBE_OK;
-    }
-
-    // Subpictures come seldom, and before the pictures they are shown on: the
-    // overlay hears, a second behind the pictures the demultiplexer has
-    // reached, that nothing earlier will come, so that it need not wait for
-    // the next subpicture. A heartbeat a quarter of a second.
-    static void Heartbeat(Ends& ends, GstClockTime video) {
+    // Subpictures come seldom, and before the pictures they are shown on. A
+    // stream's data reaches the demultiplexer ahead of its time by the most
+    // the disc's buffers hold, under a second: once the demultiplexer has
+    // handed on picture or sound of time t, nothing of the subpicture stream
+    // comes before t less a second. The overlay hears so every quarter of a
+    // second of the stream, from the first picture or sound on, whether or
+    // not a subpicture has come yet, so that it waits for one only as long as
+    // one may still come.
+    static void Heartbeat(Ends& ends) {
         GstPad* pad = ends.subpictures.load();
-        if (!pad || !ends.subpicturesFlowing || video < kSubpictureLead + ends.lastBeat + kBeat) return;
-        ends.lastBeat = video - kSubpictureLead;
-        gst_pad_push_event(pad, gst_event_new_gap(ends.lastBeat, 0));
+        const GstClockTime read = std::max(ends.video.load(), ends.audio.load());
+        if (!pad) return;
+        const GstClockTime horizon = read > kSubpictureLead ? read - kSubpictureLead : 0;
+        if (GST_CLOCK_TIME_IS_VALID(ends.lastBeat) && horizon < ends.lastBeat + kBeat) return;
+        ends.lastBeat = horizon;
+        gst_pad_push_event(pad, SubpictureHorizonEvent(horizon));
     }
     static constexpr GstClockTime kSubpictureLead = GST_SECOND;
     static constexpr GstClockTime kBeat = GST_SECOND / 4;
@@ -186,7 +212,9 @@ private:
     }
 
     static GstPadProbeReturn OnAudio(GstPad*, GstPadProbeInfo* info, gpointer data) {
-        Advance(static_cast<Ends*>(data)->audio, Latest(info));
+        auto* ends = static_cast<Ends*>(data);
+        Advance(ends->audio, Latest(info));
+        Heartbeat(*ends);
         return GST_PAD_PROBE_OK;
     }
 
@@ -197,7 +225,7 @@ private:
     static GstPadProbeReturn OnVideo(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         auto* ends = static_cast<Ends*>(data);
         Advance(ends->video, Latest(info));
-        Heartbeat(*ends, ends->video.load());
+        Heartbeat(*ends);
         if (!(info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) ||
             GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
             return GST_PAD_PROBE_OK;

@@ -38,7 +38,7 @@ constexpr const char* kWholeFrames = "capssetter join=true replace=false caps=\"
 // without gaps or overlaps. A player times AVI streams by counting frames and
 // blocks, so this is what keeps picture and sound together.
 std::string VideoDecoderChain() {
-    return std::string("mpegvideoparse ! ") + kBranchQueue + " ! " + kMpeg2DecoderName +
+    return std::string("mpegvideoparse ! ") + kBranchQueue + " name=pictures ! " + kMpeg2DecoderName +
            " ! videorate name=rate ! capsfilter name=framerate";
 }
 // The sound's own decoding comes in front of this once the splitter's pin
@@ -241,6 +241,8 @@ private:
         const Crop crop = splitter.PictureCrop();
         g_object_set(overlay, "forced-only", subtitles.forcedOnly ? TRUE : FALSE, "keep-top", crop.top, "keep-bottom",
                      crop.bottom, nullptr);
+        // A picture never waits for a subpicture while the demultiplexer waits for it.
+        if (GstPtr<GstElement> feeder(Element("pictures")); feeder) g_object_set(overlay, "feeder", feeder.get(), nullptr);
         GstPtr<GstPad> pad(gst_element_get_static_pad(overlay, "subpicture"));
         if (!Extend(overlay, false)) return false;
         GstPad* inner = ExposeSink(pad.get(), "subpicture");

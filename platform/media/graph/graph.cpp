@@ -6,16 +6,55 @@
 #include "platform/com/text.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace media {
 namespace {
 
-// How long Stop waits for end of stream to reach the file writer.
-constexpr GstClockTime kDrainLimit = 20 * GST_SECOND;
+using Counter = std::shared_ptr<std::atomic<std::uint64_t>>;
+
+GstPadProbeReturn CountMovement(GstPad*, GstPadProbeInfo*, gpointer data) {
+    (*static_cast<Counter*>(data))->fetch_add(1, std::memory_order_relaxed);
+    return GST_PAD_PROBE_OK;
+}
+
+void ReleaseCounter(gpointer data) { delete static_cast<Counter*>(data); }
+
+std::chrono::nanoseconds Ns(GstClockTime t) { return std::chrono::nanoseconds(static_cast<std::int64_t>(t)); }
 
 } // namespace
+
+// A stop on a thread of its own, so that the caller waits for it only as
+// long as it chooses: end of stream is sent (a source whose streaming thread
+// is held up downstream keeps its stream lock, and sending waits for that),
+// then, once the caller says so, the pipeline goes to NULL and is let go.
+struct FilterGraph::Teardown {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool sent = false;     // end of stream is on its way
+    bool release = false;  // the caller is done waiting for it
+    bool done = false;     // the pipeline is in NULL
+
+    void Set(bool Teardown::*flag) {
+        std::lock_guard guard(lock);
+        this->*flag = true;
+        changed.notify_all();
+    }
+    // Waits up to limit for flag; GST_CLOCK_TIME_NONE waits for good.
+    bool WaitFor(bool Teardown::*flag, GstClockTime limit) {
+        std::unique_lock guard(lock);
+        if (!GST_CLOCK_TIME_IS_VALID(limit)) {
+            changed.wait(guard, [&] { return this->*flag; });
+            return true;
+        }
+        return changed.wait_for(guard, Ns(limit), [&] { return this->*flag; });
+    }
+};
 
 FilterGraph::FilterGraph()
     : pipeline_(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)))),
@@ -23,6 +62,14 @@ FilterGraph::FilterGraph()
 
 FilterGraph::~FilterGraph() {
     if (running_) Stop();
+    if (wedged_) {
+        // Threads still inside the filters would find them gone: the pipeline
+        // and the filters stay as they are for the rest of the process.
+        (void)pipeline_.release();
+        (void)bus_.release();
+        new std::vector<ComPtr<Filter>>(std::move(filters_));
+        return;
+    }
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     for (auto& filter : filters_) {
         gst_bin_remove(GST_BIN(pipeline_.get()), filter->Bin());
@@ -86,6 +133,8 @@ HRESULT FilterGraph::ConnectDirect(IPin* outIface, IPin* inIface, const AmMediaT
 
 HRESULT FilterGraph::Run() {
     if (running_) return S_OK;
+    if (wedged_) return VFW_E_WRONG_STATE;
+    WatchMovement();
     running_ = true;
     ended_ = false;
     errorText_.clear();
@@ -102,18 +151,39 @@ HRESULT FilterGraph::Run() {
     return ret == GST_STATE_CHANGE_ASYNC ? S_FALSE : S_OK;
 }
 
+// End of stream lets every element finish what it holds, and the multiplexer
+// write its index, so a stopped conversion leaves a valid file. A graph that
+// does not get it there (nothing moves for kStillLimit, or kDrainLimit is
+// over) is flushed from its sources, which wakes whatever waits on data, and
+// torn down; one that does not let go even then is given up (wedged). Stop
+// returns within about kDrainLimit + kReleaseLimit whatever the filters do:
+// S_OK with the file finished, E_FAIL without.
 HRESULT FilterGraph::Stop() {
     if (!running_) return S_OK;
-    if (!ended_) {
-        // End of stream lets every element finish what it holds, and the
-        // multiplexer write its index, so a stopped conversion leaves a valid file.
-        gst_element_send_event(pipeline_.get(), gst_event_new_eos());
-        Drain(kDrainLimit);
-        if (!ended_) GST_WARNING("end of stream did not arrive within the drain limit; the file may lack its index");
-    }
-    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     running_ = false;
-    return S_OK;
+    const bool finished = ended_;
+    auto teardown = std::make_shared<Teardown>();
+    std::thread([teardown, pipeline = GST_ELEMENT(gst_object_ref(pipeline_.get())), finished] {
+        if (!finished) gst_element_send_event(pipeline, gst_event_new_eos());
+        teardown->Set(&Teardown::sent);
+        teardown->WaitFor(&Teardown::release, GST_CLOCK_TIME_NONE);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+        teardown->Set(&Teardown::done);
+    }).detach();
+    if (!ended_) DrainWhileMoving(kDrainLimit);
+    const bool complete = ended_ && endCode_ == EC_COMPLETE;
+    if (!ended_) {
+        GST_WARNING("end of stream did not reach the file writer: flushing the graph; the file lacks its index");
+        FlushSources();
+    }
+    teardown->Set(&Teardown::release);
+    if (!teardown->WaitFor(&Teardown::done, kReleaseLimit)) {
+        GST_ERROR("the graph does not let go of its streams: left as it is");
+        wedged_ = true;
+        return E_FAIL;
+    }
+    return complete || finished ? S_OK : E_FAIL;
 }
 
 HRESULT FilterGraph::WaitForCompletion(long timeoutMs, long& evCode) {
@@ -141,6 +211,62 @@ void FilterGraph::Drain(GstClockTime timeout) {
         }
         Record(msg.get());
     }
+}
+
+void FilterGraph::DrainWhileMoving(GstClockTime limit) {
+    const GstClockTime deadline = gst_util_get_timestamp() + limit;
+    std::uint64_t seen = moved_->load();
+    GstClockTime lastMove = gst_util_get_timestamp();
+    while (!ended_) {
+        const GstClockTime now = gst_util_get_timestamp();
+        if (now >= deadline || now - lastMove >= kStillLimit) return;
+        Drain(std::min<GstClockTime>(deadline - now, 100 * GST_MSECOND));
+        if (const std::uint64_t moved = moved_->load(); moved != seen) {
+            seen = moved;
+            lastMove = gst_util_get_timestamp();
+        }
+    }
+}
+
+void FilterGraph::WatchMovement() {
+    if (watching_) return;
+    watching_ = true;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(pipeline_.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstIterator* pads = gst_element_iterate_pads(element);
+        GValue pad = G_VALUE_INIT;
+        while (gst_iterator_next(pads, &pad) == GST_ITERATOR_OK) {
+            gst_pad_add_probe(GST_PAD(g_value_get_object(&pad)),
+                              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                              CountMovement, new Counter(moved_), ReleaseCounter);
+            g_value_reset(&pad);
+        }
+        g_value_unset(&pad);
+        gst_iterator_free(pads);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+}
+
+void FilterGraph::FlushSources() {
+    GstIterator* sources = gst_bin_iterate_sources(GST_BIN(pipeline_.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(sources, &item) == GST_ITERATOR_OK) {
+        GstIterator* pads = gst_element_iterate_src_pads(GST_ELEMENT(g_value_get_object(&item)));
+        GValue pad = G_VALUE_INIT;
+        while (gst_iterator_next(pads, &pad) == GST_ITERATOR_OK) {
+            gst_pad_push_event(GST_PAD(g_value_get_object(&pad)), gst_event_new_flush_start());
+            g_value_reset(&pad);
+        }
+        g_value_unset(&pad);
+        gst_iterator_free(pads);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(sources);
 }
 
 void FilterGraph::Record(GstMessage* msg) {
