@@ -44,6 +44,9 @@ struct ConversionState {
     std::int64_t reportedPercent = 0;
     std::int64_t lastPosition = -1;  // or the graph's activity count, where the multiplexer keeps one
     std::chrono::steady_clock::time_point lastMove{};
+    // The conversion has been said to have failed (a stall, an error in the
+    // graph): a stop that can't finish its file then needs no word of its own.
+    bool failureShown = false;
 
     // These survive from one conversion to the next.
     std::int64_t duration = 0;

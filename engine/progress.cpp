@@ -24,6 +24,7 @@ void ShowStall(ConversionState& s) {
         const std::string slowest = positions->SlowestStream();
         if (!slowest.empty()) stream = "the " + slowest;
     }
+    s.failureShown = true;
     msg::Show("Error : \nThe conversion of " + Quoted(s.source) + " into " + Quoted(s.destination) +
               " stalled: " + stream + " stream has not moved for " + std::to_string(kStallLimit.count()) +
               " seconds. The file may be damaged or unreadable.\n");
@@ -52,6 +53,7 @@ HRESULT Start() {
     s.reportedPercent = 0;
     s.lastPosition = -1;
     s.lastMove = std::chrono::steady_clock::now();
+    s.failureShown = false;
     // Held for the whole call: a box can let a nested DoUninit empty the state.
     ComPtr<media::IMediaControl> control = s.mediaControl;
     if (!control) return E_FAIL;
@@ -63,8 +65,9 @@ HRESULT Start() {
 HRESULT Stop() {
     ComPtr<media::IMediaControl> control = State().mediaControl;
     if (!control) return E_FAIL;
+    // Bounded: a graph that can't finish its file is torn down, and fails.
     const HRESULT hr = control->Stop();
-    if (FAILED(hr)) msg::Show(msg::kStop);
+    if (FAILED(hr) && !State().failureShown) msg::Show(msg::kStop);
     return hr;
 }
 
@@ -82,6 +85,7 @@ std::int64_t CurrentPos() {
         // A graph that ended in an error is over too (the run goes on with its
         // next file), but never silently.
         if (code == media::EC_ERRORABORT) {
+            s.failureShown = true;
             msg::Show("Error : \nThe conversion of " + Quoted(s.source) + " into " + Quoted(s.destination) +
                       " failed:\n" + events->ErrorText() + "\n");
         }

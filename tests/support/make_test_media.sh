@@ -345,6 +345,21 @@ exists subs.iso || {
 </dvdauthor>
 XML
   VIDEO_FORMAT=NTSC dvdauthor -x "$work/subs.xml" >/dev/null 2>&1
+  # dvdauthor marks the French track unavailable in the title's program chain
+  # (its subpicture stream control, at 0x1C of the PGC), since no stream
+  # carries it; a disc may mark it available all the same.
+  for ifo in "$work"/subs/VIDEO_TS/VTS_01_0.{IFO,BUP}; do
+    python3 - "$ifo" <<'PY'
+import struct, sys
+with open(sys.argv[1], "r+b") as f:
+    ifo = bytearray(f.read())
+    pgcit = struct.unpack_from(">I", ifo, 0xCC)[0] * 2048
+    pgc = pgcit + struct.unpack_from(">I", ifo, pgcit + 12)[0]
+    struct.pack_into(">I", ifo, pgc + 0x1C + 8, 0x82000000)
+    f.seek(0)
+    f.write(ifo)
+PY
+  done
   genisoimage -quiet -dvd-video -V SUBS -o "$work/subs.iso" "$work/subs" 2>/dev/null
   rm -rf subs
   mv "$work/subs" subs

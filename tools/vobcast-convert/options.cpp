@@ -84,8 +84,10 @@ constexpr const char* kDescription =
     "\"MY_FILM title 01.avi\".";
 constexpr const char* kProgress =
     "On a terminal each file being converted has a progress line (percent, speed as a multiple of real "
-    "time, time left); otherwise a plain line is printed every 10 percent. Ctrl-C stops: the file being "
-    "converted is finalised and kept, playable up to where it stopped, and the rest are not started.";
+    "time, time left); otherwise a plain line is printed every 10 percent. Ctrl-C (or SIGTERM) stops: the file being "
+    "converted is finalised and kept, playable up to where it stopped, and the rest are not started. A "
+    "conversion that can't be finished within seconds (nothing moves in it) keeps what it wrote under its "
+    "temporary name; a second Ctrl-C ends the conversions under way at once, keeping the same.";
 constexpr const char* kExitStatus =
     "0 when every file (or title) converted; 1 when some did not (they are named, with the cause); 2 for a usage "
     "mistake or an output folder that cannot be written; 130 when interrupted.";

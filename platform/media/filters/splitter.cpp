@@ -22,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace media {
 namespace {
@@ -76,6 +77,7 @@ public:
             subtitles_.forcedOnly = program.forcedSubtitles;
             FindColours(program, subtitles_);
         }
+        if (program.subtitleStream >= 0 && !program.IsTitle()) AnnounceStreams(probe.streams, program.subtitleStream);
         const std::string audio = ChosenAudioPad(probe.streams, program.audioStream);
         for (ProbedStream& stream : probe.streams) {
             if (!video_.pin && IsMpegVideo(stream.caps.get())) {
@@ -124,6 +126,44 @@ private:
             return;
         }
         DrainPad(GST_BIN(bin_.get()), pad);
+    }
+
+    // The demultiplexer offers only the streams it meets in the first second
+    // or so of a file; a subpicture stream that starts later is read and
+    // thrown away. A DVD reader tells it the title's streams first (a
+    // "dvd-lang-codes" event), and so does this for a VOB file whose
+    // subtitles are chosen: its sound as probed, and the subpicture stream.
+    void AnnounceStreams(const std::vector<ProbedStream>& streams, int subpictureStream) {
+        GstStructure* codes = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-lang-codes",
+                                                "subpicture-0-format", G_TYPE_INT, 0, "subpicture-0-stream", G_TYPE_INT,
+                                                subpictureStream, nullptr);
+        int track = 0;
+        for (const ProbedStream& stream : streams) {
+            unsigned id = 0;
+            if (std::sscanf(stream.padName.c_str(), "audio_%x", &id) != 1) continue;
+            // The event's formats: 0 AC-3 (0x80-0x87), 6 DTS (0x88-0x8f), 4 LPCM (0xa0-), 2 MPEG audio (0xc0-).
+            const struct {
+                unsigned first, format;
+            } kinds[] = {{0x80, 0}, {0x88, 6}, {0xa0, 4}, {0xc0, 2}};
+            for (const auto& kind : kinds) {
+                if (id < kind.first || id >= kind.first + 8) continue;
+                const std::string n = std::to_string(track++);
+                gst_structure_set(codes, ("audio-" + n + "-format").c_str(), G_TYPE_INT, kind.format,
+                                  ("audio-" + n + "-stream").c_str(), G_TYPE_INT, static_cast<int>(id - kind.first),
+                                  nullptr);
+            }
+        }
+        announcement_.reset(gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, codes));
+        GstPtr<GstPad> sink(gst_element_get_static_pad(demux_, "sink"));
+        // Given in the demultiplexer's own thread, before its first data.
+        gst_pad_add_probe(sink.get(), static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_PULL |
+                                                                    GST_PAD_PROBE_TYPE_PUSH),
+                          Announce, this, nullptr);
+    }
+    static GstPadProbeReturn Announce(GstPad* pad, GstPadProbeInfo*, gpointer data) {
+        auto* self = static_cast<Splitter*>(data);
+        if (GstEvent* event = self->announcement_.release()) gst_pad_send_event(pad, event);
+        return GST_PAD_PROBE_REMOVE;
     }
 
     // A test hook: VOBCAST_TEST_HANG=SECONDS holds the pictures from that
@@ -255,6 +295,7 @@ private:
     Subtitles subtitles_;
     std::string subpicturePad_;
     GstPtr<GstPad> subpictureSink_;
+    std::unique_ptr<GstEvent, void (*)(GstEvent*)> announcement_{nullptr, [](GstEvent* e) { gst_event_unref(e); }};
 };
 
 } // namespace
