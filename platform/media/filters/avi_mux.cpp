@@ -67,7 +67,6 @@ public:
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                           OnInputData, progress.get(), nullptr);
         progress_.push_back(std::move(progress));
-        gst_pad_add_probe(queueSink.get(), GST_PAD_PROBE_TYPE_BUFFER, CountActivity, &activity_, nullptr);
         return S_OK;
     }
 

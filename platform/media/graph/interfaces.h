@@ -116,8 +116,8 @@ public:
 class IStreamPositions : public virtual com::Unknown {
 public:
     virtual std::string SlowestStream() = 0;
-    // Grows whenever data reaches one of the multiplexer's inputs or leaves it
-    // for the file: a graph whose count stands still has stopped moving.
+    // Grows whenever data leaves the multiplexer for the file: a graph whose
+    // count stands still has stopped moving, wherever its data waits.
     virtual std::uint64_t Activity() = 0;
 };
 
