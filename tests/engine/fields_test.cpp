@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <regex>
+#include <vector>
 
 namespace {
 
@@ -32,12 +33,30 @@ Combing CombingOf(const std::string& avi) {
     return c;
 }
 
-// The film telecine.vob was pulled down from, frame for frame (as the media
-// maker draws it); the least PSNR of any frame of avi against it, in dB.
-double LeastPsnrAgainstTheFilm(const std::string& avi) {
-    const std::string film =
-        "testsrc2=s=360x240:r=24000/1001:d=12,scale=720:480,lutyuv=y=val*0.5[b];color=white:s=720x480:r=24000/1001:"
-        "d=12[w];[b][w]overlay=enable='lt(mod(t-1.001+0.005\\,2.002)\\,0.035)'";
+// idet's verdict on each picture of an AVI alone, in order: true where it
+// shows the comb.
+std::vector<bool> CombedPictures(const std::string& avi) {
+    const std::string log = CommandOutput("ffmpeg -nostdin -v error -i '" + avi +
+                                          "' -an -vf 'idet,metadata=mode=print:key=lavfi.idet.single.current_frame:file=-' "
+                                          "-f null - 2>/dev/null");
+    static const std::regex verdict(R"(single\.current_frame=(\w+))");
+    std::vector<bool> combed;
+    for (std::sregex_iterator it(log.begin(), log.end(), verdict), end; it != end; ++it)
+        combed.push_back((*it)[1] == "tff" || (*it)[1] == "bff");
+    return combed;
+}
+
+// The films the media maker pulls down into fields, frame for frame.
+constexpr const char* kTelecineFilm =
+    "testsrc2=s=360x240:r=24000/1001:d=12,scale=720:480,lutyuv=y=val*0.5[b];color=white:s=720x480:r=24000/1001:"
+    "d=12[w];[b][w]overlay=enable='lt(mod(t-1.001+0.005\\,2.002)\\,0.035)'";
+constexpr const char* kScenesFilm =
+    "testsrc2=s=360x240:r=24000/1001:d=12,scale=720:480[p];testsrc=s=360x240:r=24000/1001:d=12,hflip,scale=720:480[q];"
+    "[p][q]overlay=enable='gte(mod(t\\,3.003)\\,1.5015)'[c];color=white:s=720x480:r=24000/1001:d=12[w];"
+    "[c][w]overlay=enable='lt(mod(t-1.001\\,2.002)\\,0.1)*gte(t\\,1)'";
+
+// The least PSNR of any frame of avi against the film, in dB, frame by frame in order.
+double LeastPsnrAgainstTheFilm(const std::string& avi, const std::string& film = kTelecineFilm) {
     const std::string log = CommandOutput("ffmpeg -nostdin -i '" + avi + "' -f lavfi -i \"" + film +
                                           "\" -lavfi '[0:v]setpts=N[a];[1:v]setpts=N[b];[a][b]psnr' -f null - 2>&1");
     std::smatch m;
@@ -85,17 +104,62 @@ const FieldCase kFieldCases[] = {
     // 288 film frames out of 360 pictures, none repeated (see below).
     {"telecine", "telecine.vob", 24000, 1001, 288, 0.7},
     {"film_then_video", "film-video.vob", 30000, 1001, 360, 0.8},
+    {"interlaced_cuts", "interlaced-cuts.vob", 30000, 1001, 360, 0.8},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sources, FieldsTest, ::testing::ValuesIn(kFieldCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Each of the 288 frames is the film's own, none a blend of two or a repeat.
+// Each of the 288 frames is the film's own, none a blend of two or a repeat,
+// also across scene cuts and white cards.
 TEST_F(EngineTest, FilmPulledDownIntoFieldsGetsItsOwnFramesBack) {
     answer.data_rate_kbps = 6000;
-    const std::string out = Out("film.avi");
-    ASSERT_EQ(Convert(Media("telecine.vob"), out), 0);
-    EXPECT_GE(LeastPsnrAgainstTheFilm(out), 40.0);
+    ASSERT_EQ(Convert(Media("telecine.vob"), Out("film.avi")), 0);
+    EXPECT_GE(LeastPsnrAgainstTheFilm(Out("film.avi")), 40.0);
+    ASSERT_EQ(Convert(Media("film-cuts.vob"), Out("film-cuts.avi")), 0);
+    EXPECT_EQ(ReadAvi(Out("film-cuts.avi")).streams[0].chunks, 288);
+    EXPECT_GE(LeastPsnrAgainstTheFilm(Out("film-cuts.avi"), kScenesFilm), 40.0);
+}
+
+// A white card for 0.1 s every 2 s from 1 s cuts into interlaced video: the
+// pictures after it are deinterlaced at once, as those before were. The
+// woven pictures that hold the cut itself (a field of each side) may keep
+// some comb; the four after them may not. In progressive-cuts.vob the cards
+// come in its second, interlaced half, and its first half, progressive,
+// leaves the engine exactly as it does with deinterlacing off.
+TEST_F(EngineTest, ThePicturesAfterACutAreDeinterlacedAtOnce) {
+    answer.data_rate_kbps = 6000;
+    answer.key_frames = 30;
+    const struct {
+        const char* file;
+        int firstCard;  // the picture the first card starts in
+        int cards;
+    } cases[] = {{"interlaced-cuts.vob", 30, 6}, {"progressive-cuts.vob", 210, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string out = Out(std::string("cuts-") + c.file + ".avi");
+        ASSERT_EQ(Convert(Media(c.file), out), 0);
+        const std::vector<bool> combed = CombedPictures(out);
+        ASSERT_EQ(combed.size(), 360u);
+        for (int k = 0; k < c.cards; ++k) {
+            const int start = c.firstCard + 60 * k, end = start + 3;  // 0.1 s: three pictures and a field
+            int around = 0;
+            for (int i = start - 3; i <= end + 5; ++i) {
+                around += combed[static_cast<std::size_t>(i)] ? 1 : 0;
+                if (i >= end + 2) {
+                    EXPECT_FALSE(combed[static_cast<std::size_t>(i)]) << "picture " << i << " after a card";
+                }
+            }
+            EXPECT_LE(around, 2) << "the card at picture " << start;
+        }
+    }
+    ASSERT_EQ(VobcastChoosePictures(2, 0), 0);
+    ASSERT_EQ(Convert(Media("progressive-cuts.vob"), Out("never.avi")), 0);
+    const std::string psnr = CommandOutput("ffmpeg -nostdin -i '" + Out("cuts-progressive-cuts.vob.avi") + "' -i '" +
+                                           Out("never.avi") +
+                                           "' -lavfi '[0:v]trim=end_frame=175,setpts=N[a];[1:v]trim=end_frame=175,"
+                                           "setpts=N[b];[a][b]psnr' -f null - 2>&1");
+    EXPECT_NE(psnr.find("average:inf"), std::string::npos) << psnr;
 }
 
 // What the user asks for: no deinterlacing, deinterlacing always, film left

@@ -191,6 +191,34 @@ exists interlaced.vob || {
   place interlaced.vob
 }
 
+# Scene cuts: two moving patterns taking turns every 1.5 s, and a white card
+# for 0.1 s every 2 s from 1 s (with a beep), the cut a detector judging by
+# the pictures before lags behind.
+scenes() { # SECONDS RATE TAG: the cut pictures
+  echo "testsrc2=s=360x240:r=$2:d=$1,scale=720:480[p$3];testsrc=s=360x240:r=$2:d=$1,hflip,scale=720:480[q$3];[p$3][q$3]overlay=enable='gte(mod(t\,3.003)\,1.5015)'[c$3];color=white:s=720x480:r=$2:d=$1[w$3];[c$3][w$3]overlay=enable='lt(mod(t-1.001\,2.002)\,0.1)*gte(t\,1)'"
+}
+cuts() { echo "$(scenes "$1" 60000/1001 "$2"),interlace=scan=tff:lowpass=0,setfield=tff"; } # at 59.94, woven
+exists interlaced-cuts.vob || {
+  ff -filter_complex "$(cuts 12 a)[v];$(beep 12 1.001 2.002)[a]" -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" \
+    "$work/interlaced-cuts.vob"
+  place interlaced-cuts.vob
+}
+
+# Progressive video for 6 s (coded as interlaced, as a DVD may), then the cuts
+# for 6 s.
+exists progressive-cuts.vob || {
+  ff -filter_complex "testsrc2=s=360x240:r=30000/1001:d=6.006,scale=720:480,setfield=tff[p];$(cuts 6.006 b)[i];[p][i]concat=n=2:v=1:a=0[v];$(beep 12.012 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" "$work/progressive-cuts.vob"
+  place progressive-cuts.vob
+}
+
+# The scenes as film pulled down 3:2.
+exists film-cuts.vob || {
+  ff -filter_complex "$(scenes 12 24000/1001 f),telecine=first_field=top:pattern=23,setfield=tff[v];$(beep 12 1.001 2.002)[a]" \
+    -map "[v]" -map "[a]" "${ntsc_dvd[@]}" "${interlaced[@]}" "$work/film-cuts.vob"
+  place film-cuts.vob
+}
+
 # Hard telecine: 23.976 film pulled down 3:2 into interlaced 29.97 frames.
 exists telecine.vob || {
   ff -filter_complex "$(marked_at 12 24000/1001),telecine=first_field=top:pattern=23,setfield=tff[v];$(beep 12 1.001 2.002)[a]" \

@@ -6,6 +6,12 @@
 // picture's place is its count: input pictures are timed in frame periods,
 // and output pictures from the first input's time at the rate the graph
 // gives (film restoration gives 4 pictures for 5).
+//
+// A graph that begins with idet has each picture judged by idet's verdict on
+// that picture alone: idet's own flags follow its verdict on the last four,
+// which lags behind a cut (the pictures after a still or bright scene keep
+// their comb). idet runs in a graph of its own, and the verdict is set on each
+// picture before the rest of the graph sees it.
 #include "fields_module.h"
 
 #include "platform/media/elements/av_picture.h"
@@ -24,6 +30,7 @@ extern "C" {
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 GST_DEBUG_CATEGORY_STATIC(fields_debug);
 #define GST_CAT_DEFAULT fields_debug
@@ -38,6 +45,9 @@ struct Fields {
     AVFilterGraph* graph;
     AVFilterContext* in;
     AVFilterContext* out;
+    AVFilterGraph* judgeGraph;  // idet alone, or null
+    AVFilterContext* judgeIn;
+    AVFilterContext* judgeOut;
     AVFrame* picture;
     GstVideoInfo info;           // what comes in
     GstClockTime first;          // the first picture's time
@@ -59,11 +69,37 @@ GstElementClass* g_parentClass = nullptr;
 
 void FreeGraph(Fields* f) {
     avfilter_graph_free(&f->graph);
-    f->in = f->out = nullptr;
+    avfilter_graph_free(&f->judgeGraph);
+    f->in = f->out = f->judgeIn = f->judgeOut = nullptr;
 }
 
-// Builds buffer source ! filters ! buffer sink for the input's size, rate and
-// aspect; false with an element error when libavfilter refuses.
+// buffer source ! description ! buffer sink, for pictures as args describe them.
+bool MakeGraph(const char* description, const char* args, AVFilterGraph*& graph, AVFilterContext*& in,
+               AVFilterContext*& out) {
+    graph = avfilter_graph_alloc();
+    // One thread: the decoder and the encoders have the cores.
+    if (graph) graph->nb_threads = 1;
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    bool ok = graph && outputs && inputs &&
+              avfilter_graph_create_filter(&in, avfilter_get_by_name("buffer"), "in", args, nullptr, graph) >= 0 &&
+              avfilter_graph_create_filter(&out, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph) >= 0;
+    if (ok) {
+        outputs->name = av_strdup("in");
+        outputs->filter_ctx = in;
+        inputs->name = av_strdup("out");
+        inputs->filter_ctx = out;
+        ok = avfilter_graph_parse_ptr(graph, description, &inputs, &outputs, nullptr) >= 0 &&
+             avfilter_graph_config(graph, nullptr) >= 0;
+    }
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    return ok;
+}
+
+// Builds the graph (and idet's own, where it begins with idet) for the
+// input's size, rate and aspect; false with an element error when
+// libavfilter refuses.
 bool BuildGraph(Fields* f) {
     FreeGraph(f);
     const GstVideoInfo& info = f->info;
@@ -73,25 +109,11 @@ bool BuildGraph(Fields* f) {
                   GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), AV_PIX_FMT_YUV420P,
                   GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info), std::max(GST_VIDEO_INFO_PAR_N(&info), 1),
                   std::max(GST_VIDEO_INFO_PAR_D(&info), 1), GST_VIDEO_INFO_FPS_N(&info), GST_VIDEO_INFO_FPS_D(&info));
-    f->graph = avfilter_graph_alloc();
-    // One thread: the decoder and the encoders have the cores.
-    if (f->graph) f->graph->nb_threads = 1;
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    bool ok = f->graph && outputs && inputs &&
-              avfilter_graph_create_filter(&f->in, avfilter_get_by_name("buffer"), "in", args, nullptr, f->graph) >= 0 &&
-              avfilter_graph_create_filter(&f->out, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
-                                           f->graph) >= 0;
-    if (ok) {
-        outputs->name = av_strdup("in");
-        outputs->filter_ctx = f->in;
-        inputs->name = av_strdup("out");
-        inputs->filter_ctx = f->out;
-        ok = avfilter_graph_parse_ptr(f->graph, f->filters ? f->filters : "null", &inputs, &outputs, nullptr) >= 0 &&
-             avfilter_graph_config(f->graph, nullptr) >= 0;
-    }
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
+    const std::string description = f->filters ? f->filters : "null";
+    constexpr std::string_view kJudge = "idet,";
+    const bool judge = description.starts_with(kJudge);
+    const bool ok = (!judge || MakeGraph("idet", args, f->judgeGraph, f->judgeIn, f->judgeOut)) &&
+                    MakeGraph(description.c_str() + (judge ? kJudge.size() : 0), args, f->graph, f->in, f->out);
     if (!ok) {
         GST_ELEMENT_ERROR(f, LIBRARY, INIT, (nullptr), ("libavfilter refuses \"%s\" on %s", f->filters, args));
         FreeGraph(f);
@@ -108,6 +130,31 @@ bool BuildGraph(Fields* f) {
 GstClockTime OutputTime(const Fields* f, gint64 n) {
     return f->first + gst_util_uint64_scale(static_cast<guint64>(n), static_cast<guint64>(f->outDen) * GST_SECOND,
                                             static_cast<guint64>(f->outNum));
+}
+
+// idet's verdict on picture alone, as the flags the deinterlacer reads; where
+// it can't tell, its verdict on the last four stands.
+void TakeOwnVerdict(AVFrame* picture) {
+    const AVDictionaryEntry* verdict = av_dict_get(picture->metadata, "lavfi.idet.single.current_frame", nullptr, 0);
+    if (!verdict) return;
+    const std::string_view v = verdict->value;
+    if (v == "tff" || v == "bff") {
+        picture->interlaced_frame = 1;
+        picture->top_field_first = v == "tff";
+    } else if (v == "progressive") {
+        picture->interlaced_frame = 0;
+    }
+}
+
+// Hands the pictures idet has judged on to the graph; false when it refuses one.
+bool PassJudged(Fields* f) {
+    while (f->judgeOut && av_buffersink_get_frame(f->judgeOut, f->picture) >= 0) {
+        TakeOwnVerdict(f->picture);
+        const int added = av_buffersrc_add_frame(f->in, f->picture);
+        av_frame_unref(f->picture);
+        if (added < 0) return false;
+    }
+    return true;
 }
 
 // Pushes every picture the graph has ready.
@@ -148,9 +195,9 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
         GST_ELEMENT_ERROR(f, STREAM, FAILED, (nullptr), ("a picture could not be read"));
         return GST_FLOW_ERROR;
     }
-    const int added = av_buffersrc_add_frame(f->in, frame);
+    const int added = av_buffersrc_add_frame(f->judgeIn ? f->judgeIn : f->in, frame);
     av_frame_free(&frame);
-    if (added < 0) {
+    if (added < 0 || !PassJudged(f)) {
         GST_ELEMENT_ERROR(f, STREAM, FAILED, (nullptr), ("libavfilter took no picture (%d)", added));
         return GST_FLOW_ERROR;
     }
@@ -181,6 +228,7 @@ gboolean SinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
     }
     case GST_EVENT_EOS:
         // The pictures the filters still hold (they look one or two ahead).
+        if (f->judgeIn && av_buffersrc_add_frame(f->judgeIn, nullptr) >= 0) PassJudged(f);
         if (f->in && av_buffersrc_add_frame(f->in, nullptr) >= 0) PushReady(f);
         break;
     case GST_EVENT_FLUSH_STOP:
@@ -277,8 +325,8 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     gst_pad_use_fixed_caps(f->src);
     gst_element_add_pad(GST_ELEMENT(f), f->src);
     f->filters = g_strdup("null");
-    f->graph = nullptr;
-    f->in = f->out = nullptr;
+    f->graph = f->judgeGraph = nullptr;
+    f->in = f->out = f->judgeIn = f->judgeOut = nullptr;
     f->picture = av_frame_alloc();
     gst_video_info_init(&f->info);
     f->first = 0;

@@ -20,6 +20,9 @@ constexpr int kPlaces = 6;
 constexpr std::size_t kPlaceBytes = std::size_t{1536} * 1024;
 // 3:2 pulldown repeats a field in two pictures of five (40 %); idet misses some.
 constexpr int kFilmRepeatedPercent = 25;
+// Interlaced video in motion shows the comb in nearly every picture; still
+// scenes and dark ones in far fewer, progressive pictures in none.
+constexpr int kInterlacedPercent = 10;
 constexpr int kMinPictures = 20;
 
 struct Module {
@@ -60,7 +63,7 @@ FieldWork JudgeFields(const ProgramSource& source, int interlacedSamples, FieldC
     std::unique_ptr<SourceBytes> bytes = module ? OpenSourceBytes(source, error) : nullptr;
     if (!bytes) return deinterlace ? FieldWork::Deinterlace : FieldWork::None;
 
-    int places = 0, film = 0;
+    int places = 0, film = 0, interlaced = 0;
     const std::uint64_t size = bytes->Size();
     for (int i = 0; i < kPlaces; ++i) {
         const std::uint64_t at = size > kPlaceBytes ? (size - kPlaceBytes) * static_cast<std::uint64_t>(i) / (kPlaces - 1) : 0;
@@ -69,13 +72,15 @@ FieldWork JudgeFields(const ProgramSource& source, int interlacedSamples, FieldC
         if (es.empty() || module->measure(es.data(), es.size(), &counts) != 0 || counts.pictures < kMinPictures) continue;
         ++places;
         if (counts.repeated * 100 >= counts.pictures * kFilmRepeatedPercent) ++film;
+        else if (counts.combed * 100 >= counts.pictures * kInterlacedPercent) ++interlaced;
         GST_INFO("pictures at %" G_GUINT64_FORMAT ": %d, %d combed, %d repeating a field", at, counts.pictures,
                  counts.combed, counts.repeated);
         if (size <= kPlaceBytes) break;
     }
     if (places > 0 && film == places) return FieldWork::Restore;
     if (film > 0) return FieldWork::Match;
-    return deinterlace ? FieldWork::Deinterlace : FieldWork::None;
+    if (!deinterlace) return FieldWork::None;
+    return places > 0 && interlaced == places ? FieldWork::Interlaced : FieldWork::Deinterlace;
 }
 
 std::string FieldFilters(FieldWork work, FieldChoice choice) {
@@ -96,6 +101,7 @@ std::string FieldFilters(FieldWork work, FieldChoice choice) {
     case FieldWork::None: return {};
     case FieldWork::Deinterlace:
         return choice.deinterlace == Deinterlace::Always ? bwdif : "idet," + bwdif;
+    case FieldWork::Interlaced: return "bwdif=mode=send_frame:parity=auto:deint=all";
     case FieldWork::Match: return deinterlace ? match + "," + bwdif : match;
     case FieldWork::Restore: return (deinterlace ? match + "," + bwdif : match) + ",decimate";
     }

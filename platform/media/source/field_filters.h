@@ -15,6 +15,7 @@ namespace media {
 enum class FieldWork {
     None,         // progressive pictures pass untouched
     Deinterlace,  // each picture that shows combing is deinterlaced (all, when asked)
+    Interlaced,   // interlaced throughout: every picture is deinterlaced
     Match,        // film sections have their fields matched back into frames, the rest deinterlaced
     Restore,      // film throughout: fields matched, the repeated frames dropped, 24000/1001
 };
@@ -22,7 +23,11 @@ enum class FieldWork {
 // Looks at the source's pictures where it needs to: a source whose pictures
 // are all coded progressive needs nothing (unless deinterlacing is asked for
 // always); otherwise pictures decoded at a few places across it tell
-// interlaced video, film pulled down into fields, or both.
+// interlaced video, film pulled down into fields, or both. Video interlaced
+// wherever it is looked at has every picture deinterlaced: a detector that
+// judges a picture by the ones before it lags behind a cut (four pictures
+// still combed after a cut from a still scene), and motion-adaptive
+// deinterlacing leaves what stands still as it is.
 // interlacedSamples: of the pack scan's samples, how many hold pictures coded
 // as interlaced.
 FieldWork JudgeFields(const ProgramSource& source, int interlacedSamples, FieldChoice choice);
