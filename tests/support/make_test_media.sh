@@ -298,6 +298,12 @@ exists ten-minutes.vob || { marked 600 ten-minutes.vob; place ten-minutes.vob; }
 # low in the picture from 1 to 3 s and a forced white one from 5 to 7 s;
 # German, a cyan bar high in the picture from 2 to 4 s. spumux loses a packet
 # of stream 0 when stream 1 is added after it, so German goes in first.
+# with_subtitles IN EN DE OUT: IN with the subpictures of EN as stream 0 and
+# of DE as stream 1 (spumux's XML files), all in the work folder.
+with_subtitles() {
+  VIDEO_FORMAT=NTSC spumux -s 1 "$work/$3" < "$work/$1" > "$work/$1.de" 2>/dev/null
+  VIDEO_FORMAT=NTSC spumux -s 0 "$work/$2" < "$work/$1.de" > "$work/$4" 2>/dev/null
+}
 subtitle_bar() { # FILE Y COLOUR (drawbox would leave the bar transparent)
   ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba" -f lavfi -i "color=c=$3:s=480x36,format=rgba" \
     -filter_complex "[0][1]overlay=120:$2" -frames:v 1 "$work/$1"
@@ -320,8 +326,7 @@ XML
   <spu start="00:00:05.00" end="00:00:07.00" image="$work/sub-en-forced.png" force="yes" />
 </stream></subpictures>
 XML
-  VIDEO_FORMAT=NTSC spumux -s 1 "$work/sub-de.xml" < "$work/cell-a.vob" > "$work/cell-a-de.vob" 2>/dev/null
-  VIDEO_FORMAT=NTSC spumux -s 0 "$work/sub-en.xml" < "$work/cell-a-de.vob" > "$work/cell-a.vob" 2>/dev/null
+  with_subtitles cell-a.vob sub-en.xml sub-de.xml cell-a.vob
   cat > "$work/disc.xml" <<XML
 <dvdauthor dest="$work/dvd">
   <vmgm />
@@ -360,8 +365,7 @@ exists subs.iso || {
     echo "<subpictures><stream><spu start=\"00:00:0$from.00\" end=\"00:00:0$to.00\" image=\"$work/subs-$lang.png\" /></stream></subpictures>" \
       > "$work/subs-$lang.xml"
   done
-  VIDEO_FORMAT=NTSC spumux -s 1 "$work/subs-de.xml" < "$work/subs-base.vob" > "$work/subs-de.vob" 2>/dev/null
-  VIDEO_FORMAT=NTSC spumux -s 0 "$work/subs-en.xml" < "$work/subs-de.vob" > "$work/subs-both.vob" 2>/dev/null
+  with_subtitles subs-base.vob subs-en.xml subs-de.xml subs-both.vob
   cat > "$work/subs.xml" <<XML
 <dvdauthor dest="$work/subs">
   <vmgm />

@@ -182,6 +182,22 @@ void ExpectSubtitles(const fs::path& with, const fs::path& without, const std::v
     }
 }
 
+struct SubtitleCase {
+    const char* folder;  // below the test's output folder
+    std::string args;
+    std::vector<Shown> shown;
+};
+
+// Converts each case into its folder; every run must succeed, in the disc's colours.
+void ConvertEach(const fs::path& out, const std::vector<SubtitleCase>& cases) {
+    for (const SubtitleCase& c : cases) {
+        fs::create_directory(out / c.folder);
+        const Result r = RunTool("-q -o " + Q(out / c.folder) + " " + c.args);
+        ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
+        EXPECT_FALSE(Contains(r.out, "default colours")) << r.out;
+    }
+}
+
 // English: a yellow bar low from 1 to 3 s, a forced white one from 5 to 7 s;
 // German: a cyan bar high from 2 to 4 s (title 1's first cell). Drawn at their
 // place and time in their colours, from the title's colour table (the image)
@@ -192,12 +208,7 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
     const fs::path vob = fs::path(MediaPath("disc")) / "VIDEO_TS" / "VTS_01_1.VOB";
     const Shown yellow{400, 1.0, 3.0, {235, 235, 16}}, white{400, 5.0, 7.0, {235, 235, 235}},
         cyan{48, 2.0, 4.0, {16, 235, 235}};
-    struct Case {
-        const char* folder;
-        std::string args;
-        std::vector<Shown> shown;
-    };
-    const Case cases[] = {
+    const std::vector<SubtitleCase> cases = {
         {"none", "--title 1 " + iso, {}},
         {"en", "--title 1 --subtitle-lang en " + iso, {yellow, white}},
         {"de", "--title 1 --subtitle-track 2 " + iso, {cyan}},
@@ -207,14 +218,10 @@ TEST(DiscTitles, SubtitlesAreDrawnByLanguageTrackOrForcedOnly) {
         {"file-none", Q(vob), {}},
         {"cut", "--title 1 --subtitle-lang en --crop 0:64:0:0 " + iso, {}},
     };
-    for (const Case& c : cases) {
-        fs::create_directory(out.path() / c.folder);
-        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
-        ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
-        EXPECT_FALSE(Contains(r.out, "default colours")) << r.out;
-    }
+    ConvertEach(out.path(), cases);
+    if (HasFatalFailure()) return;
     const fs::path title = "MY_FILM title 01.avi";
-    for (const Case& c : cases) {
+    for (const SubtitleCase& c : cases) {
         if (std::string(c.folder).starts_with("file") || std::string(c.folder) == "cut") continue;
         SCOPED_TRACE(c.folder);
         ExpectSubtitles(out.path() / c.folder / title, out.path() / "none" / title, c.shown);
@@ -247,12 +254,7 @@ TEST(DiscTitles, SubtitlesThatComeLateOnceOrNeverShowWhenDue) {
     const std::string iso = Q(MediaPath("subs.iso"));
     const fs::path vob = fs::path(MediaPath("subs")) / "VIDEO_TS" / "VTS_01_1.VOB";
     const Shown yellow{400, 2.0, 4.0, {235, 235, 16}}, cyan{48, 6.0, 8.0, {16, 235, 235}};
-    struct Case {
-        const char* folder;
-        std::string args;
-        std::vector<Shown> shown;
-    };
-    const Case cases[] = {
+    const std::vector<SubtitleCase> cases = {
         {"none", "--main-title " + iso, {}},
         {"de", "--main-title --subtitle-lang de " + iso, {cyan}},
         {"en", "--main-title --subtitle-lang en " + iso, {yellow}},
@@ -261,12 +263,9 @@ TEST(DiscTitles, SubtitlesThatComeLateOnceOrNeverShowWhenDue) {
         {"file", "--subtitle-track 2 " + Q(vob), {cyan}},
         {"file-none", Q(vob), {}},
     };
-    for (const Case& c : cases) {
-        fs::create_directory(out.path() / c.folder);
-        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
-        ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
-    }
-    for (const Case& c : cases) {
+    ConvertEach(out.path(), cases);
+    if (HasFatalFailure()) return;
+    for (const SubtitleCase& c : cases) {
         SCOPED_TRACE(c.folder);
         const bool file = std::string(c.folder).starts_with("file");
         const fs::path avi = file ? "VTS_01_1.avi" : "SUBS title 01.avi";
