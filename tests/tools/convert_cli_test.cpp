@@ -46,17 +46,19 @@ Result Stop(pid_t pid, const std::string& log, int signal = SIGINT) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing_support::ReadFile(log)};
 }
 
-// Waits (12 s at most) until done.
-void WaitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 600 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+// Waits (seconds, 12 by default, at most) until done.
+void WaitFor(const std::function<bool()>& done, int seconds = 12) {
+    for (int i = 0; i < seconds * 50 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 // Waits until part of the film is written to part.
-void WaitUntilPartWritten(const fs::path& part) {
-    WaitFor([&] {
-        std::error_code ec;
-        return fs::file_size(part, ec) > 64 * 1024 && !ec;
-    });
+void WaitUntilPartWritten(const fs::path& part, int seconds = 12) {
+    WaitFor(
+        [&] {
+            std::error_code ec;
+            return fs::file_size(part, ec) > 64 * 1024 && !ec;
+        },
+        seconds);
 }
 
 // A DVD copied to disk: the menus, two titles, one of them with a lower-case extension.
@@ -388,7 +390,8 @@ TEST(ConvertCli, CtrlCInTheFirstPassWritesNothingAndInTheSecondKeepsWhatItWrote)
     EXPECT_FALSE(fs::exists(dir.path() / "quiet-busy.avi"));
 
     const pid_t second = Start("--size 14 -o " + Q(dir.path()) + " " + Q(source), log);
-    WaitUntilPartWritten(dir.path() / "quiet-busy.avi.part");
+    // After the whole first pass (a minute of source: long under the sanitizers).
+    WaitUntilPartWritten(dir.path() / "quiet-busy.avi.part", 120);
     ExpectSays(Stop(second, log), 130, {"kept the part converted so far"});
     EXPECT_EQ(testing_media::StrictReaderFaults((dir.path() / "quiet-busy.avi").string()), "");
 }
