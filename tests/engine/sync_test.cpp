@@ -30,6 +30,7 @@ struct SyncCase {
     double minSeconds, maxSeconds;  // the picture's length
     std::size_t flashes, beeps;
     std::uint32_t frameAspect = 0;  // 0: not checked
+    int subtitles = -1;             // the subpicture stream chosen, -1 none
 };
 
 void PrintTo(const SyncCase& c, std::ostream* out) { *out << c.file; }
@@ -59,6 +60,7 @@ TEST_P(SyncTest, EveryFlashPlaysWithItsBeepForEveryReader) {
     // Written over a longer file, of which nothing may be left behind.
     testing_support::WriteFile(dst, std::string(40 * 1024 * 1024, 'Z'));
     ::testing::internal::CaptureStdout();
+    ASSERT_EQ(VobcastChooseSubtitles(c.subtitles, 0), 0);
     ASSERT_EQ(DoInit(0, Source().c_str(), dst.c_str(), 0), 0);
     std::string eight;
     for (int i = 0; i < 8; ++i) eight += "Direct connect succeeded!!!\n";
@@ -114,8 +116,12 @@ const SyncCase kCases[] = {
     {"film", "film.vob", 24000, 1001, 8.008, 8.008, 4, 4},
     // The first beep falls before the sound starts.
     {"late_audio", "late-audio.vob", 30000, 1001, 12.012, 12.012, 6, 5},
+    // The same with subtitles chosen: the file's streams are announced to the
+    // demultiplexer ahead, and the sound's first gap comes before its first sound.
+    {"late_audio_subtitles", "late-audio.vob", 30000, 1001, 12.012, 12.012, 6, 5, 0, 0},
     {"surround", "surround.vob", 30000, 1001, 8.008, 8.008, 4, 4},
     {"lpcm_ac3_subpicture", "lpcm-ac3-sub.vob", 30000, 1001, 8.008, 8.008, 4, 4},
+    {"lpcm_ac3_subtitles", "lpcm-ac3-sub.vob", 30000, 1001, 8.008, 8.008, 4, 4, 0, 0},
     {"damaged", "flash.vob", 30000, 1001, 20.02, 20.02, 10, 10},
     {"ten_minutes", "ten-minutes.vob", 30000, 1001, 600.0, 600.0, 300, 300},
     // Interlaced video, film pulled down into fields throughout (restored to
@@ -123,6 +129,8 @@ const SyncCase kCases[] = {
     {"interlaced", "interlaced.vob", 30000, 1001, 8.008, 8.008, 4, 4},
     {"telecine", "telecine.vob", 24000, 1001, 12.012, 12.012, 6, 6},
     {"film_then_video", "film-video.vob", 30000, 1001, 12.012, 12.012, 6, 6},
+    // Interlaced video with scene cuts, every picture deinterlaced.
+    {"interlaced_cuts", "interlaced-cuts.vob", 30000, 1001, 12.012, 12.012, 6, 6},
     // Sound that is not AC-3: MPEG-1 Layer II (PAL), LPCM; AC-3 taken before DTS.
     {"pal_mp2", "pal-mp2.vob", 25, 1, 10.0, 10.0, 5, 5},
     {"lpcm", "lpcm.vob", 30000, 1001, 8.008, 8.008, 4, 4},

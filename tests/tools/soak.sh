@@ -25,6 +25,7 @@ for vob in "$media"/*.vob; do
 done
 cases+=(
   "0 --subtitle-track 1 $media/lpcm-ac3-sub.vob"
+  "0 --subtitle-track 1 $media/late-audio.vob"
   "0 --subtitle-track 1 $media/disc/VIDEO_TS/VTS_01_1.VOB"
   "0 --subtitle-track 2 $media/subs/VIDEO_TS/VTS_01_1.VOB"
   "0 --all-titles $media/disc.iso"

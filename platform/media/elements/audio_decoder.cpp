@@ -213,6 +213,21 @@ void Flush(GstAudioDecoder* decoder, gboolean) {
     if (dec->context) avcodec_flush_buffers(dec->context);
 }
 
+// A gap before the first sound (a track that starts late whose stream was
+// announced ahead, as a DVD reader announces a title's) would make the base
+// class settle on a made-up format, 8000 Hz, that the encoder behind then
+// keeps: it goes by unheard, and the late start is placed as where the
+// stream appears late.
+gboolean SinkEvent(GstAudioDecoder* decoder, GstEvent* event) {
+    AudioDec* dec = VOBCAST_AUDIO_DEC(decoder);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_GAP && !GST_AUDIO_INFO_IS_VALID(&dec->output)) {
+        GST_DEBUG_OBJECT(dec, "a gap before the first sound: not passed on");
+        gst_event_unref(event);
+        return TRUE;
+    }
+    return GST_AUDIO_DECODER_CLASS(g_parentClass)->sink_event(decoder, event);
+}
+
 void Finalize(GObject* object) {
     AudioDec* dec = VOBCAST_AUDIO_DEC(object);
     CloseDecoder(dec);
@@ -234,6 +249,7 @@ void ClassInit(gpointer klass, gpointer) {
     audio_class->stop = Stop;
     audio_class->handle_frame = HandleFrame;
     audio_class->flush = Flush;
+    audio_class->sink_event = SinkEvent;
 }
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
