@@ -8,6 +8,7 @@
 #include "test_media.h"
 #include "tool_run.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <regex>
@@ -66,6 +67,27 @@ TEST(DiscTitles, ListedFromTheFolderAndTheImageAlike) {
 
     TempFolder empty;
     ExpectSays(RunTool("--list-titles " + Q(empty.path())), 1, {empty.path().string() + ": "});
+}
+
+// Real discs' IFO files, made by others (../shared/real-media, where it is
+// beside the checkout): each lists its titles, in printable words; a
+// language that is no two letters reads "--".
+TEST(DiscTitles, RealDiscsListTheirTitlesInPlainText) {
+    const fs::path real = REAL_MEDIA_DIR;
+    if (!fs::is_directory(real)) GTEST_SKIP() << "no " << real;
+    int discs = 0;
+    for (const auto& entry : fs::directory_iterator(real)) {
+        if (!fs::is_directory(entry.path() / "VIDEO_TS")) continue;
+        ++discs;
+        const Result r = RunTool("--list-titles " + Q(entry.path() / "VIDEO_TS"));
+        ExpectSays(r, 0, {" title"});
+        EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); }))
+            << r.out;
+    }
+    EXPECT_GT(discs, 0);
+    if (fs::is_directory(real / "ext_dvdts_pal_hammond"))
+        ExpectSays(RunTool("--list-titles " + Q(real / "ext_dvdts_pal_hammond" / "VIDEO_TS")), 0,
+                   {"title 01  1:09:37  1 chapter  audio: 1 -- (AC-3, 2 ch)  subtitles: none"});
 }
 
 TEST(DiscTitles, EveryTitleOfTheImageInTheChosenLanguageOneAviEachInSync) {

@@ -50,8 +50,14 @@ double Seconds(const dvd_time_t& t) {
     return bcd(t.hour) * 3600.0 + bcd(t.minute) * 60.0 + bcd(t.second) + bcd(t.frame_u & 0x3F) / rate;
 }
 
-// An IFO's language code: two ISO 639-1 letters in a 16-bit word.
-std::string LanguageCode(std::uint16_t code) { return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
+// An IFO's language code: two ISO 639-1 letters in a 16-bit word; "" for
+// anything else (a real disc names its sound 0xFF 0xFF).
+std::string LanguageCode(std::uint16_t code) {
+    const auto letter = [](int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    const int first = code >> 8, second = code & 0xFF;
+    if (!letter(first) || !letter(second)) return {};
+    return {static_cast<char>(std::tolower(first)), static_cast<char>(std::tolower(second))};
+}
 
 const char* AudioFormat(unsigned format) {
     switch (format) {
