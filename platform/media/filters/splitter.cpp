@@ -137,19 +137,18 @@ private:
         GstStructure* codes = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-lang-codes",
                                                 "subpicture-0-format", G_TYPE_INT, 0, "subpicture-0-stream", G_TYPE_INT,
                                                 subpictureStream, nullptr);
+        // The event's formats: 0 AC-3 (0x80-0x87), 6 DTS (0x88-0x8f), 4 LPCM (0xa0-), 2 MPEG audio (0xc0-).
+        constexpr struct {
+            int first, format;
+        } kKinds[] = {{0x80, 0}, {0x88, 6}, {0xa0, 4}, {0xc0, 2}};
         int track = 0;
         for (const ProbedStream& stream : streams) {
-            unsigned id = 0;
-            if (std::sscanf(stream.padName.c_str(), "audio_%x", &id) != 1) continue;
-            // The event's formats: 0 AC-3 (0x80-0x87), 6 DTS (0x88-0x8f), 4 LPCM (0xa0-), 2 MPEG audio (0xc0-).
-            const struct {
-                unsigned first, format;
-            } kinds[] = {{0x80, 0}, {0x88, 6}, {0xa0, 4}, {0xc0, 2}};
-            for (const auto& kind : kinds) {
+            const int id = AudioStreamId(stream.padName);
+            for (const auto& kind : kKinds) {
                 if (id < kind.first || id >= kind.first + 8) continue;
                 const std::string n = std::to_string(track++);
                 gst_structure_set(codes, ("audio-" + n + "-format").c_str(), G_TYPE_INT, kind.format,
-                                  ("audio-" + n + "-stream").c_str(), G_TYPE_INT, static_cast<int>(id - kind.first),
+                                  ("audio-" + n + "-stream").c_str(), G_TYPE_INT, id - kind.first,
                                   nullptr);
             }
         }

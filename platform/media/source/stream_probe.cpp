@@ -106,17 +106,20 @@ bool IsAc3(const GstCaps* caps) {
            gst_structure_has_name(s, "audio/ac3");
 }
 
+int AudioStreamId(const std::string& padName) {
+    unsigned id = 0;
+    if (std::sscanf(padName.c_str(), "audio_%2x", &id) != 1) return -1;
+    const bool dvd = (id >= 0x80 && id <= 0x8f) || (id >= 0xa0 && id <= 0xa7) || (id >= 0xc0 && id <= 0xc7);
+    return dvd ? static_cast<int>(id) : -1;
+}
+
 namespace {
 
 // The DVD stream number of an audio pad ("audio_82" is AC-3 stream 2, "audio_c1"
 // MPEG stream 1), -1 for any other pad.
 int StreamNumber(const std::string& padName) {
-    unsigned id = 0;
-    if (std::sscanf(padName.c_str(), "audio_%2x", &id) != 1) return -1;
-    if (id >= 0x80 && id <= 0x8f) return static_cast<int>(id & 7);  // AC-3, then DTS
-    if (id >= 0xa0 && id <= 0xa7) return static_cast<int>(id & 7);  // LPCM
-    if (id >= 0xc0 && id <= 0xc7) return static_cast<int>(id & 7);  // MPEG
-    return -1;
+    const int id = AudioStreamId(padName);
+    return id < 0 ? -1 : id & 7;
 }
 
 bool IsMpegAudioOrLpcm(const GstCaps* caps) {

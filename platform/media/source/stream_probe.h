@@ -57,4 +57,8 @@ GstElement* MakeSourceElement(const ProgramSource& source);
 // streams: in pad-name order.
 std::string ChosenAudioPad(const std::vector<ProbedStream>& streams, int audioStream);
 
+// The DVD stream id of an audio pad of mpegpsdemux ("audio_82": 0x82; AC-3
+// 0x80-0x87, DTS 0x88-0x8f, LPCM 0xa0-0xa7, MPEG 0xc0-0xc7), -1 for any other pad.
+int AudioStreamId(const std::string& padName);
+
 } // namespace media
