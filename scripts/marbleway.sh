@@ -42,7 +42,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgstreamer-plugins-bad1.0-dev libavcodec-dev libavformat-dev libavutil-dev
-  qt6-base-dev qt6-svg-dev libudev-dev libdvdread-dev libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-svg-dev libudev-dev libdvdread-dev libdvdnav-dev libavfilter-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )
 # The tests also mount a generated DVD image, as a user's desktop would, make

@@ -1,6 +1,7 @@
 #include "platform/media/source/dvd_title.h"
 
 #include "platform/media/gst/runtime.h"
+#include "platform/media/source/dvd_nav.h"
 
 #include <dvdread/dvd_reader.h>
 #include <dvdread/ifo_read.h>
@@ -31,12 +32,8 @@ struct ReaderCloser {
 struct IfoCloser {
     void operator()(ifo_handle_t* ifo) const { ifoClose(ifo); }
 };
-struct FileCloser {
-    void operator()(dvd_file_t* f) const { DVDCloseFile(f); }
-};
 using Reader = std::unique_ptr<dvd_reader_t, ReaderCloser>;
 using Ifo = std::unique_ptr<ifo_handle_t, IfoCloser>;
-using VobFile = std::unique_ptr<dvd_file_t, FileCloser>;
 
 Reader Open(const std::string& path) {
     EnsureGstInit();
@@ -92,56 +89,6 @@ std::string VolumeLabel(dvd_reader_t* dvd) {
     return text;
 }
 
-// The sectors of a title, in play order, as [first, last] ranges within the
-// title set's VOB files.
-struct Extent {
-    std::uint32_t first, last;
-};
-
-class TitleBytes final : public SourceBytes {
-public:
-    TitleBytes(Reader dvd, VobFile file, std::vector<Extent> extents)
-        : dvd_(std::move(dvd)), file_(std::move(file)), extents_(std::move(extents)) {
-        for (const Extent& e : extents_) size_ += std::uint64_t{e.last - e.first + 1} * DVD_VIDEO_LB_LEN;
-    }
-
-    std::uint64_t Size() const override { return size_; }
-
-    std::vector<std::uint8_t> ReadAt(std::uint64_t offset, std::size_t bytes) override {
-        std::vector<std::uint8_t> out;
-        std::uint64_t base = 0;  // where the extent starts in the title's bytes
-        for (const Extent& e : extents_) {
-            const std::uint64_t length = std::uint64_t{e.last - e.first + 1} * DVD_VIDEO_LB_LEN;
-            const std::uint64_t at = offset + out.size();
-            if (out.size() < bytes && at >= base && at < base + length) {
-                // The sectors of this extent that hold the rest of what was asked for.
-                const std::uint64_t within = at - base;
-                const std::uint64_t end = std::min(base + length, offset + bytes) - base;
-                const std::uint64_t first = within / DVD_VIDEO_LB_LEN;
-                const std::uint64_t count = (end + DVD_VIDEO_LB_LEN - 1) / DVD_VIDEO_LB_LEN - first;
-                std::vector<unsigned char> blocks(count * DVD_VIDEO_LB_LEN);
-                const ssize_t read = DVDReadBlocks(file_.get(), static_cast<int>(e.first + first), count, blocks.data());
-                if (read <= 0) return out;
-                const std::size_t skip = within % DVD_VIDEO_LB_LEN;
-                const std::size_t got = static_cast<std::size_t>(read) * DVD_VIDEO_LB_LEN;
-                const std::size_t take = std::min<std::size_t>(bytes - out.size(), got > skip ? got - skip : 0);
-                out.insert(out.end(), blocks.begin() + static_cast<std::ptrdiff_t>(skip),
-                           blocks.begin() + static_cast<std::ptrdiff_t>(skip + take));
-                if (static_cast<std::uint64_t>(read) < count) return out;
-            }
-            base += length;
-            if (out.size() >= bytes) break;
-        }
-        return out;
-    }
-
-private:
-    Reader dvd_;
-    VobFile file_;
-    std::vector<Extent> extents_;
-    std::uint64_t size_ = 0;
-};
-
 // The disc at path with its title table (VIDEO_TS.IFO); dvd or vmg null with
 // error set when either can't be read.
 struct OpenDisc {
@@ -163,6 +110,98 @@ OpenDisc OpenWithTitles(const std::string& path, std::string& error) {
     return disc;
 }
 
+// Title number (1-based) as its title set's IFO describes it; vts null when
+// that IFO can't be read.
+DvdTitle DescribeTitle(const ifo_handle_t& vmg, const ifo_handle_t* vts, int number) {
+    const title_info_t& info = vmg.tt_srpt->title[number - 1];
+    DvdTitle title;
+    title.number = number;
+    title.chapters = info.nr_of_ptts;
+    title.angles = info.nr_of_angles;
+    title.titleSet = info.title_set_nr;
+    const pgc_t* pgc = vts ? TitleChain(vts, info) : nullptr;
+    if (!pgc) return title;
+    title.seconds = Seconds(pgc->playback_time);
+    for (std::size_t i = 0; i < title.palette.size(); ++i) title.palette[i] = pgc->palette[i];
+    const vtsi_mat_t* mat = vts->vtsi_mat;
+    for (int track = 0; mat && track < mat->nr_of_vts_audio_streams && track < 8; ++track) {
+        // Bit 15: the track plays in this chain; bits 8-12: its stream number.
+        if (!(pgc->audio_control[track] & 0x8000)) continue;
+        const audio_attr_t& attr = mat->vts_audio_attr[track];
+        DvdAudio audio;
+        audio.stream = (pgc->audio_control[track] >> 8) & 0x1F;
+        if (attr.lang_type == 1 && attr.lang_code >= 0x2000) audio.language = LanguageCode(attr.lang_code);
+        audio.format = AudioFormat(attr.audio_format);
+        audio.channels = attr.channels + 1;
+        title.audio.push_back(audio);
+    }
+    // Bit 31: the track shows in this chain; its stream number for a 4:3
+    // picture in bits 24-28, for a wide one in bits 16-20.
+    const bool wide = mat && mat->vts_video_attr.display_aspect_ratio == 3;
+    for (int track = 0; mat && track < mat->nr_of_vts_subp_streams && track < 32; ++track) {
+        const std::uint32_t control = pgc->subp_control[track];
+        if (!(control & 0x80000000u)) continue;
+        const subp_attr_t& attr = mat->vts_subp_attr[track];
+        DvdSubtitle subtitle;
+        subtitle.stream = static_cast<int>((control >> (wide ? 16 : 24)) & 0x1F);
+        if (attr.type == 1 && attr.lang_code >= 0x2000) subtitle.language = LanguageCode(attr.lang_code);
+        title.subtitles.push_back(subtitle);
+    }
+    return title;
+}
+
+// The program chains a title plays, in the order of its chapters.
+std::vector<int> TitleChains(const ifo_handle_t& vts, const title_info_t& info) {
+    std::vector<int> chains;
+    if (!vts.vts_ptt_srpt || !vts.vts_pgcit || info.vts_ttn < 1 || info.vts_ttn > vts.vts_ptt_srpt->nr_of_srpts)
+        return chains;
+    const ttu_t& ttu = vts.vts_ptt_srpt->title[info.vts_ttn - 1];
+    for (int i = 0; i < ttu.nr_of_ptts; ++i) {
+        const int pgcn = ttu.ptt[i].pgcn;
+        if (pgcn >= 1 && pgcn <= vts.vts_pgcit->nr_of_pgci_srp &&
+            std::find(chains.begin(), chains.end(), pgcn) == chains.end())
+            chains.push_back(pgcn);
+    }
+    return chains;
+}
+
+// The cells of a title's program chains, every angle's, with the ones of
+// angle marked chosen.
+std::vector<DvdCell> TitleCells(const ifo_handle_t& vts, const title_info_t& info, int angle) {
+    std::vector<DvdCell> cells;
+    for (const int pgcn : TitleChains(vts, info)) {
+        const pgc_t* pgc = vts.vts_pgcit->pgci_srp[pgcn - 1].pgc;
+        if (!pgc || !pgc->cell_playback) continue;
+        int inBlock = 0;  // the cell's angle, within an angle block
+        for (int i = 0; i < pgc->nr_of_cells; ++i) {
+            const cell_playback_t& playback = pgc->cell_playback[i];
+            const bool block = playback.block_type == BLOCK_TYPE_ANGLE_BLOCK;
+            inBlock = !block || playback.block_mode == BLOCK_MODE_FIRST_CELL ? 1 : inBlock + 1;
+            DvdCell cell;
+            cell.pgc = pgcn;
+            cell.number = i + 1;
+            cell.first = playback.first_sector;
+            cell.last = playback.last_sector;
+            if (pgc->cell_position) {
+                cell.vobId = pgc->cell_position[i].vob_id_nr;
+                cell.cellId = pgc->cell_position[i].cell_nr;
+            }
+            cell.firstAngle = inBlock == 1;
+            cell.chosen = !block || inBlock == angle;
+            cells.push_back(cell);
+        }
+    }
+    return cells;
+}
+
+// Whether title's cells are another's, an earlier title's (a disc's copies
+// of its film under other numbers, as protection schemes make them).
+bool RepeatsCells(const std::vector<std::vector<std::uint64_t>>& cellsOf, std::size_t title) {
+    for (std::size_t i = 0; i < title; ++i)
+        if (!cellsOf[i].empty() && cellsOf[i] == cellsOf[title]) return true;
+    return false;
+}
+
 } // namespace
 
 DvdDisc ReadDvd(const std::string& path) {
@@ -171,52 +210,61 @@ DvdDisc ReadDvd(const std::string& path) {
     if (!vmg) return disc;
     disc.volumeLabel = VolumeLabel(dvd.get());
     std::vector<Ifo> sets(vmg->vts_atrt ? vmg->vts_atrt->nr_of_vtss + 1u : 1u);
-    double longest = 0;
+    std::vector<std::vector<std::uint64_t>> cellsOf;  // each title's cells: set, first and last sector
     for (int i = 0; i < vmg->tt_srpt->nr_of_srpts; ++i) {
         const title_info_t& info = vmg->tt_srpt->title[i];
-        DvdTitle title;
-        title.number = i + 1;
-        title.chapters = info.nr_of_ptts;
-        title.angles = info.nr_of_angles;
-        title.titleSet = info.title_set_nr;
         if (info.title_set_nr >= 1 && info.title_set_nr < sets.size() && !sets[info.title_set_nr])
             sets[info.title_set_nr].reset(ifoOpen(dvd.get(), info.title_set_nr));
         const ifo_handle_t* vts = info.title_set_nr < sets.size() ? sets[info.title_set_nr].get() : nullptr;
-        if (const pgc_t* pgc = vts ? TitleChain(vts, info) : nullptr) {
-            title.seconds = Seconds(pgc->playback_time);
-            for (std::size_t i = 0; i < title.palette.size(); ++i) title.palette[i] = pgc->palette[i];
-            const vtsi_mat_t* mat = vts->vtsi_mat;
-            for (int track = 0; mat && track < mat->nr_of_vts_audio_streams && track < 8; ++track) {
-                // Bit 15: the track plays in this chain; bits 8-12: its stream number.
-                if (!(pgc->audio_control[track] & 0x8000)) continue;
-                const audio_attr_t& attr = mat->vts_audio_attr[track];
-                DvdAudio audio;
-                audio.stream = (pgc->audio_control[track] >> 8) & 0x1F;
-                if (attr.lang_type == 1 && attr.lang_code >= 0x2000) audio.language = LanguageCode(attr.lang_code);
-                audio.format = AudioFormat(attr.audio_format);
-                audio.channels = attr.channels + 1;
-                title.audio.push_back(audio);
-            }
-            // Bit 31: the track shows in this chain; its stream number for a
-            // 4:3 picture in bits 24-28, for a wide one in bits 16-20.
-            const bool wide = mat && mat->vts_video_attr.display_aspect_ratio == 3;
-            for (int track = 0; mat && track < mat->nr_of_vts_subp_streams && track < 32; ++track) {
-                const std::uint32_t control = pgc->subp_control[track];
-                if (!(control & 0x80000000u)) continue;
-                const subp_attr_t& attr = mat->vts_subp_attr[track];
-                DvdSubtitle subtitle;
-                subtitle.stream = static_cast<int>((control >> (wide ? 16 : 24)) & 0x1F);
-                if (attr.type == 1 && attr.lang_code >= 0x2000) subtitle.language = LanguageCode(attr.lang_code);
-                title.subtitles.push_back(subtitle);
-            }
+        disc.titles.push_back(DescribeTitle(*vmg, vts, i + 1));
+        cellsOf.emplace_back();
+        if (vts)
+            for (const DvdCell& cell : TitleCells(*vts, info, 1))
+                cellsOf.back().push_back(std::uint64_t{info.title_set_nr} << 48 | std::uint64_t{cell.first} << 24 | cell.last);
+    }
+    disc.mainTitle = PlayedTitle(path);
+    disc.mainTitlePlayed = disc.mainTitle >= 1 && disc.mainTitle <= static_cast<int>(disc.titles.size());
+    if (!disc.mainTitlePlayed) {
+        disc.mainTitle = 0;
+        double longest = 0;
+        for (std::size_t i = 0; i < disc.titles.size(); ++i) {
+            if (disc.titles[i].seconds <= longest || RepeatsCells(cellsOf, i)) continue;
+            longest = disc.titles[i].seconds;
+            disc.mainTitle = disc.titles[i].number;
         }
-        if (title.seconds > longest) {
-            longest = title.seconds;
-            disc.mainTitle = title.number;
-        }
-        disc.titles.push_back(std::move(title));
     }
     return disc;
+}
+
+bool PlanTitle(const std::string& path, int number, int angle, DvdTitlePlan& plan, std::string& error) {
+    auto [dvd, vmg] = OpenWithTitles(path, error);
+    if (!vmg) return false;
+    if (number < 1 || number > vmg->tt_srpt->nr_of_srpts) {
+        error = "the disc has no title " + std::to_string(number);
+        return false;
+    }
+    const title_info_t& info = vmg->tt_srpt->title[number - 1];
+    const Ifo vts(ifoOpen(dvd.get(), info.title_set_nr));
+    if (!vts || !TitleChain(vts.get(), info)) {
+        error = "the IFO of title " + std::to_string(number) + " can't be read";
+        return false;
+    }
+    plan = DvdTitlePlan{};
+    plan.title = DescribeTitle(*vmg, vts.get(), number);
+    plan.angle = angle < 1 ? 1 : angle;
+    if (plan.angle > std::max(plan.title.angles, 1)) {
+        error = "title " + std::to_string(number) + " has no angle " + std::to_string(plan.angle) + " (it has " +
+                std::to_string(std::max(plan.title.angles, 1)) + ")";
+        return false;
+    }
+    plan.cells = TitleCells(*vts, info, plan.angle);
+    for (const DvdCell& cell : plan.cells)
+        if (cell.firstAngle && cell.last >= cell.first) plan.sectors += cell.last - cell.first + 1u;
+    if (plan.sectors == 0) {
+        error = "title " + std::to_string(number) + " has no video";
+        return false;
+    }
+    return true;
 }
 
 std::string TitleSetIfo(const std::string& vob) {
@@ -233,35 +281,6 @@ std::string TitleSetIfo(const std::string& vob) {
     for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? fs::path(".") : path.parent_path(), ec))
         if (upper(entry.path().filename().string()) == ifo) return entry.path().string();
     return {};
-}
-
-std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int number, std::string& error) {
-    auto [dvd, vmg] = OpenWithTitles(path, error);
-    if (!vmg) return nullptr;
-    if (number < 1 || number > vmg->tt_srpt->nr_of_srpts) {
-        error = "the disc has no title " + std::to_string(number);
-        return nullptr;
-    }
-    const title_info_t& info = vmg->tt_srpt->title[number - 1];
-    Ifo vts(ifoOpen(dvd.get(), info.title_set_nr));
-    const pgc_t* pgc = vts ? TitleChain(vts.get(), info) : nullptr;
-    if (!pgc || !pgc->cell_playback) {
-        error = "the IFO of title " + std::to_string(number) + " can't be read";
-        return nullptr;
-    }
-    std::vector<Extent> extents;
-    for (int i = 0; i < pgc->nr_of_cells; ++i) {
-        const cell_playback_t& cell = pgc->cell_playback[i];
-        // Of an angle block, the first angle's cell.
-        if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL) continue;
-        if (cell.last_sector >= cell.first_sector) extents.push_back({cell.first_sector, cell.last_sector});
-    }
-    VobFile file(DVDOpenFile(dvd.get(), info.title_set_nr, DVD_READ_TITLE_VOBS));
-    if (!file || extents.empty()) {
-        error = "the VOB files of title " + std::to_string(number) + " can't be read";
-        return nullptr;
-    }
-    return std::make_unique<TitleBytes>(std::move(dvd), std::move(file), std::move(extents));
 }
 
 } // namespace media

@@ -1,5 +1,5 @@
 // The titles of a DVD as its IFO files describe them (read with libdvdread),
-// and the bytes of one title: its cells in play order.
+// and the cells one title plays for one angle.
 #pragma once
 
 #include "platform/media/source/program_source.h"
@@ -39,8 +39,34 @@ struct DvdDisc {
     std::string error;        // why the disc can't be read; empty when it can
     std::string volumeLabel;  // empty when the disc has none
     std::vector<DvdTitle> titles;
-    int mainTitle = 0;        // the longest title, 0 when there is none
+    // The title the disc plays for "Play" (its First Play program followed
+    // through the menus' default buttons), else the longest title that does
+    // not repeat another's cells; 0 when there is none.
+    int mainTitle = 0;
+    bool mainTitlePlayed = false;  // found by following the disc's program
 };
+
+// A cell as the title plays it: its sectors within the title set's VOB
+// files, and the ids its navigation packs carry.
+struct DvdCell {
+    int pgc = 0;  // program chain number within the title set
+    int number = 0;  // 1-based, within the program chain
+    std::uint32_t first = 0, last = 0;
+    int vobId = 0, cellId = 0;
+    bool firstAngle = true;  // counts in a player's position: not a later angle of an angle block
+    bool chosen = true;      // played for the angle asked for
+};
+
+struct DvdTitlePlan {
+    DvdTitle title;
+    int angle = 1;                // 1-based, within title.angles
+    std::vector<DvdCell> cells;   // in play order, every angle's cells of an angle block
+    std::uint64_t sectors = 0;    // of the first angle's cells, as a player counts its position
+};
+
+// The cells title number (1-based) plays for angle (1-based; 0 the first);
+// false with error set when the disc, the title or the angle isn't there.
+bool PlanTitle(const std::string& path, int number, int angle, DvdTitlePlan& plan, std::string& error);
 
 // path: a mount point, a VIDEO_TS folder (or the folder holding one) or an ISO
 // image file.
@@ -50,8 +76,8 @@ DvdDisc ReadDvd(const std::string& path);
 // (VTS_01_0.IFO for VTS_01_1.VOB, in either letter case); "" when there is none.
 std::string TitleSetIfo(const std::string& vob);
 
-// The title's bytes as one stream: the first angle's cells, in program chain
-// order. Null with error set when the disc or the title can't be read.
-std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int title, std::string& error);
+// The title's bytes as a player reads them (dvd_nav.h). Null with error set
+// when the disc or the title can't be read.
+std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int title, int angle, std::string& error);
 
 } // namespace media

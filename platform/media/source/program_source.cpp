@@ -32,7 +32,7 @@ private:
 } // namespace
 
 std::unique_ptr<SourceBytes> OpenSourceBytes(const ProgramSource& source, std::string& error) {
-    if (source.IsTitle()) return OpenTitleBytes(source.path, source.title, error);
+    if (source.IsTitle()) return OpenTitleBytes(source.path, source.title, source.angle, error);
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(source.path.c_str(), "rb"));
     if (!f || fseeko(f.get(), 0, SEEK_END) != 0) {
         error = std::strerror(errno);

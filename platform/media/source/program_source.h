@@ -1,6 +1,6 @@
 // Where a conversion reads its MPEG program stream from: a plain file, byte
-// for byte, or one title of a DVD (its cells in play order, across the title
-// set's VOB files), with the AC-3 stream to take.
+// for byte, or one title of a DVD as a player plays it (one angle, one
+// branch, across the title set's VOB files), with the sound to take.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +34,7 @@ struct Crop {
 struct ProgramSource {
     std::string path;      // the file, or the DVD: mount point, VIDEO_TS folder or ISO image
     int title = 0;         // 0: path is a plain file
+    int angle = 0;         // of a title with angles, 1-based; 0 the first
     int audioStream = -1;  // DVD stream number (0-7) of the sound to take; -1 the engine's choice
     FieldChoice fields{};
     int subtitleStream = -1;       // DVD subpicture stream number (0-31) to draw into the pictures; -1 none

@@ -5,6 +5,7 @@
 #include "platform/media/source/field_filters.h"
 #include "platform/media/source/pack_scan.h"
 #include "platform/media/source/source_info.h"
+#include "platform/media/source/title_source.h"
 
 #include <algorithm>
 #include <atomic>
@@ -174,7 +175,7 @@ ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields) {
     if (!src || !demux) {
         if (src) gst_object_unref(src);
         if (demux) gst_object_unref(demux);
-        result.error = !src && source.IsTitle() ? "the DVD reader (GStreamer's dvdreadsrc) is not installed"
+        result.error = !src && source.IsTitle() ? "the DVD title reader could not be made"
                                                 : "the MPEG program stream demultiplexer is not installed";
         return result;
     }
@@ -271,9 +272,7 @@ GstElement* MakeSourceElement(const ProgramSource& source) {
         if (src) g_object_set(src, "location", source.path.c_str(), nullptr);
         return src;
     }
-    GstElement* src = MakeElement("dvdreadsrc");
-    if (src) g_object_set(src, "device", source.path.c_str(), "title", source.title, nullptr);
-    return src;
+    return MakeTitleSource(source);
 }
 
 } // namespace media

@@ -44,8 +44,8 @@ bool IsAc3(const GstCaps* caps);
 // coded as interlaced.
 ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields = false);
 
-// The GStreamer element that reads the source (floating): filesrc, or
-// dvdreadsrc for a title; null when its plugin is missing.
+// The GStreamer element that reads the source (floating): filesrc, or the
+// title reader (title_source.h) for a title; null when it can't be made.
 GstElement* MakeSourceElement(const ProgramSource& source);
 
 // The demuxer's pad of the sound the "AC3" pin carries: the stream of DVD
