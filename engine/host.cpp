@@ -77,6 +77,12 @@ int32_t VobcastChooseSource(int32_t title, int32_t audio_stream) {
     return 0;
 }
 
+int32_t VobcastChooseAngle(int32_t angle) {
+    if (angle < 0 || angle > 9) return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
+    vobcast::State().choice.angle = angle;
+    return 0;
+}
+
 int32_t VobcastChoosePictures(int32_t deinterlace, int32_t detelecine) {
     if (deinterlace < 0 || deinterlace > 2 || detelecine < 0 || detelecine > 1)
         return static_cast<int32_t>(0x80070057u);  // E_INVALIDARG
@@ -154,6 +160,7 @@ int32_t VobcastReadDisc(const char* path, VobcastDisc* disc) {
     if (!found.error.empty()) return -1;
     CopyText(disc->volume_label, found.volumeLabel);
     disc->main_title = found.mainTitle;
+    disc->main_title_played = found.mainTitlePlayed ? 1 : 0;
     for (const media::DvdTitle& title : found.titles) {
         if (disc->title_count == 99) break;
         VobcastTitle& t = disc->titles[disc->title_count++];

@@ -70,6 +70,11 @@ std::int32_t EngineBinding::ChooseSource(std::int32_t title, std::int32_t audioS
     return fn ? fn(title, audioStream) : kEFail;
 }
 
+std::int32_t EngineBinding::ChooseAngle(std::int32_t angle) {
+    auto* fn = reinterpret_cast<decltype(&VobcastChooseAngle)>(library_.Symbol("VobcastChooseAngle"));
+    return fn ? fn(angle) : kEFail;
+}
+
 std::int32_t EngineBinding::ChoosePictures(std::int32_t deinterlace, std::int32_t detelecine) {
     auto* fn = reinterpret_cast<decltype(&VobcastChoosePictures)>(library_.Symbol("VobcastChoosePictures"));
     return fn ? fn(deinterlace, detelecine) : kEFail;

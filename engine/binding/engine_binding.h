@@ -37,6 +37,7 @@ public:
     bool SetChooser(VobcastChooser chooser, void* context);
     std::vector<std::string> CompressorNames();
     std::int32_t ChooseSource(std::int32_t title, std::int32_t audioStream);
+    std::int32_t ChooseAngle(std::int32_t angle);
     std::int32_t ChoosePictures(std::int32_t deinterlace, std::int32_t detelecine);
     std::int32_t ChooseSubtitles(std::int32_t stream, bool forcedOnly);
     std::int32_t ChooseCrop(std::int32_t top, std::int32_t bottom, std::int32_t left, std::int32_t right);

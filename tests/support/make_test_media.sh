@@ -17,6 +17,7 @@ case "${1-}" in
   --grain) clip=$(realpath -m "$2") seconds=$3 grain=",noise=alls=12:allf=t"; set -- "$(dirname "$clip")" ;;
   --sample) sample=$(realpath -m "$2"); set -- "$(dirname "$sample")" ;;
 esac
+here="$(cd "$(dirname "$0")" && pwd)"
 mkdir -p "$1"
 cd "$1"
 work="$(mktemp -d "$PWD/.work.XXXXXX")"
@@ -396,6 +397,91 @@ PY
   rm -rf subs
   mv "$work/subs" subs
   place subs.iso
+}
+
+# colour_clip NAME COLOUR SECONDS HZ: a noisy plain colour and a tone, made in
+# the work folder.
+colour_clip() {
+  ff -f lavfi -i "color=c=$2:s=720x480:r=30000/1001:d=$3,noise=alls=16:allf=t" -f lavfi -i "sine=f=$4:r=48000:d=$3" \
+    -map 0:v -map 1:a "${ntsc_dvd[@]}" "$work/$1"
+}
+
+# A title set with an angle block and a seamless branch (interleave_dvd.py):
+# title 1 plays green (2 s, 300 Hz), then angle 1 red (3 s, 500 Hz) or
+# angle 2 blue (3 s, 900 Hz), then yellow (2 s, 300 Hz); titles 2 and 3 play
+# the same green and yellow with a branch between them, red (title 2) or blue
+# (title 3), interleaved apart from the angles. As its VIDEO_TS folder
+# (angles) and an ISO image labelled ANGLES.
+exists angles.iso || {
+  for c in green:0x00a000:2:300 red:0xc00000:3:500 blue:0x0000c0:3:900 yellow:0xc0c000:2:300; do
+    IFS=: read -r name colour seconds hz <<< "$c"
+    colour_clip "$name.vob" "$colour" "$seconds" "$hz"
+  done
+  # Copies, so that dvdauthor writes the branches' VOBs apart from the angles'.
+  cp "$work/red.vob" "$work/red-branch.vob"
+  cp "$work/blue.vob" "$work/blue-branch.vob"
+  cat > "$work/angles.xml" <<XML
+<dvdauthor dest="$work/angles">
+  <vmgm />
+  <titleset><titles>
+    <audio lang="en" />
+    <pgc><vob file="$work/green.vob" /><vob file="$work/red.vob" /><vob file="$work/blue.vob" /><vob file="$work/yellow.vob" /></pgc>
+    <pgc><vob file="$work/green.vob" /><vob file="$work/red-branch.vob" /><vob file="$work/yellow.vob" /></pgc>
+    <pgc><vob file="$work/green.vob" /><vob file="$work/blue-branch.vob" /><vob file="$work/yellow.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/angles.xml" >/dev/null 2>&1
+  python3 "$here/interleave_dvd.py" "$work/angles/VIDEO_TS" --angles 1:2,3 --branch 2:2 3:2
+  genisoimage -quiet -dvd-video -V ANGLES -o "$work/angles.iso" "$work/angles" 2>/dev/null
+  rm -rf angles
+  mv "$work/angles" angles
+  place angles.iso
+}
+
+# A disc whose First Play goes to its menu, whose highlighted button (the
+# second, "play") starts title 3, the film (4 s: yellow, green); titles 1, 2
+# and 4 are longer decoys (5 s each), and the menu's first button would start
+# title 1. As its VIDEO_TS folder (decoys).
+exists decoys || {
+  for c in green:0x00a000:2:300 red:0xc00000:3:500 blue:0x0000c0:3:900 yellow:0xc0c000:2:300; do
+    IFS=: read -r name colour seconds hz <<< "$c"
+    exists "$work/$name.vob" || colour_clip "$name.vob" "$colour" "$seconds" "$hz"
+  done
+  ff -f lavfi -i "color=c=0x303030:s=720x480:r=30000/1001:d=1" -f lavfi -i "anullsrc=r=48000:cl=stereo:d=1" \
+    -map 0:v -map 1:a -shortest "${ntsc_dvd[@]}" "$work/menu-base.vob"
+  ff -f lavfi -i "color=c=black@0.0:s=720x480,format=rgba" -f lavfi -i "color=c=white:s=200x40,format=rgba" \
+    -filter_complex "[0][1]overlay=100:100[a];[a][1]overlay=100:300" -frames:v 1 "$work/buttons.png"
+  cat > "$work/menu.xml" <<XML
+<subpictures><stream><spu force="yes" start="00:00:00.00" highlight="$work/buttons.png" select="$work/buttons.png">
+  <button name="extras" x0="100" y0="100" x1="300" y1="140" />
+  <button name="play" x0="100" y0="300" x1="300" y1="340" />
+</spu></stream></subpictures>
+XML
+  VIDEO_FORMAT=NTSC spumux -s 0 "$work/menu.xml" < "$work/menu-base.vob" > "$work/menu.vob" 2>/dev/null
+  cat > "$work/decoys.xml" <<XML
+<dvdauthor dest="$work/decoys">
+  <vmgm>
+    <fpc>jump vmgm menu 1;</fpc>
+    <menus><pgc>
+      <pre>button = 2048;</pre>
+      <button name="extras">jump title 1;</button>
+      <button name="play">jump title 3;</button>
+      <vob file="$work/menu.vob" pause="inf" />
+    </pgc></menus>
+  </vmgm>
+  <titleset><titles>
+    <audio lang="en" />
+    <pgc><vob file="$work/green.vob" /><vob file="$work/red.vob" /></pgc>
+    <pgc><vob file="$work/green.vob" /><vob file="$work/blue.vob" /></pgc>
+    <pgc><vob file="$work/yellow.vob" /><vob file="$work/green.vob" /></pgc>
+    <pgc><vob file="$work/red.vob" /><vob file="$work/yellow.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/decoys.xml" >/dev/null 2>&1
+  rm -rf decoys
+  mv "$work/decoys" decoys
 }
 
 wait "$plain_job"

@@ -225,6 +225,7 @@ private:
         static const char* const kModes[] = {"auto", "always", "never"};
         args.insert(args.end(), {"--deinterlace", kModes[o_.deinterlace], "--detelecine", o_.detelecine ? "never" : "auto"});
         if (job.title > 0) args.insert(args.end(), {"--worker-title", std::to_string(job.title)});
+        if (job.title > 0 && o_.angle > 0) args.insert(args.end(), {"--angle", std::to_string(o_.angle)});
         if (job.audioStream >= 0) args.insert(args.end(), {"--worker-audio-stream", std::to_string(job.audioStream)});
         if (job.subtitleStream >= 0) {
             args.insert(args.end(), {"--worker-subtitle-stream", std::to_string(job.subtitleStream)});

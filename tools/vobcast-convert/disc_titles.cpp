@@ -177,10 +177,20 @@ std::vector<Job> TitleJobs(EngineBinding& engine, const Options& o) {
                 continue;
             }
             const VobcastTitle& t = disc->titles[number - 1];
+            if (o.angle > std::max(t.angles, 1)) {
+                job.problem = "has no angle " + std::to_string(o.angle) + " in title " + std::to_string(t.number) +
+                              " (it has " + std::to_string(std::max(t.angles, 1)) + ")";
+                jobs.push_back(std::move(job));
+                continue;
+            }
             job.audioStream = PickAudio(t, o, job.problem);
             if (job.problem.empty())
                 job.subtitleStream = PickSubtitles(t, o, job.audioStream, job.problem, "title " + std::to_string(t.number));
-            job.aviName = DiscName(input, disc->volume_label) + " title " + TwoDigits(t.number) + ".avi";
+            // An angle other than the first is named, so that a disc's angles
+            // convert side by side.
+            const std::string angle = o.angle > 1 ? " angle " + std::to_string(o.angle) : "";
+            job.label += angle;
+            job.aviName = DiscName(input, disc->volume_label) + " title " + TwoDigits(t.number) + angle + ".avi";
             jobs.push_back(std::move(job));
         }
         if (chosen.empty()) jobs.push_back({input, {}, "has no titles"});

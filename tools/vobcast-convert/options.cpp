@@ -29,7 +29,10 @@ constexpr OptionText kOptions[] = {
     {"", "--list-compressors", "", "print the installed video compressors and exit"},
     {"", "--list-titles", "", "print the titles of each DVD INPUT (length, chapters, audio and subtitle tracks) and exit"},
     {"", "--title", "N", "convert title N of each DVD INPUT into one AVI (may be given more than once)"},
-    {"", "--main-title", "", "convert the longest title of each DVD INPUT"},
+    {"", "--main-title", "",
+     "convert the main title of each DVD INPUT: the one the disc plays for Play (First Play followed through its "
+     "menus' default buttons), else the longest that repeats no other title's cells"},
+    {"", "--angle", "N", "of a title with angles, convert angle N (default: the first)"},
     {"", "--all-titles", "", "convert every title of each DVD INPUT, one AVI each"},
     {"", "--audio-lang", "CODE", "take the track in language CODE (ISO 639-1, e.g. de) of each title, its AC-3 one where it has several"},
     {"", "--audio-track", "N", "take audio track N, of any format: AC-3, MPEG, LPCM or DTS (default: the first AC-3 track, else the first MPEG or LPCM track)"},
@@ -269,6 +272,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.subtitleStream = std::atol(v.c_str());
         } else if (name == "--audio-track") {
             if (!track(o.audioTrack, 8, "audio")) return false;
+        } else if (name == "--angle") {
+            if (!count(o.angle)) return false;
+            if (o.angle > 9) {
+                error = "--angle takes 1 to 9: a DVD title has at most 9 angles";
+                return false;
+            }
         } else if (name == "--worker-title") {
             if (!count(o.title)) return false;
         } else if (name == "--worker-audio-stream") {

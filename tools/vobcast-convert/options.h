@@ -23,6 +23,7 @@ struct Options {
     std::vector<long> titles;  // --title, as given
     bool mainTitle = false;
     bool allTitles = false;
+    long angle = 0;  // 1-based; 0 for the first
     std::string audioLanguage;  // ISO 639-1; empty for the first AC-3 track
     long audioTrack = 0;        // 1-based; 0 for the first AC-3 track
     // Subtitles drawn into the pictures: by language (titles) or by track

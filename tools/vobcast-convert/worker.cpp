@@ -195,6 +195,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
             err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
             return false;
         }
+        if (engine.ChooseAngle(static_cast<std::int32_t>(o.angle)) != 0) {
+            err << "vobcast-convert: angle " << o.angle << " can't be chosen\n";
+            return false;
+        }
         if (engine.ChoosePictures(static_cast<std::int32_t>(o.deinterlace), static_cast<std::int32_t>(o.detelecine)) != 0) {
             err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
             return false;

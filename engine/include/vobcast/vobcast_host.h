@@ -54,11 +54,20 @@ VOBCAST_EXPORT int32_t VobcastCompressorName(int32_t index, char* buffer, int32_
 /* Chooses what the next DoInit reads from its source path, until DoUninit.
  * title 0 (the default) reads the path as a plain file. title N >= 1 reads the
  * N-th title of the DVD at the path (its mount point, a VIDEO_TS folder or an
- * ISO image file): its cells in play order, across the title set's files.
+ * ISO image file) as a player plays it: its navigation packs followed through
+ * the title set's files, one angle (VobcastChooseAngle) and one branch, to
+ * where the title's program ends.
  * audio_stream picks the sound the "AC3" pin carries by its DVD stream number
  * (0-7: AC-3 0x80+n, DTS 0x88+n, LPCM 0xA0+n, MPEG audio 0xC0+n); -1 takes the
  * first AC-3 stream, or where there is none the first MPEG or LPCM stream. */
 VOBCAST_EXPORT int32_t VobcastChooseSource(int32_t title, int32_t audio_stream);
+
+/* Chooses the angle the next DoInit reads of a title with several (a concert's
+ * cameras, a film's credits in two languages), until DoUninit: 1-based, 0 (the
+ * default) for the first. The title is read as a player plays that angle:
+ * every other angle's units are passed by. DoInit fails when the title has no
+ * such angle. 0 on success, E_INVALIDARG for a value out of 0-9. */
+VOBCAST_EXPORT int32_t VobcastChooseAngle(int32_t angle);
 
 /* Chooses how the next DoInit makes pictures whose two fields come from
  * different instants progressive, until DoUninit. deinterlace: 0 (the
@@ -164,9 +173,12 @@ typedef struct VobcastTitle {
 typedef struct VobcastDisc {
     char volume_label[33]; /* "" when the disc has none */
     int32_t title_count;
-    int32_t main_title;    /* the longest title's number, 0 when there is none */
+    int32_t main_title;    /* the title the disc plays for "Play" (First Play followed through the
+                              menus' default buttons), else the longest title that repeats no other's
+                              cells; 0 when there is none */
     VobcastTitle titles[99];
     char error[256];       /* why the disc could not be read, "" on success */
+    int32_t main_title_played; /* main_title was found by following the disc's program */
 } VobcastDisc;
 
 /* Reads the titles of the DVD at path (a mount point, a VIDEO_TS folder or an

@@ -188,6 +188,7 @@ std::vector<DvdCell> TitleCells(const ifo_handle_t& vts, const title_info_t& inf
             }
             cell.firstAngle = inBlock == 1;
             cell.chosen = !block || inBlock == angle;
+            cell.clockRestarts = playback.stc_discontinuity != 0;
             cells.push_back(cell);
         }
     }
@@ -258,8 +259,13 @@ bool PlanTitle(const std::string& path, int number, int angle, DvdTitlePlan& pla
         return false;
     }
     plan.cells = TitleCells(*vts, info, plan.angle);
-    for (const DvdCell& cell : plan.cells)
+    bool first = true;
+    for (const DvdCell& cell : plan.cells) {
         if (cell.firstAngle && cell.last >= cell.first) plan.sectors += cell.last - cell.first + 1u;
+        if (!cell.chosen) continue;
+        if (!first && cell.clockRestarts) ++plan.clockRestarts;
+        first = false;
+    }
     if (plan.sectors == 0) {
         error = "title " + std::to_string(number) + " has no video";
         return false;

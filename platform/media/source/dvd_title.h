@@ -55,6 +55,7 @@ struct DvdCell {
     int vobId = 0, cellId = 0;
     bool firstAngle = true;  // counts in a player's position: not a later angle of an angle block
     bool chosen = true;      // played for the angle asked for
+    bool clockRestarts = false;  // the clock starts again at the cell (made apart from the one before)
 };
 
 struct DvdTitlePlan {
@@ -62,6 +63,7 @@ struct DvdTitlePlan {
     int angle = 1;                // 1-based, within title.angles
     std::vector<DvdCell> cells;   // in play order, every angle's cells of an angle block
     std::uint64_t sectors = 0;    // of the first angle's cells, as a player counts its position
+    int clockRestarts = 0;        // cells played after the first whose clock starts again
 };
 
 // The cells title number (1-based) plays for angle (1-based; 0 the first);

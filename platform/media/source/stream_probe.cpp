@@ -2,6 +2,7 @@
 
 #include "platform/media/gst/error_text.h"
 #include "platform/media/gst/runtime.h"
+#include "platform/media/source/dvd_title.h"
 #include "platform/media/source/field_filters.h"
 #include "platform/media/source/pack_scan.h"
 #include "platform/media/source/source_info.h"
@@ -209,9 +210,11 @@ ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields) {
     gst_element_set_state(state.pipeline, GST_STATE_NULL);
     g_signal_handler_disconnect(demux, handler);
 
-    // The demuxer measures from the first timestamp to the last, which is
-    // short of the truth when the clock starts again part-way through.
-    if (packs.clockRestarts > 0 && packs.durationNs > result.durationNs) result.durationNs = packs.durationNs;
+    // The demuxer measures a file from the first timestamp to the last, which
+    // is short of the truth when the clock starts again part-way through. A
+    // title's length is its program chain's, as the reader tells it.
+    if (!source.IsTitle() && packs.clockRestarts > 0 && packs.durationNs > result.durationNs)
+        result.durationNs = packs.durationNs;
     if (result.durationNs < 0) result.durationNs = packs.durationNs;
     // Film throughout: the first second and every place sampled across the
     // file. Film mixed with video stays at the display rate.
@@ -221,6 +224,11 @@ ProbeResult ProbeProgramStream(const ProgramSource& source, bool judgeFields) {
         result.fieldFilters = FieldFilters(JudgeFields(source, packs.interlacedSamples, source.fields), source.fields);
     if (GST_CLOCK_TIME_IS_VALID(state.first)) result.firstNs = static_cast<std::int64_t>(state.first);
     result.clockRestarts = packs.clockRestarts;
+    // A title's cells say where its clock starts again, which samples taken
+    // by position can miss.
+    DvdTitlePlan plan;
+    if (std::string unused; source.IsTitle() && PlanTitle(source.path, source.title, source.angle, plan, unused))
+        result.clockRestarts = std::max(result.clockRestarts, plan.clockRestarts);
     result.streams = std::move(state.streams);
     std::sort(result.streams.begin(), result.streams.end(),
               [](const ProbedStream& a, const ProbedStream& b) { return a.padName < b.padName; });
