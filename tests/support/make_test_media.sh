@@ -484,4 +484,42 @@ XML
   mv "$work/decoys" decoys
 }
 
+# A disc whose First Play stops at once, so that the main title is found from
+# the titles alone: title 1 plays yellow, red, green (7 s), the cells of
+# title 3 shuffled, as protection schemes copy a film; title 2 is blue
+# (3 s); title 3 plays green, red, yellow in the disc's order (7 s). As its
+# VIDEO_TS folder (repeats).
+exists repeats || {
+  for c in green:0x00a000:2:300 red:0xc00000:3:500 blue:0x0000c0:3:900 yellow:0xc0c000:2:300; do
+    IFS=: read -r name colour seconds hz <<< "$c"
+    exists "$work/$name.vob" || colour_clip "$name.vob" "$colour" "$seconds" "$hz"
+  done
+  cat > "$work/repeats.xml" <<XML
+<dvdauthor dest="$work/repeats">
+  <vmgm><fpc>exit;</fpc></vmgm>
+  <titleset><titles>
+    <audio lang="en" />
+    <pgc><vob file="$work/green.vob" /><vob file="$work/red.vob" /><vob file="$work/yellow.vob" /></pgc>
+    <pgc><vob file="$work/blue.vob" /></pgc>
+    <pgc><vob file="$work/yellow.vob" /><vob file="$work/red.vob" /><vob file="$work/green.vob" /></pgc>
+  </titles></titleset>
+</dvdauthor>
+XML
+  VIDEO_FORMAT=NTSC dvdauthor -x "$work/repeats.xml" >/dev/null 2>&1
+  # The title table lists the shuffled chain first: its entries 1 and 3 change places.
+  for ifo in "$work"/repeats/VIDEO_TS/VIDEO_TS.{IFO,BUP}; do
+    python3 - "$ifo" <<'PY'
+import struct, sys
+with open(sys.argv[1], "r+b") as f:
+    ifo = bytearray(f.read())
+    table = struct.unpack_from(">I", ifo, 0xC4)[0] * 2048 + 8
+    ifo[table:table + 12], ifo[table + 24:table + 36] = ifo[table + 24:table + 36], ifo[table:table + 12]
+    f.seek(0)
+    f.write(ifo)
+PY
+  done
+  rm -rf repeats
+  mv "$work/repeats" repeats
+}
+
 wait "$plain_job"

@@ -296,22 +296,40 @@ std::unique_ptr<SourceBytes> OpenTitleBytes(const std::string& path, int title, 
     return std::make_unique<NavBytes>(std::move(reader));
 }
 
-int PlayedTitle(const std::string& path) {
+int PlayedTitle(const std::string& path, const std::vector<double>& seconds) {
     dvdnav_t* nav = OpenNav(path);
     if (!nav) return 0;
-    // A player's steps from First Play to the film: menus are short, and a
-    // program that reaches no title within this is taken to reach none.
-    constexpr int kSteps = 20000;
+    dvdnav_set_PGC_positioning_flag(nav, 1);
+    // A player's steps from First Play to the film: menus and intros are
+    // short, and a program that reaches no film within this reaches none.
+    constexpr int kSteps = 40000;
     constexpr int kPresses = 16;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    const double longest = seconds.empty() ? 0 : *std::max_element(seconds.begin(), seconds.end());
     std::vector<std::uint8_t> block(kSector);
+    std::set<std::pair<int, int>> skipped;  // title and program chain of the intros passed
     int found = 0, presses = 0;
     for (int step = 0; step < kSteps && !found && std::chrono::steady_clock::now() < deadline; ++step) {
         std::int32_t event = 0, length = 0;
         if (dvdnav_get_next_block(nav, block.data(), &event, &length) != DVDNAV_STATUS_OK || event == DVDNAV_STOP) break;
-        std::int32_t title = 0, part = 0;
-        if (dvdnav_is_domain_vts(nav) && dvdnav_current_title_info(nav, &title, &part) == DVDNAV_STATUS_OK && title > 0) {
-            found = title;
+        std::int32_t title = 0, pgcn = 0, pgn = 0;
+        if (dvdnav_is_domain_vts(nav) && dvdnav_current_title_program(nav, &title, &pgcn, &pgn) == DVDNAV_STATUS_OK &&
+            title > 0) {
+            // A title much shorter than the disc's longest (a warning, a
+            // studio's logo, a trailer) is an intro the program goes on from:
+            // passed by its last unit, once.
+            const bool film = title > static_cast<int>(seconds.size()) ||
+                              seconds[static_cast<std::size_t>(title - 1)] * 2 >= longest;
+            if (film) {
+                found = title;
+                continue;
+            }
+            std::uint32_t position = 0, sectors = 0;
+            if (event != DVDNAV_BLOCK_OK && event != DVDNAV_NAV_PACKET) continue;  // not placed yet
+            if (skipped.count({title, pgcn}) != 0) continue;                      // reading to its end
+            if (!skipped.insert({title, pgcn}).second || dvdnav_get_position(nav, &position, &sectors) != DVDNAV_STATUS_OK ||
+                (sectors > 1 && dvdnav_sector_search(nav, sectors - 1, SEEK_SET) != DVDNAV_STATUS_OK))
+                break;
         } else if (event == DVDNAV_STILL_FRAME) {
             dvdnav_still_skip(nav);
         } else if (event == DVDNAV_WAIT) {

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 struct dvdnav_s;
 
@@ -66,9 +67,10 @@ private:
 };
 
 // The title the disc's program plays for "Play": from First Play through
-// menus (their default buttons pressed, stills and waits skipped) to the
-// first title it reaches, within a bounded number of steps; 0 when it
-// reaches none.
-int PlayedTitle(const std::string& path);
+// menus (their default buttons pressed, stills and waits skipped) and past
+// intros (titles under half the longest's length, given in seconds by
+// number) to the first film it reaches, within a bounded number of steps;
+// 0 when it reaches none.
+int PlayedTitle(const std::string& path, const std::vector<double>& seconds);
 
 } // namespace media

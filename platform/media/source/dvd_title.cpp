@@ -195,11 +195,23 @@ std::vector<DvdCell> TitleCells(const ifo_handle_t& vts, const title_info_t& inf
     return cells;
 }
 
-// Whether title's cells are another's, an earlier title's (a disc's copies
-// of its film under other numbers, as protection schemes make them).
-bool RepeatsCells(const std::vector<std::vector<std::uint64_t>>& cellsOf, std::size_t title) {
-    for (std::size_t i = 0; i < title; ++i)
-        if (!cellsOf[i].empty() && cellsOf[i] == cellsOf[title]) return true;
+// A title's cells (title set, first and last sector each) as a set, and
+// whether it plays them in the order they lie on the disc.
+struct CellSet {
+    std::vector<std::uint64_t> sorted;
+    bool inOrder = true;
+};
+
+// Whether title repeats another's cells, as protection schemes copy a film
+// under dozens of numbers with its cells shuffled: another title plays the
+// same cells, in the disc's order where this one does not, or alike and
+// listed first.
+bool RepeatsCells(const std::vector<CellSet>& sets, std::size_t title) {
+    const CellSet& mine = sets[title];
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        if (i == title || sets[i].sorted.empty() || sets[i].sorted != mine.sorted) continue;
+        if (sets[i].inOrder != mine.inOrder ? sets[i].inOrder : i < title) return true;
+    }
     return false;
 }
 
@@ -211,19 +223,23 @@ DvdDisc ReadDvd(const std::string& path) {
     if (!vmg) return disc;
     disc.volumeLabel = VolumeLabel(dvd.get());
     std::vector<Ifo> sets(vmg->vts_atrt ? vmg->vts_atrt->nr_of_vtss + 1u : 1u);
-    std::vector<std::vector<std::uint64_t>> cellsOf;  // each title's cells: set, first and last sector
+    std::vector<CellSet> cellsOf;
     for (int i = 0; i < vmg->tt_srpt->nr_of_srpts; ++i) {
         const title_info_t& info = vmg->tt_srpt->title[i];
         if (info.title_set_nr >= 1 && info.title_set_nr < sets.size() && !sets[info.title_set_nr])
             sets[info.title_set_nr].reset(ifoOpen(dvd.get(), info.title_set_nr));
         const ifo_handle_t* vts = info.title_set_nr < sets.size() ? sets[info.title_set_nr].get() : nullptr;
         disc.titles.push_back(DescribeTitle(*vmg, vts, i + 1));
-        cellsOf.emplace_back();
+        CellSet& set = cellsOf.emplace_back();
         if (vts)
             for (const DvdCell& cell : TitleCells(*vts, info, 1))
-                cellsOf.back().push_back(std::uint64_t{info.title_set_nr} << 48 | std::uint64_t{cell.first} << 24 | cell.last);
+                set.sorted.push_back(std::uint64_t{info.title_set_nr} << 48 | std::uint64_t{cell.first} << 24 | cell.last);
+        set.inOrder = std::is_sorted(set.sorted.begin(), set.sorted.end());
+        std::sort(set.sorted.begin(), set.sorted.end());
     }
-    disc.mainTitle = PlayedTitle(path);
+    std::vector<double> seconds;
+    for (const DvdTitle& title : disc.titles) seconds.push_back(title.seconds);
+    disc.mainTitle = PlayedTitle(path, seconds);
     disc.mainTitlePlayed = disc.mainTitle >= 1 && disc.mainTitle <= static_cast<int>(disc.titles.size());
     if (!disc.mainTitlePlayed) {
         disc.mainTitle = 0;
