@@ -142,6 +142,7 @@ int32_t VobcastDescribeSource(const char* source, VobcastSourceInfo* info) {
         CopyText(info->audio[info->audio_count++], format);
     }
     info->seconds = found.seconds;
+    CopyText(info->problem, found.problem);
     info->subtitle_colours = chosen.subtitleStream >= 0 && (chosen.IsTitle() || !media::TitleSetIfo(source).empty());
     return 0;
 }

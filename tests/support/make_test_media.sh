@@ -484,19 +484,24 @@ XML
   mv "$work/decoys" decoys
 }
 
-# A disc whose First Play stops at once, so that the main title is found from
-# the titles alone: title 1 plays yellow, red, green (7 s), the cells of
+# A disc whose program goes round its menu for good and reaches no title, so
+# that the main title is found from the titles alone: title 1 plays yellow, red, green (7 s), the cells of
 # title 3 shuffled, as protection schemes copy a film; title 2 is blue
 # (3 s); title 3 plays green, red, yellow in the disc's order (7 s). As its
 # VIDEO_TS folder (repeats).
 exists repeats || {
+  exists "$work/menu-base.vob" || ff -f lavfi -i "color=c=0x303030:s=720x480:r=30000/1001:d=1" \
+    -f lavfi -i "anullsrc=r=48000:cl=stereo:d=1" -map 0:v -map 1:a -shortest "${ntsc_dvd[@]}" "$work/menu-base.vob"
   for c in green:0x00a000:2:300 red:0xc00000:3:500 blue:0x0000c0:3:900 yellow:0xc0c000:2:300; do
     IFS=: read -r name colour seconds hz <<< "$c"
     exists "$work/$name.vob" || colour_clip "$name.vob" "$colour" "$seconds" "$hz"
   done
   cat > "$work/repeats.xml" <<XML
 <dvdauthor dest="$work/repeats">
-  <vmgm><fpc>exit;</fpc></vmgm>
+  <vmgm>
+    <fpc>jump vmgm menu 1;</fpc>
+    <menus><pgc><vob file="$work/menu-base.vob" /><post>jump vmgm menu 1;</post></pgc></menus>
+  </vmgm>
   <titleset><titles>
     <audio lang="en" />
     <pgc><vob file="$work/green.vob" /><vob file="$work/red.vob" /><vob file="$work/yellow.vob" /></pgc>

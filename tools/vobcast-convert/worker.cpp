@@ -61,7 +61,9 @@ std::string PlainCause(const VobcastSourceInfo& info, const std::string& message
         messages.find("File too large") != std::string::npos)
         return "the disk is full";
     if (info.encrypted) return "is encrypted (CSS) and must be decrypted first";
-    if (!info.program_stream) return "is not an MPEG program stream";
+    // A title whose files can't be read says which; a file, that it holds no program stream.
+    if (!info.program_stream) return std::strncmp(info.problem, "the VOB files", 13) == 0 ? info.problem
+                                                                                         : "is not an MPEG program stream";
     if (!info.has_video) return "has no MPEG video";
     if (!info.has_audio) {
         std::string found;

@@ -96,6 +96,8 @@ typedef struct VobcastSourceInfo {
     int32_t subtitle_colours; /* the subtitles chosen (VobcastChooseSubtitles) have their disc's colours:
                                  from the title, or the IFO file beside a VOB file; 0 when they have the
                                  default ones, or none are chosen */
+    char problem[160];        /* why no program stream could be read ("" when one was): a DVD title's
+                                 VOB files missing, a file that can't be opened */
 } VobcastSourceInfo;
 
 /* Reads what source holds, as VobcastChooseSource set it to be read; 0 on

@@ -75,6 +75,21 @@ std::unique_ptr<TitleReader> TitleReader::Open(const std::string& path, int titl
                 " can't be played";
         return nullptr;
     }
+    // Its first sector, kept for the first read: a title set whose VOB files
+    // are missing or unreadable says so here.
+    Step step = Step::Event;
+    for (int events = 0; step == Step::Event && events < kEventLimit; ++events) step = reader->Next(reader->heldBlock_);
+    if (step == Step::Failed) {
+        char set[8];
+        std::snprintf(set, sizeof set, "%02d", reader->plan_.title.titleSet);
+        error = "the VOB files of title " + std::to_string(title) + " (VTS_" + set + "_*.VOB) can't be read";
+        return nullptr;
+    }
+    if (step != Step::Sector) {
+        error = "title " + std::to_string(title) + " plays nothing: the disc's program leaves it at once";
+        return nullptr;
+    }
+    reader->held_ = true;
     return reader;
 }
 

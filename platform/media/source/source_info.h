@@ -16,6 +16,7 @@ struct SourceInfo {
     bool hasAudio = false;           // the sound the "AC3" pin would carry (ChosenAudioPad)
     std::vector<std::string> audio;  // every audio stream's format: "AC-3", "MPEG-1 Layer II", "LPCM", "DTS"
     double seconds = 0;              // 0 when it can't be told
+    std::string problem;             // why no program stream could be read, when none could
 };
 
 SourceInfo DescribeSource(const ProgramSource& source);

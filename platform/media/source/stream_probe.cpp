@@ -261,6 +261,7 @@ SourceInfo DescribeSource(const ProgramSource& source) {
     const ProbeResult probe = ProbeProgramStream(source);
     info.encrypted = probe.scrambled;
     info.programStream = probe.ok;
+    if (!probe.ok) info.problem = probe.error;
     if (probe.ok && probe.durationNs > 0) info.seconds = static_cast<double>(probe.durationNs) / 1e9;
     for (const ProbedStream& stream : probe.streams) {
         const GstCaps* caps = stream.caps.get();
