@@ -24,9 +24,10 @@ using testing_support::TempFolder;
 
 constexpr double kFrame = 1001.0 / 30000.0;
 
-// The loudness (dB) of path's sound in a band 60 Hz wide around hz.
-double BandLevel(const fs::path& path, int hz) {
-    const std::string out = CommandOutput("ffmpeg -nostdin -v info -i " + Q(path) + " -map 0:a -af 'bandpass=f=" +
+// The loudness (dB) of path's sound in a band 60 Hz wide around hz, over
+// the whole file or the stretch window selects ("-ss 2.5 -t 2").
+double BandLevel(const fs::path& path, int hz, const std::string& window = "") {
+    const std::string out = CommandOutput("ffmpeg -nostdin -v info " + window + " -i " + Q(path) + " -map 0:a -af 'bandpass=f=" +
                                           std::to_string(hz) +
                                           ":width_type=h:w=60,astats=measure_perchannel=none' -f null - 2>&1");
     const auto at = out.rfind("RMS level dB: ");
@@ -80,9 +81,19 @@ TEST(DiscTitles, RealDiscsListTheirTitlesInPlainText) {
         if (!fs::is_directory(entry.path() / "VIDEO_TS")) continue;
         ++discs;
         const Result r = RunTool("--list-titles " + Q(entry.path() / "VIDEO_TS"));
-        ExpectSays(r, 0, {" title"});
+        ExpectSays(r, 0, {" title", "(main title)"});
         EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); }))
             << r.out;
+        // Their title sets' VOB files were not kept: the main title is
+        // refused, naming them, and nothing is written.
+        bool titleVobs = false;
+        for (const auto& file : fs::directory_iterator(entry.path() / "VIDEO_TS"))
+            titleVobs |= std::regex_match(file.path().filename().string(), std::regex("VTS_[0-9][0-9]_[1-9]\\.VOB"));
+        if (titleVobs) continue;
+        TempFolder out;
+        ExpectSays(RunTool("-q -o " + Q(out.path()) + " --main-title " + Q(entry.path())), 1,
+                   {"_*.VOB) can't be read"});
+        EXPECT_TRUE(fs::is_empty(out.path())) << entry.path();
     }
     EXPECT_GT(discs, 0);
     if (fs::is_directory(real / "ext_dvdts_pal_hammond"))
@@ -138,6 +149,80 @@ TEST(DiscTitles, WhatTheDiscLacksIsNamedWithWhatItHas) {
     ExpectSays(RunTool(to + "--title 1" + flash), 1, {"is not a readable DVD"});
     EXPECT_EQ(RunTool(to + "--audio-lang de" + flash).status, 2);
     EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+// The colours of an AVI's pictures in runs, as libavformat decodes them: each
+// picture's mean colour as G(reen), R(ed), B(lue) or Y(ellow) with the number
+// of pictures in a row ("G60 R90 Y60").
+std::string ColourRuns(const fs::path& avi) {
+    const std::string rgb = CommandOutput("ffmpeg -nostdin -v error -i " + Q(avi) +
+                                          " -vf scale=1:1,format=rgb24 -f rawvideo - 2>/dev/null");
+    std::string runs, last;
+    int count = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        const auto on = [&](std::size_t c) { return static_cast<unsigned char>(rgb[i + c]) > 100; };
+        const std::string colour = on(0) && on(1) ? "Y" : on(0) ? "R" : on(1) ? "G" : on(2) ? "B" : "-";
+        if (colour != last && count > 0) runs += (runs.empty() ? "" : " ") + last + std::to_string(count), count = 0;
+        last = colour;
+        ++count;
+    }
+    return count > 0 ? runs + (runs.empty() ? "" : " ") + last + std::to_string(count) : runs;
+}
+
+// The hand-made disc's angles and branches (interleave_dvd.py): green 2 s,
+// then red at 500 Hz or blue at 900 Hz 3 s, then yellow 2 s. Each converts
+// alone: no picture or sound of the other angle or branch, nothing twice.
+TEST(DiscTitles, EachAngleAndEachBranchConvertsAlone) {
+    TempFolder out;
+    const struct {
+        const char* folder;
+        std::string args;
+        const char* avi;
+        const char* colours;
+        int hz;
+    } cases[] = {
+        {"angle1", "--title 1 " + Q(MediaPath("angles")), "angles title 01.avi", "G60 R90 Y60", 500},
+        {"angle2", "--title 1 --angle 2 " + Q(MediaPath("angles")), "angles title 01 angle 2.avi", "G60 B90 Y60", 900},
+        {"branch1", "--title 2 " + Q(MediaPath("angles.iso")), "ANGLES title 02.avi", "G60 R90 Y60", 500},
+        {"branch2", "--title 3 " + Q(MediaPath("angles.iso")), "ANGLES title 03.avi", "G60 B90 Y60", 900},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        fs::create_directory(out.path() / c.folder);
+        const Result r = RunTool("-q -o " + Q(out.path() / c.folder) + " " + c.args);
+        ASSERT_EQ(r.status, 0) << r.out;
+        const fs::path avi = out.path() / c.folder / c.avi;
+        EXPECT_EQ(testing_media::StrictReaderFaults(avi), "");
+        EXPECT_EQ(ColourRuns(avi), c.colours);
+        const int other = c.hz == 500 ? 900 : 500;
+        // The middle cell's tone, from 2.5 to 4.5 s.
+        EXPECT_GT(BandLevel(avi, c.hz, "-ss 2.5 -t 2"), BandLevel(avi, other, "-ss 2.5 -t 2") + 15);
+    }
+}
+
+// The decoy disc's First Play goes through its menu's highlighted button to
+// title 3 (yellow, green: 4 s), past three longer titles; the disc whose
+// program never reaches a title gives the longest one that plays its cells in
+// the disc's order.
+TEST(DiscTitles, TheMainTitleIsTheFilmTheDiscPlays) {
+    ExpectSays(RunTool("--list-titles " + Q(MediaPath("decoys"))), 0,
+               {"title 01  0:00:05  2 chapters  audio: 1 en (AC-3, 1 ch)  subtitles: none\n",
+                "title 03  0:00:04  2 chapters  audio: 1 en (AC-3, 1 ch)  subtitles: none  (main title)\n"});
+    ExpectSays(RunTool("--list-titles " + Q(MediaPath("repeats"))), 0,
+               {"title 01  0:00:07  3 chapters  audio: 1 en (AC-3, 1 ch)  subtitles: none\n",
+                "title 03  0:00:07  3 chapters  audio: 1 en (AC-3, 1 ch)  subtitles: none  (main title)\n"});
+    ExpectSays(RunTool("--list-titles " + Q(MediaPath("angles.iso"))), 0,
+               {"title 01  0:00:07  4 chapters  2 angles  audio: 1 en (AC-3, 1 ch)  subtitles: none  (main title)\n"});
+    TempFolder out;
+    const Result r = RunTool("-q -o " + Q(out.path()) + " --main-title " + Q(MediaPath("decoys")) + " " +
+                             Q(MediaPath("repeats")));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ColourRuns(out.path() / "decoys title 03.avi"), "Y60 G60");
+    EXPECT_EQ(ColourRuns(out.path() / "repeats title 03.avi"), "G60 R90 Y60");
+    ExpectSays(RunTool("-q -o " + Q(out.path()) + " --title 1 --angle 3 " + Q(MediaPath("angles"))), 1,
+               {"has no angle 3 in title 1 (it has 2)"});
+    ExpectSays(RunTool("-q -o " + Q(out.path()) + " --title 1 --angle 10 " + Q(MediaPath("angles"))), 2,
+               {"--angle takes 1 to 9"});
 }
 
 TEST(DiscTitles, AnEncryptedDiscIsRefusedWithTheCause) {
