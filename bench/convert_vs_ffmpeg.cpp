@@ -1,12 +1,13 @@
 // Speed, memory and quality of vobcast-convert against ffmpeg on the same
 // NTSC DVD-style sources at the same settings.
 //
-//   convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-flat] [--no-psnr] [--no-disc]
+//   convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-flat] [--no-psnr] [--no-disc] [--no-title]
 //
 // Makes a 60-second and a 10-minute source with film-like grain, the same
 // without it, and a disc folder of three 2-minute title VOBs (MPEG-2 at about
 // 6 Mbit/s, AC-3 at 448 kbit/s, 720x480 at 29.97 frames a second, marked with
-// a flash and a beep every 2 s) once.
+// a flash and a beep every 2 s) once; the 10-minute grain source is also
+// authored into a DVD title (dvdauthor), converted as a title and as a file.
 // Converts each source with both tools N times, and the disc with
 // vobcast-convert -j 2 beside ffmpeg on one title after another and ffmpeg on
 // two at once. Prints the medians of wall time, CPU time and peak memory, the
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
     bool flat = true;
     bool psnr = true;
     bool disc = true;
+    bool title = true;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--work") && i + 1 < argc) work = argv[++i];
@@ -164,10 +166,11 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--no-flat")) flat = false;
         else if (!std::strcmp(argv[i], "--no-psnr")) psnr = false;
         else if (!std::strcmp(argv[i], "--no-disc")) disc = false;
+        else if (!std::strcmp(argv[i], "--no-title")) title = false;
         else {
             std::fprintf(stderr,
                          "usage: convert-vs-ffmpeg [--runs N] [--work DIR] [--only-short] [--no-flat] [--no-psnr] "
-                         "[--no-disc]\n");
+                         "[--no-disc] [--no-title]\n");
             return 2;
         }
     }
@@ -214,6 +217,40 @@ int main(int argc, char** argv) {
             {"ffmpeg", {"sh", "-c", ffmpeg(source, work / "ffmpeg" / (stem + ".avi"))}, {work / "ffmpeg" / (stem + ".avi")}, {}}};
         if (!RunCase(stem, tools, runs, log)) return 1;
         for (const Tool& t : tools) rows.push_back(Summarise(stem, t, psnr ? Psnr(t.outputs[0], source) : 0));
+    }
+
+    if (title && !only_short) {
+        // The 10-minute film grain source as a DVD's title, read through
+        // libdvdnav's navigation, beside the same VOB read as a file.
+        const fs::path source = work / "grain-10min.vob", folder = work / "grain-disc";
+        if (!fs::exists(folder / "VIDEO_TS" / "VTS_01_1.VOB")) {
+            fs::remove_all(folder);
+            const std::string xml = "<dvdauthor dest=\"" + folder.string() + "\"><vmgm/><titleset><titles><pgc><vob file=\"" +
+                                    source.string() + "\"/></pgc></titles></titleset></dvdauthor>";
+            if (std::system(("printf '%s' " + Quoted(xml) + " > " + Quoted(work / "grain-disc.xml") +
+                             " && VIDEO_FORMAT=NTSC dvdauthor -x " + Quoted(work / "grain-disc.xml") + " >/dev/null 2>&1")
+                                .c_str()) != 0) {
+                std::fprintf(stderr, "convert-vs-ffmpeg: dvdauthor could not make %s\n", folder.c_str());
+                return 1;
+            }
+        }
+        for (const char* d : {"ours-title", "ours-file"}) fs::create_directories(work / d);
+        const auto ours_on = [&](const std::vector<std::string>& input, const fs::path& out) {
+            std::vector<std::string> cmd = {ours.string()};
+            cmd.insert(cmd.end(), our_settings.begin(), our_settings.end());
+            cmd.insert(cmd.end(), {"-o", out.string()});
+            cmd.insert(cmd.end(), input.begin(), input.end());
+            return cmd;
+        };
+        std::vector<Tool> tools = {
+            {"vobcast --title 1", ours_on({"--title", "1", folder.string()}, work / "ours-title"),
+             {work / "ours-title" / "grain-disc title 01.avi"}, {}},
+            {"vobcast on the VOB file", ours_on({source.string()}, work / "ours-file"),
+             {work / "ours-file" / "grain-10min.avi"}, {}},
+            {"ffmpeg", {"sh", "-c", ffmpeg(source, work / "ffmpeg" / "grain-10min.avi")},
+             {work / "ffmpeg" / "grain-10min.avi"}, {}}};
+        if (!RunCase("title", tools, runs, log)) return 1;
+        for (const Tool& t : tools) rows.push_back(Summarise("grain-10min as a title", t, 0));
     }
 
     if (disc) {

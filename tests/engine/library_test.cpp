@@ -24,7 +24,7 @@ TEST(Library, ExportsTheFiveFunctionsAndTheHostCallsOnly) {
     }
     pclose(nm);
     EXPECT_EQ(names, (std::set<std::string>{"DoInit", "DoUninit", "GetCurrentPos", "StartComp", "StopComp",
-                                            "VobcastChooseCrop", "VobcastChoosePictures", "VobcastChooseSize",
+                                            "VobcastChooseAngle", "VobcastChooseCrop", "VobcastChoosePictures", "VobcastChooseSize",
                                             "VobcastChooseSource", "VobcastChooseSubtitles", "VobcastFindCrop",
                                             "VobcastCompressorName", "VobcastDescribeSource", "VobcastReadDisc",
                                             "VobcastSetChooser", "VobcastSetMessageSink", "VobcastSourceSeconds"}));

@@ -9,7 +9,7 @@
 // or, until the video has reached the join, the audio's.
 //
 // It also starts the timeline at the first timestamp: a demuxer fed by a push
-// source (dvdreadsrc) opens its segment at 0, before the first picture.
+// source (a DVD title's reader) opens its segment at 0, before the first picture.
 #pragma once
 
 #include <gst/gst.h>
