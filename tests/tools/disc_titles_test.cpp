@@ -91,8 +91,11 @@ TEST(DiscTitles, RealDiscsListTheirTitlesInPlainText) {
             titleVobs |= std::regex_match(file.path().filename().string(), std::regex("VTS_[0-9][0-9]_[1-9]\\.VOB"));
         if (titleVobs) continue;
         TempFolder out;
-        ExpectSays(RunTool("-q -o " + Q(out.path()) + " --main-title " + Q(entry.path())), 1,
-                   {"_*.VOB) can't be read"});
+        const Result refused = RunTool("-q -o " + Q(out.path()) + " --main-title " + Q(entry.path()));
+        ExpectSays(refused, 1, {"_*.VOB) can't be read"});
+        // The reason is the engine's, without the DVD libraries' own remarks.
+        const auto reason = refused.out.rfind("can't be read");
+        EXPECT_EQ(refused.out.find("libdvd", reason), std::string::npos) << refused.out;
         EXPECT_TRUE(fs::is_empty(out.path())) << entry.path();
     }
     EXPECT_GT(discs, 0);

@@ -91,9 +91,21 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 
 std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
 
-// The engine's message without its "Error : " heading, on one line.
+// The engine's message without its "Error : " heading, on one line, and
+// without what the DVD libraries print on their own ("libdvdnav: Suspected
+// RCE Region Protection!!!" on discs with region checks).
 std::string Cause(std::string messages) {
     std::string out;
+    for (const std::string chatter : {"libdvdnav: ", "libdvdread: "}) {
+        for (auto at = messages.find(chatter); at != std::string::npos; at = messages.find(chatter, at)) {
+            if (at != 0 && messages[at - 1] != '\n') {
+                at += chatter.size();
+                continue;
+            }
+            const auto end = messages.find('\n', at);
+            messages.erase(at, end == std::string::npos ? std::string::npos : end - at + 1);
+        }
+    }
     for (const std::string heading : {"Error : ", "Warning : "}) {
         for (auto at = messages.find(heading); at != std::string::npos; at = messages.find(heading))
             messages.erase(at, heading.size());

@@ -48,6 +48,14 @@ dvdnav_t* OpenNav(const std::string& path) {
     return nav;
 }
 
+// The cell a cell change event names; the event lies in a sector buffer at
+// any alignment.
+int CellNumber(const std::uint8_t* event) {
+    dvdnav_cell_change_event_t change;
+    std::memcpy(&change, event, sizeof change);
+    return change.cellN;
+}
+
 } // namespace
 
 TitleReader::~TitleReader() {
@@ -132,7 +140,7 @@ TitleReader::Step TitleReader::Next(std::uint8_t* block) {
         }
         if (event == DVDNAV_CELL_CHANGE) {
             pgc_ = pgcn;
-            cell_ = reinterpret_cast<const dvdnav_cell_change_event_t*>(block)->cellN;
+            cell_ = CellNumber(block);
             if (!played_.insert({pgc_, cell_}).second) {
                 ended_ = true;
                 return Step::End;
@@ -269,7 +277,7 @@ bool TitleReader::Land(std::uint64_t sector) {
                 return false;
             }
             pgc_ = pgcn;
-            cell_ = reinterpret_cast<const dvdnav_cell_change_event_t*>(block.data())->cellN;
+            cell_ = CellNumber(block.data());
             played_.insert({pgc_, cell_});
         }
     }
