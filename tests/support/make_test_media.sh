@@ -39,6 +39,23 @@ beep() {
 }
 ntsc_dvd=(-target ntsc-dvd -aspect 4:3 -b:v 6000k -c:a ac3 -b:a 448k)
 
+# patch_ifos FILE...: runs the Python on standard input over each IFO file's
+# bytes (the bytearray ifo, with struct imported) and writes them back.
+patch_ifos() {
+  local edit
+  edit=$(cat)
+  for file in "$@"; do
+    python3 - "$file" "$edit" <<'PY'
+import struct, sys
+with open(sys.argv[1], "r+b") as f:
+    ifo = bytearray(f.read())
+    exec(sys.argv[2])
+    f.seek(0)
+    f.write(ifo)
+PY
+  done
+}
+
 # exists NAME: whether NAME was made by an earlier run; place NAME moves what
 # was made in the work folder into place once it is complete.
 exists() { [ -s "$1" ]; }
@@ -381,18 +398,11 @@ XML
   # dvdauthor marks the French track unavailable in the title's program chain
   # (its subpicture stream control, at 0x1C of the PGC), since no stream
   # carries it; a disc may mark it available all the same.
-  for ifo in "$work"/subs/VIDEO_TS/VTS_01_0.{IFO,BUP}; do
-    python3 - "$ifo" <<'PY'
-import struct, sys
-with open(sys.argv[1], "r+b") as f:
-    ifo = bytearray(f.read())
-    pgcit = struct.unpack_from(">I", ifo, 0xCC)[0] * 2048
-    pgc = pgcit + struct.unpack_from(">I", ifo, pgcit + 12)[0]
-    struct.pack_into(">I", ifo, pgc + 0x1C + 8, 0x82000000)
-    f.seek(0)
-    f.write(ifo)
+  patch_ifos "$work"/subs/VIDEO_TS/VTS_01_0.{IFO,BUP} <<'PY'
+pgcit = struct.unpack_from(">I", ifo, 0xCC)[0] * 2048
+pgc = pgcit + struct.unpack_from(">I", ifo, pgcit + 12)[0]
+struct.pack_into(">I", ifo, pgc + 0x1C + 8, 0x82000000)
 PY
-  done
   genisoimage -quiet -dvd-video -V SUBS -o "$work/subs.iso" "$work/subs" 2>/dev/null
   rm -rf subs
   mv "$work/subs" subs
@@ -512,17 +522,10 @@ exists repeats || {
 XML
   VIDEO_FORMAT=NTSC dvdauthor -x "$work/repeats.xml" >/dev/null 2>&1
   # The title table lists the shuffled chain first: its entries 1 and 3 change places.
-  for ifo in "$work"/repeats/VIDEO_TS/VIDEO_TS.{IFO,BUP}; do
-    python3 - "$ifo" <<'PY'
-import struct, sys
-with open(sys.argv[1], "r+b") as f:
-    ifo = bytearray(f.read())
-    table = struct.unpack_from(">I", ifo, 0xC4)[0] * 2048 + 8
-    ifo[table:table + 12], ifo[table + 24:table + 36] = ifo[table + 24:table + 36], ifo[table:table + 12]
-    f.seek(0)
-    f.write(ifo)
+  patch_ifos "$work"/repeats/VIDEO_TS/VIDEO_TS.{IFO,BUP} <<'PY'
+table = struct.unpack_from(">I", ifo, 0xC4)[0] * 2048 + 8
+ifo[table:table + 12], ifo[table + 24:table + 36] = ifo[table + 24:table + 36], ifo[table:table + 12]
 PY
-  done
   rm -rf repeats
   mv "$work/repeats" repeats
 }

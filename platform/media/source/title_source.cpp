@@ -1,5 +1,6 @@
 #include "platform/media/source/title_source.h"
 
+#include "platform/media/gst/element_type.h"
 #include "platform/media/gst/runtime.h"
 #include "platform/media/source/dvd_nav.h"
 
@@ -207,12 +208,8 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
 void Register() {
     static std::once_flag once;
     std::call_once(once, [] {
-        EnsureGstInit();
-        const GTypeInfo info = {sizeof(TitleSrcClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
-                                sizeof(TitleSrc), 0, InstanceInit, nullptr};
-        const GType type =
-            g_type_register_static(GST_TYPE_PUSH_SRC, "VobcastTitleSrc", &info, static_cast<GTypeFlags>(0));
-        gst_element_register(nullptr, kFactory, GST_RANK_NONE, type);
+        RegisterElementType({kFactory, "VobcastTitleSrc", GST_TYPE_PUSH_SRC, sizeof(TitleSrcClass), ClassInit,
+                             sizeof(TitleSrc), InstanceInit});
     });
 }
 
