@@ -27,8 +27,4 @@ std::vector<Job> TitleJobs(EngineBinding& engine, const Options& options);
 // problem set when the language is not there or nothing names languages.
 int FileSubtitles(EngineBinding& engine, const Job& job, const Options& options, std::string& problem);
 
-// "MY_FILM" for a disc with that volume label; otherwise the ISO image's name
-// without its extension, or the name of the folder that holds VIDEO_TS.
-std::string DiscName(const std::string& path, const std::string& volumeLabel);
-
 } // namespace vobcast::cli

@@ -1,5 +1,7 @@
 #include "worker.h"
 
+#include "size_plan.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,10 +102,6 @@ int ChooseCompressor(EngineBinding& engine, const Options& o, std::ostream& err)
 
 namespace {
 
-// The share of the time the first of two passes takes: it decodes all, but
-// codes every other stretch and writes no file.
-constexpr long kFirstPassPercent = 40;
-
 // One run of the engine from DoInit to DoUninit, its progress reported as
 // from to to percent. 0, 1 when the engine reported a failure, 130 when
 // interrupted, kStoppedUnfinished when interrupted and the file could not be
@@ -134,26 +132,6 @@ int RunEngine(EngineBinding& engine, const std::string& source, const std::strin
     }
     engine.DoUninit();
     return status;
-}
-
-// The data rate a size leaves the video of seconds of source.
-double VideoKbps(double sizeMB, double seconds) {
-    return (sizeMB * 1e6 - VOBCAST_SIZE_HEADER_BYTES) * 8 / 1000 / seconds - VOBCAST_SIZE_OTHER_KBPS;
-}
-
-// Why a size can't be reached, before anything is coded: its video would get
-// less than the least that codes a picture worth watching.
-std::string SizeTooSmall(double sizeMB, double seconds) {
-    constexpr double kLeastVideoKbps = 150;
-    const double videoKbps = VideoKbps(sizeMB, seconds);
-    if (seconds <= 0 || videoKbps >= kLeastVideoKbps) return {};
-    const double least = ((kLeastVideoKbps + VOBCAST_SIZE_OTHER_KBPS) * 1000 / 8 * seconds + VOBCAST_SIZE_HEADER_BYTES) / 1e6;
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "%g MB is too small for its %.0f seconds: the video would get %.0f kbit/s, and needs at least %.0f; "
-                  "the smallest size that works is %.0f MB",
-                  sizeMB, seconds, std::max(0.0, videoKbps), kLeastVideoKbps, std::ceil(least));
-    return text;
 }
 
 // A file for the first pass's measure, removed with this.
@@ -241,13 +219,13 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     if (o.sizeMB > 0) {
         VobcastSourceInfo info{};
         if (engine.DescribeSource(source, info)) {
-            if (const std::string small = SizeTooSmall(o.sizeMB, info.seconds); !small.empty()) {
+            if (const std::string small = plan::SizeTooSmall(o.sizeMB, info.seconds); !small.empty()) {
                 out << "cause " << small << "\n" << std::flush;
                 return 1;
             }
             // The rate the first pass measures near, and the one the file's
             // header names.
-            if (info.seconds > 0) answer.bitrateKbps = std::lround(VideoKbps(o.sizeMB, info.seconds));
+            if (info.seconds > 0) answer.bitrateKbps = std::lround(plan::VideoKbps(o.sizeMB, info.seconds));
         }
     }
 
@@ -267,10 +245,10 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
             status = 2;
         } else {
             engine.ChooseSize(1, stats.path, 0);
-            status = RunEngine(engine, source, "/dev/null", messages, 0, kFirstPassPercent, out);
+            status = RunEngine(engine, source, "/dev/null", messages, 0, plan::kFirstPassPercent, out);
             if (status == 0 && choose()) {
                 engine.ChooseSize(2, stats.path, static_cast<std::int64_t>(o.sizeMB * 1e6));
-                status = RunEngine(engine, source, destination, messages, kFirstPassPercent, 100, out);
+                status = RunEngine(engine, source, destination, messages, plan::kFirstPassPercent, 100, out);
             } else if (status == 0) {
                 status = 2;
             }
