@@ -7,7 +7,7 @@
 // RunWindow.
 #pragma once
 
-#include "app/run/engine_calls.h"
+#include "engine_calls.h"
 #include "app/run/tray_icon.h"
 #include "app/sources/source_list.h"
 #include "platform/skin/object.h"

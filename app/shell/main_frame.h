@@ -7,7 +7,7 @@
 #pragma once
 
 #include "app/run/conversion_run.h"
-#include "app/run/engine_calls.h"
+#include "engine_calls.h"
 #include "app/run/tray_icon.h"
 #include "app/shell/settings_panel.h"
 #include "app/sources/source_list.h"

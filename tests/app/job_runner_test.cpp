@@ -7,6 +7,7 @@
 #include "avi_reader.h"
 #include "engine_binding.h"
 #include "qt_wait.h"
+#include "recording_engine.h"
 #include "test_media.h"
 
 #include <QElapsedTimer>
@@ -18,42 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::RecordingEngine;
 using testing_support::TempFolder;
-
-// Every engine call, passed on to the real libvobcast.so or answered from a script.
-class RecordingEngine final : public EngineCalls {
-public:
-    explicit RecordingEngine(bool real) : real_(real ? std::make_unique<BoundEngine>() : nullptr) {}
-
-    std::int32_t DoInit(std::uintptr_t w, const std::string& s, const std::string& d, std::int32_t flag) override {
-        calls.push_back("DoInit " + std::to_string(flag));
-        sources.push_back(s);
-        destinations.push_back(d);
-        return real_ ? real_->DoInit(w, s, d, flag) : init_status;
-    }
-    std::int32_t StartComp() override { return Call("StartComp", &EngineCalls::StartComp); }
-    std::int32_t StopComp() override { return Call("StopComp", &EngineCalls::StopComp); }
-    std::int32_t DoUninit() override { return Call("DoUninit", &EngineCalls::DoUninit); }
-    std::int64_t GetCurrentPos() override {
-        if (real_) return real_->GetCurrentPos();
-        if (positions.empty()) return 0;
-        const std::int64_t p = positions.front();
-        positions.pop_front();
-        return p;
-    }
-    int Count(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
-
-    std::vector<std::string> calls, sources, destinations;
-    std::deque<std::int64_t> positions;  // scripted reads
-    std::int32_t init_status = 0;
-
-private:
-    std::int32_t Call(const char* name, std::int32_t (EngineCalls::*fn)()) {
-        calls.emplace_back(name);
-        return real_ ? (real_.get()->*fn)() : 0;
-    }
-    std::unique_ptr<EngineCalls> real_;
-};
 
 class JobRunner : public MainFrameTest {
 protected:

@@ -1,6 +1,6 @@
 #include "worker.h"
 
-#include "size_plan.h"
+#include "conversion_steps.h"
 
 #include <unistd.h>
 
@@ -106,7 +106,7 @@ namespace {
 // from to to percent. 0, 1 when the engine reported a failure, 130 when
 // interrupted, kStoppedUnfinished when interrupted and the file could not be
 // finished.
-int RunEngine(EngineBinding& engine, const std::string& source, const std::string& destination, Messages& messages,
+int RunEngine(EngineCalls& engine, const std::string& source, const std::string& destination, Messages& messages,
               long from, long to, std::ostream& out) {
     int status = 0;
     if (engine.DoInit(0, source, destination, 0) != 0) {
@@ -134,100 +134,53 @@ int RunEngine(EngineBinding& engine, const std::string& source, const std::strin
     return status;
 }
 
-// A file for the first pass's measure, removed with this.
-struct StatsFile {
-    std::string path;
-    StatsFile() {
-        std::string name = (std::filesystem::temp_directory_path() / "vobcast-pass-XXXXXX").string();
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0) return;
-        ::close(fd);
-        path = name;
-    }
-    ~StatsFile() {
-        if (!path.empty()) ::unlink(path.c_str());
-    }
-    StatsFile(const StatsFile&) = delete;
-    StatsFile& operator=(const StatsFile&) = delete;
-};
-
 } // namespace
 
 int ConvertOne(const Options& o, const std::string& source, const std::string& destination, std::ostream& out,
                std::ostream& err) {
-    EngineBinding engine;
+    BoundEngine engine;
+    EngineBinding& binding = engine.Binding();
     Answer answer;
-    answer.index = ChooseCompressor(engine, o, err);
+    answer.index = ChooseCompressor(binding, o, err);
     if (answer.index < 0) return 2;
     answer.keyFrames = o.keyFrames;
     answer.bitrateKbps = o.bitrateKbps;
     Messages messages;
     messages.err = &err;
-    engine.SetChooser(OnChooser, &answer);
-    engine.SetMessageSink(OnMessage, &messages);
+    binding.SetChooser(OnChooser, &answer);
+    binding.SetMessageSink(OnMessage, &messages);
 
-    // The engine forgets what it reads of the source when a conversion ends;
-    // each pass chooses it again.
-    VobcastCrop crop{static_cast<std::int32_t>(o.crop[0]), static_cast<std::int32_t>(o.crop[1]),
-                     static_cast<std::int32_t>(o.crop[2]), static_cast<std::int32_t>(o.crop[3]), 0, 0, 0};
-    const auto choose = [&] {
-        if (engine.ChooseSource(static_cast<std::int32_t>(o.title), static_cast<std::int32_t>(o.audioStream)) != 0) {
-            err << "vobcast-convert: title " << o.title << " or audio stream " << o.audioStream << " can't be chosen\n";
-            return false;
-        }
-        if (engine.ChooseAngle(static_cast<std::int32_t>(o.angle)) != 0) {
-            err << "vobcast-convert: angle " << o.angle << " can't be chosen\n";
-            return false;
-        }
-        if (engine.ChoosePictures(static_cast<std::int32_t>(o.deinterlace), static_cast<std::int32_t>(o.detelecine)) != 0) {
-            err << "vobcast-convert: the engine can't be told how to make the pictures progressive\n";
-            return false;
-        }
-        if (engine.ChooseSubtitles(static_cast<std::int32_t>(o.subtitleStream), o.forcedSubtitles) != 0) {
-            err << "vobcast-convert: subpicture stream " << o.subtitleStream << " can't be chosen\n";
-            return false;
-        }
-        if (engine.ChooseCrop(crop.top, crop.bottom, crop.left, crop.right) != 0) {
-            err << "vobcast-convert: the crop can't be chosen\n";
-            return false;
-        }
-        return true;
-    };
-    if (!choose()) return 2;
-    if (o.cropAuto) {
-        if (!engine.FindCrop(source, crop)) {
-            err << "vobcast-convert: " << source << ": no picture could be decoded to find black bars; the pictures stay whole\n";
-            crop = VobcastCrop{};
-        } else {
-            out << "crop " << crop.top << " " << crop.bottom << " " << crop.left << " " << crop.right << " " << crop.width
-                << " " << crop.height << " " << crop.pictures << "\n" << std::flush;
-        }
-        if (!choose()) return 2;
-    } else if (crop.top + crop.bottom + crop.left + crop.right > 0) {
-        // A crop by hand must leave a picture; the pictures' size is read from a few of them.
-        VobcastCrop size{};
-        constexpr int kLeast = 16;
-        if (engine.FindCrop(source, size) &&
-            (crop.top + crop.bottom > size.height - kLeast || crop.left + crop.right > size.width - kLeast)) {
-            const std::string cause = "--crop cuts more than its " + std::to_string(size.width) + "x" +
-                                      std::to_string(size.height) + " pictures leave (at least " +
-                                      std::to_string(kLeast) + " rows and columns must stay)";
-            out << "cause " << cause << "\n" << std::flush;
-            return 1;
-        }
+    plan::ConversionChoices choices;
+    choices.title = static_cast<int>(o.title);
+    choices.angle = static_cast<int>(o.angle);
+    choices.audioStream = static_cast<int>(o.audioStream);
+    choices.subtitleStream = static_cast<int>(o.subtitleStream);
+    choices.forcedSubtitles = o.forcedSubtitles;
+    choices.deinterlace = static_cast<int>(o.deinterlace);
+    choices.detelecine = static_cast<int>(o.detelecine);
+    choices.cropAuto = o.cropAuto;
+    for (std::size_t i = 0; i < choices.crop.size(); ++i) choices.crop[i] = static_cast<int>(o.crop[i]);
+    choices.sizeMB = o.sizeMB;
+    plan::ConversionSteps steps(engine, source, choices);
+    const plan::ConversionSteps::Prepared prepared = steps.Prepare();
+    if (!prepared.note.empty()) err << "vobcast-convert: " << prepared.note << "\n";
+    // The crop found is said even when the size then can't be reached.
+    if (steps.CropFound()) {
+        const VobcastCrop& crop = steps.Crop();
+        out << "crop " << crop.top << " " << crop.bottom << " " << crop.left << " " << crop.right << " " << crop.width
+            << " " << crop.height << " " << crop.pictures << "\n" << std::flush;
     }
-    if (o.sizeMB > 0) {
-        VobcastSourceInfo info{};
-        if (engine.DescribeSource(source, info)) {
-            if (const std::string small = plan::SizeTooSmall(o.sizeMB, info.seconds); !small.empty()) {
-                out << "cause " << small << "\n" << std::flush;
-                return 1;
-            }
-            // The rate the first pass measures near, and the one the file's
-            // header names.
-            if (info.seconds > 0) answer.bitrateKbps = std::lround(plan::VideoKbps(o.sizeMB, info.seconds));
-        }
+    switch (prepared.outcome) {
+    case plan::ConversionSteps::Outcome::CantAsk:
+        err << "vobcast-convert: " << prepared.text << "\n";
+        return 2;
+    case plan::ConversionSteps::Outcome::Refused:
+        out << "cause " << prepared.text << "\n" << std::flush;
+        return 1;
+    case plan::ConversionSteps::Outcome::Ready:
+        break;
     }
+    if (steps.SizeKbps() > 0) answer.bitrateKbps = steps.SizeKbps();
 
     // The file size limit ends a process by default; here it is a write error
     // that the engine reports like a full disk.
@@ -237,24 +190,15 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     auto* previous_term = std::signal(SIGTERM, OnInterrupt);
 
     int status = 0;
-    if (o.sizeMB > 0) {
-        // The first pass writes only its measure; the second the file.
-        StatsFile stats;
-        if (stats.path.empty()) {
-            err << "vobcast-convert: no temporary file for the first pass: " << std::strerror(errno) << "\n";
+    for (int pass = 1; pass <= steps.Passes() && status == 0; ++pass) {
+        std::string problem;
+        const std::string writes = steps.BeginPass(pass, destination, problem);
+        if (writes.empty()) {
+            err << "vobcast-convert: " << problem << "\n";
             status = 2;
-        } else {
-            engine.ChooseSize(1, stats.path, 0);
-            status = RunEngine(engine, source, "/dev/null", messages, 0, plan::kFirstPassPercent, out);
-            if (status == 0 && choose()) {
-                engine.ChooseSize(2, stats.path, static_cast<std::int64_t>(o.sizeMB * 1e6));
-                status = RunEngine(engine, source, destination, messages, plan::kFirstPassPercent, 100, out);
-            } else if (status == 0) {
-                status = 2;
-            }
+            break;
         }
-    } else {
-        status = RunEngine(engine, source, destination, messages, 0, 100, out);
+        status = RunEngine(engine, source, writes, messages, steps.Percent(pass, 0), steps.Percent(pass, 100), out);
     }
     if (status == 1) {
         // Read the source again only to say why it failed.
@@ -267,8 +211,8 @@ int ConvertOne(const Options& o, const std::string& source, const std::string& d
     }
     std::signal(SIGINT, previous_int);
     std::signal(SIGTERM, previous_term);
-    engine.SetMessageSink(nullptr, nullptr);
-    engine.SetChooser(nullptr, nullptr);
+    binding.SetMessageSink(nullptr, nullptr);
+    binding.SetChooser(nullptr, nullptr);
     return status;
 }
 
