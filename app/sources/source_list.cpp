@@ -4,16 +4,18 @@
 
 namespace {
 
-const std::string kNoEntry;
+const SourceEntry kNoEntry;
 
 } // namespace
 
-const std::string& FileTable::operator[](int slot) const {
+const SourceEntry& FileTable::Entry(int slot) const {
     return slot >= 0 && slot <= kLast ? slots_[static_cast<std::size_t>(slot)] : kNoEntry;
 }
 
-void FileTable::Set(int slot, std::string path) {
-    if (slot >= 1 && slot <= kLast) slots_[static_cast<std::size_t>(slot)] = std::move(path);
+void FileTable::Set(int slot, std::string path) { Set(slot, SourceEntry{std::move(path)}); }
+
+void FileTable::Set(int slot, SourceEntry entry) {
+    if (slot >= 1 && slot <= kLast) slots_[static_cast<std::size_t>(slot)] = std::move(entry);
 }
 
 std::int16_t SourceList::GetListCount() const {
@@ -42,8 +44,9 @@ void SourceList::SetListButtonColor(const std::string& mark, std::int16_t row) {
 
 void SourceList::ShowInRow(int slot, int row) {
     skin::Object& button = *view_.rows[static_cast<std::size_t>(row)];
-    button.SetCaption(FileList[slot]);
-    button.SetHintText(FileList[slot]);
+    const SourceEntry& entry = FileList.Entry(slot);
+    button.SetCaption(entry.caption.empty() ? entry.path : entry.caption);
+    button.SetHintText(entry.path);
     button.Repaint();
 }
 
@@ -63,8 +66,8 @@ void SourceList::DeleteMenu_Click() {
     const int k = SelectedRow + bar.Position();
     // Only a row that shows an entry can be deleted.
     if (SelectedRow < 1 || SelectedRow > kRows || k < 1 || k > n) return;
-    for (int i = k; i < n; ++i) FileList.Set(i, FileList[i + 1]);
-    FileList.Set(n, std::string());
+    for (int i = k; i < n; ++i) FileList.Set(i, FileList.Entry(i + 1));
+    FileList.Set(n, SourceEntry{});
 
     const int p = bar.Position();
     if (p == 0) {
@@ -90,7 +93,7 @@ void SourceList::ClearMenu_Click() {
         button.Repaint();
     }
     const int n = GetListCount();
-    for (int i = 1; i <= n; ++i) FileList.Set(i, std::string());
+    for (int i = 1; i <= n; ++i) FileList.Set(i, SourceEntry{});
     // An empty list has nothing to scroll: a position left from the longer list
     // would make the next list's rows and deletions count from it.
     view_.scroll_bar->SetRange(0);

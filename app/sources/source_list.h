@@ -20,18 +20,35 @@ struct ListView {
     skin::Object* processing = nullptr;   // the status line
 };
 
-// Slots 0 to 100 of source paths. Entries fill slots 1, 2, ... without gaps;
-// the first empty slot ends the list and slot 0 stays empty. Reading outside
-// 0..100 gives the empty text and writing outside 1..100 does nothing, so no
-// computed slot number can reach outside the table.
+// What one entry converts: a file, or one title of a disc with the choices
+// made for it.
+struct SourceEntry {
+    std::string path;  // the file, or the disc: its mount point, VIDEO_TS folder or ISO image
+    int title = 0;     // 0: path is a file
+    int angle = 0;     // 1-based; 0 the first
+    int audioStream = -1;     // DVD stream number; -1 the engine's choice
+    int subtitleStream = -1;  // DVD subpicture stream; -1 none
+    bool forcedSubtitles = false;
+    std::string caption{};  // how its row reads; empty: the path
+    bool operator==(const SourceEntry&) const = default;
+};
+
+// Slots 0 to 100 of source entries. Entries fill slots 1, 2, ... without
+// gaps; the first empty slot (no path) ends the list and slot 0 stays empty.
+// Reading outside 0..100 gives the empty entry and writing outside 1..100
+// does nothing, so no computed slot number can reach outside the table.
 class FileTable {
 public:
     static constexpr int kLast = 100;
-    const std::string& operator[](int slot) const;
+    // The slot's path.
+    const std::string& operator[](int slot) const { return Entry(slot).path; }
+    const SourceEntry& Entry(int slot) const;
+    // A file, as the drive scan and the file search list them.
     void Set(int slot, std::string path);
+    void Set(int slot, SourceEntry entry);
 
 private:
-    std::array<std::string, kLast + 1> slots_;
+    std::array<SourceEntry, kLast + 1> slots_;
 };
 
 class SourceList {
@@ -59,7 +76,8 @@ public:
 
     // Writes text to the status line and repaints it.
     void SetStatus(std::string_view text);
-    // Writes slot's path to row as caption and hint, and repaints the row.
+    // Writes slot's caption (its path, where it has none) and its path to row
+    // as caption and hint, and repaints the row.
     void ShowInRow(int slot, int row);
 
     FileTable FileList;

@@ -112,6 +112,31 @@ TEST_F(SourceListTest, DeletingShiftsLaterEntriesAndRedrawsTheRows) {
     }
 }
 
+// A disc's titles are entries with their own choices: their rows read as the
+// entry says, with the disc as the hint, and deleting one moves the later
+// ones with everything chosen for them.
+TEST_F(SourceListTest, TitleEntriesKeepTheirChoicesAndCaptionsAsTheListShifts) {
+    list.ClearMenu_Click();
+    const std::string disc = "/media/cdrom0";
+    for (int i = 1; i <= 3; ++i)
+        list.FileList.Set(i, SourceEntry{disc, i, i == 3 ? 2 : 0, i, i == 2 ? 1 : -1, i == 2,
+                                         "MY_FILM  title 0" + std::to_string(i)});
+    ShowAll();
+    EXPECT_EQ(Row(2).Caption(), "MY_FILM  title 02");
+    EXPECT_EQ(Row(2).HintText(), disc);
+    list.SelectedRow = 1;
+    list.DeleteMenu_Click();
+    ASSERT_EQ(list.GetListCount(), 2);
+    EXPECT_EQ(list.FileList.Entry(1), (SourceEntry{disc, 2, 0, 2, 1, true, "MY_FILM  title 02"}));
+    EXPECT_EQ(list.FileList.Entry(2), (SourceEntry{disc, 3, 2, 3, -1, false, "MY_FILM  title 03"}));
+    EXPECT_EQ(list.FileList.Entry(3), SourceEntry{});
+    EXPECT_EQ(Row(1).Caption(), "MY_FILM  title 02");
+    EXPECT_EQ(Row(3).Caption(), "");
+    list.ClearMenu_Click();
+    EXPECT_EQ(list.FileList.Entry(1), SourceEntry{});
+    EXPECT_EQ(list.FileList.Entry(101), SourceEntry{});
+}
+
 TEST_F(SourceListTest, ARowWithoutAnEntryDeletesNothing) {
     Fill(3);
     list.ScrollBarChanged(0);
