@@ -30,6 +30,14 @@ ConversionChoices Title() {
     return c;
 }
 
+// The title to a size, of a source the engine says lasts seconds.
+ConversionChoices Sized(RecordingEngine& engine, double seconds, double mb) {
+    engine.described.seconds = seconds;
+    ConversionChoices c = Title();
+    c.sizeMB = mb;
+    return c;
+}
+
 TEST(ConversionSteps, OnePassChoosesOnceAndWritesTheFile) {
     RecordingEngine engine(false);
     ConversionSteps steps(engine, "/media/cdrom0", Title());
@@ -46,9 +54,7 @@ TEST(ConversionSteps, OnePassChoosesOnceAndWritesTheFile) {
 
 TEST(ConversionSteps, ASizeIsCheckedAndSharedOverTwoPasses) {
     RecordingEngine engine(false);
-    engine.described.seconds = 7200;
-    ConversionChoices c = Title();
-    c.sizeMB = 700;
+    ConversionChoices c = Sized(engine, 7200, 700);
     ConversionSteps steps(engine, "/media/cdrom0", c);
     ASSERT_EQ(steps.Prepare().outcome, Outcome::Ready);
     EXPECT_EQ(steps.SizeKbps(), 636);  // (700e6 - 16384) * 8 / 1000 / 7200 - 142, rounded
@@ -123,10 +129,7 @@ TEST(ConversionSteps, WhatTheEngineWillNotTakeIsNamed) {
         EXPECT_EQ(prepared.text, c.text);
     }
     RecordingEngine engine(false);
-    engine.described.seconds = 600;
-    ConversionChoices c = Title();
-    c.sizeMB = 100;
-    ConversionSteps steps(engine, "film.vob", c);
+    ConversionSteps steps(engine, "film.vob", Sized(engine, 600, 100));
     ASSERT_EQ(steps.Prepare().outcome, Outcome::Ready);
     engine.refused = "ChooseSize";
     std::string problem;
