@@ -31,9 +31,9 @@ namespace {
 // for a title set's VOB file the IFO file beside it.
 void FindColours(const ProgramSource& program, ISplitterInfo::Subtitles& subtitles) {
     if (program.IsTitle()) {
-        const DvdDisc disc = ReadDvd(program.path);
-        if (program.title <= static_cast<int>(disc.titles.size()))
-            subtitles.palette = DvdPaletteText(disc.titles[static_cast<std::size_t>(program.title - 1)].palette);
+        DvdTitlePlan plan;
+        if (std::string error; PlanTitle(program.path, program.title, program.angle, plan, error))
+            subtitles.palette = DvdPaletteText(plan.title.palette);
         return;
     }
     subtitles.ifo = TitleSetIfo(program.path);
