@@ -62,8 +62,10 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
 
     // The engine gets the path exactly as listed: a backslash is an ordinary
     // file-name character here, and doubling it would name another file.
-    const std::string source = list_.FileList[slot];
-    std::string destination = AviPath(source);
+    const SourceEntry& entry = list_.FileList.Entry(slot);
+    const std::string source = entry.path;
+    std::string destination =
+        entry.aviName.empty() ? AviPath(source) : window_.OutputFolder() + entry.aviName;
 
     const fs::path folder = fs::path(destination).parent_path();
     std::error_code ec;
@@ -78,6 +80,15 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
     const bool renamed = chosen != destination;
     destination = chosen;
 
+    // A disc's title: what to read of it, until the engine is released.
+    if (entry.title > 0 && (engine_->ChooseSource(entry.title, entry.audioStream) != 0 ||
+                            engine_->ChooseAngle(entry.angle) != 0 ||
+                            engine_->ChooseSubtitles(entry.subtitleStream, entry.forcedSubtitles) != 0)) {
+        Halt();
+        ui::MessageBox("Title " + std::to_string(entry.title) + " of \"" + source + "\" can't be chosen.", "Marbleway",
+                       ui::Icon::Warning);
+        return;
+    }
     if (engine_->DoInit(window_.Handle(), source, destination, flag) != 0) {
         Halt();
         engine_->DoUninit();

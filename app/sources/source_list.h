@@ -30,6 +30,7 @@ struct SourceEntry {
     int subtitleStream = -1;  // DVD subpicture stream; -1 none
     bool forcedSubtitles = false;
     std::string caption{};  // how its row reads; empty: the path
+    std::string aviName{};  // the AVI's file name; empty: the source's name with ".avi"
     bool operator==(const SourceEntry&) const = default;
 };
 

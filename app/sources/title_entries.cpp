@@ -14,6 +14,7 @@ std::vector<SourceEntry> TitleEntries(const std::string& path, const VobcastDisc
         const bool main = t.number == disc.main_title;
         if (!main && t.seconds < kShortTitleSeconds && t.seconds * 10 < longest) continue;
         SourceEntry e{path, t.number};
+        e.aviName = plan::TitleAviName(name, t.number, e.angle);
         e.caption = name + "  title " + plan::TitleNumber(t.number) + "  " + plan::Clock(t.seconds) +
                     (main ? "  main film" : "");
         std::string problem;

@@ -8,6 +8,8 @@
 #include "engine_binding.h"
 #include "qt_wait.h"
 #include "recording_engine.h"
+#include "sync_marks.h"
+#include "app/sources/title_entries.h"
 #include "test_media.h"
 
 #include <QElapsedTimer>
@@ -126,6 +128,48 @@ TEST_F(JobRunner, ThreeEntriesConvertOneAfterAnotherWithOneCompressorChoice) {
     EXPECT_TRUE(frame.CurrentIconFile.empty()) << "the window has its own icon back";
     EXPECT_TRUE(boxes.empty());
     for (const std::string& avi : engine.destinations) EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
+}
+
+// A disc's titles listed as entries convert one AVI each, named after the
+// disc and the title, in the sound and with the subtitles chosen for each;
+// a file beside them is converted as a file, with no host call.
+TEST_F(JobRunner, TitleEntriesConvertEachIntoItsOwnAviWithItsChoices) {
+    const std::string iso = testing_media::MediaPath("disc.iso");
+    std::string error;
+    const auto disc = host.ReadDisc(iso, error);
+    ASSERT_TRUE(disc) << error;
+    vobcast::plan::TrackWish wish;
+    wish.audioLanguage = "de";
+    wish.subtitleLanguage = "en";
+    const std::vector<SourceEntry> titles = TitleEntries(iso, *disc, wish);
+    ASSERT_EQ(titles.size(), 2u);
+    frame.List.FileList.Set(1, titles[0]);
+    frame.List.FileList.Set(2, titles[1]);
+    frame.List.FileList.Set(3, testing_media::MediaPath("ntsc.vob"));
+    frame.List.ScrollBarChanged(0);
+    EXPECT_EQ(frame.ListButton[1]->Caption(), "MY_FILM  title 01  0:00:14  main film");
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+    ClickOn(*frame.StartCompress);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.Processing->Text() == "Complete!"; }, 120000));
+    EXPECT_EQ(engine.destinations, (std::vector<std::string>{out / "MY_FILM title 01.avi", out / "MY_FILM title 02.avi",
+                                                             out / "ntsc.avi"}));
+    EXPECT_EQ(engine.Count("ChooseSource 1 1"), 1);
+    EXPECT_EQ(engine.Count("ChooseSubtitles 0 0"), 1);
+    EXPECT_EQ(engine.Count("ChooseSource 2 1"), 1);
+    EXPECT_EQ(engine.Count("ChooseSubtitles -1 0"), 1);
+    EXPECT_EQ(std::count_if(engine.calls.begin(), engine.calls.end(), [](const std::string& c) { return c.starts_with("Choose"); }),
+              6) << "the file entry makes no host call";
+    for (const std::string& avi : engine.destinations) EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
+    // German hums at 700 Hz, English at 300.
+    const auto level = [](const std::string& avi, int hz) {
+        const std::string text = testing_media::CommandOutput(
+            "ffmpeg -nostdin -v info -i '" + avi + "' -map 0:a -af 'bandpass=f=" + std::to_string(hz) +
+            ":width_type=h:w=60,astats=measure_perchannel=none' -f null - 2>&1");
+        const auto at = text.rfind("RMS level dB: ");
+        return at == std::string::npos ? -200.0 : std::atof(text.c_str() + at + 14);
+    };
+    for (int i = 0; i < 2; ++i) EXPECT_GT(level(engine.destinations[i], 700), level(engine.destinations[i], 300) + 6) << i;
 }
 
 TEST_F(JobRunner, ClosingDuringARunReleasesTheEngineOnce) {
