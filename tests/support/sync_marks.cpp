@@ -43,6 +43,14 @@ std::string CommandOutput(const std::string& command, int* status) {
     return out;
 }
 
+double BandLevel(const std::string& path, int hz, const std::string& window) {
+    const std::string out = CommandOutput("ffmpeg -nostdin -v info " + window + " -i " + Quote(path) +
+                                          " -map 0:a -af 'bandpass=f=" + std::to_string(hz) +
+                                          ":width_type=h:w=60,astats=measure_perchannel=none' -f null - 2>&1");
+    const auto at = out.rfind("RMS level dB: ");
+    return at == std::string::npos ? -200 : std::atof(out.c_str() + at + 14);
+}
+
 Marks MarksByLibav(const std::string& path) {
     Marks m;
     int status = 0;

@@ -32,4 +32,9 @@ double MaxOffset(const Marks& marks);
 // Runs a shell command and returns what it printed on standard output.
 std::string CommandOutput(const std::string& command, int* status = nullptr);
 
+// The loudness (dB) of path's sound in a band 60 Hz wide around hz, as
+// libavformat decodes it, over the whole file or the stretch window selects
+// ("-ss 2.5 -t 2"); -200 when it can't be read.
+double BandLevel(const std::string& path, int hz, const std::string& window = "");
+
 } // namespace testing_media

@@ -18,21 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_tools;
+using testing_media::BandLevel;
 using testing_media::CommandOutput;
 using testing_media::MediaPath;
 using testing_support::TempFolder;
 
 constexpr double kFrame = 1001.0 / 30000.0;
-
-// The loudness (dB) of path's sound in a band 60 Hz wide around hz, over
-// the whole file or the stretch window selects ("-ss 2.5 -t 2").
-double BandLevel(const fs::path& path, int hz, const std::string& window = "") {
-    const std::string out = CommandOutput("ffmpeg -nostdin -v info " + window + " -i " + Q(path) + " -map 0:a -af 'bandpass=f=" +
-                                          std::to_string(hz) +
-                                          ":width_type=h:w=60,astats=measure_perchannel=none' -f null - 2>&1");
-    const auto at = out.rfind("RMS level dB: ");
-    return at == std::string::npos ? -200 : std::atof(out.c_str() + at + 14);
-}
 
 // The German track hums at 700 Hz, the English one at 300 Hz.
 std::string Language(const fs::path& avi) { return BandLevel(avi, 700) > BandLevel(avi, 300) + 6 ? "de" : "en"; }
