@@ -12,6 +12,7 @@
 #include "platform/media/repair/clock_join.h"
 #include "platform/media/source/dvd_title.h"
 #include "platform/media/source/stream_probe.h"
+#include "platform/media/source/title_source.h"
 
 #include "platform/com/text.h"
 
@@ -134,25 +135,20 @@ private:
     // "dvd-lang-codes" event), and so does this for a VOB file whose
     // subtitles are chosen: its sound as probed, and the subpicture stream.
     void AnnounceStreams(const std::vector<ProbedStream>& streams, int subpictureStream) {
-        GstStructure* codes = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-lang-codes",
-                                                "subpicture-0-format", G_TYPE_INT, 0, "subpicture-0-stream", G_TYPE_INT,
-                                                subpictureStream, nullptr);
-        // The event's formats: 0 AC-3 (0x80-0x87), 6 DTS (0x88-0x8f), 4 LPCM (0xa0-), 2 MPEG audio (0xc0-).
+        // The formats by the stream ids' ranges: AC-3 0x80-0x87, DTS 0x88-0x8f, LPCM 0xa0-, MPEG audio 0xc0-.
         constexpr struct {
-            int first, format;
-        } kKinds[] = {{0x80, 0}, {0x88, 6}, {0xa0, 4}, {0xc0, 2}};
-        int track = 0;
+            int first;
+            const char* format;
+        } kKinds[] = {{0x80, "AC-3"}, {0x88, "DTS"}, {0xa0, "LPCM"}, {0xc0, "MPEG-1"}};
+        std::vector<DvdAudio> audio;
         for (const ProbedStream& stream : streams) {
             const int id = AudioStreamId(stream.padName);
-            for (const auto& kind : kKinds) {
-                if (id < kind.first || id >= kind.first + 8) continue;
-                const std::string n = std::to_string(track++);
-                gst_structure_set(codes, ("audio-" + n + "-format").c_str(), G_TYPE_INT, kind.format,
-                                  ("audio-" + n + "-stream").c_str(), G_TYPE_INT, id - kind.first,
-                                  nullptr);
-            }
+            for (const auto& kind : kKinds)
+                if (id >= kind.first && id < kind.first + 8) audio.push_back({id - kind.first, "", kind.format, 0});
         }
-        announcement_.reset(gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, codes));
+        DvdSubtitle subpictures;
+        subpictures.stream = subpictureStream;
+        announcement_.reset(StreamAnnouncement(audio, {subpictures}));
         GstPtr<GstPad> sink(gst_element_get_static_pad(demux_, "sink"));
         // Given in the demultiplexer's own thread, before its first data.
         gst_pad_add_probe(sink.get(), static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_PULL |

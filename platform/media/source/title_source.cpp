@@ -47,19 +47,21 @@ int FormatNumber(const std::string& format) {
     return 1;  // none the demultiplexer knows
 }
 
-GstEvent* Announcement(const DvdTitle& title) {
+} // namespace
+
+GstEvent* StreamAnnouncement(const std::vector<DvdAudio>& audio, const std::vector<DvdSubtitle>& subpictures) {
     GstStructure* codes =
         gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-lang-codes", nullptr);
     int n = 0;
-    for (const DvdAudio& audio : title.audio) {
+    for (const DvdAudio& track : audio) {
         const std::string key = "audio-" + std::to_string(n++);
-        gst_structure_set(codes, (key + "-format").c_str(), G_TYPE_INT, FormatNumber(audio.format),
-                          (key + "-stream").c_str(), G_TYPE_INT, audio.stream, nullptr);
-        if (!audio.language.empty())
-            gst_structure_set(codes, (key + "-language").c_str(), G_TYPE_STRING, audio.language.c_str(), nullptr);
+        gst_structure_set(codes, (key + "-format").c_str(), G_TYPE_INT, FormatNumber(track.format),
+                          (key + "-stream").c_str(), G_TYPE_INT, track.stream, nullptr);
+        if (!track.language.empty())
+            gst_structure_set(codes, (key + "-language").c_str(), G_TYPE_STRING, track.language.c_str(), nullptr);
     }
     n = 0;
-    for (const DvdSubtitle& subtitle : title.subtitles) {
+    for (const DvdSubtitle& subtitle : subpictures) {
         const std::string key = "subpicture-" + std::to_string(n++);
         gst_structure_set(codes, (key + "-format").c_str(), G_TYPE_INT, 0, (key + "-stream").c_str(), G_TYPE_INT,
                           subtitle.stream, nullptr);
@@ -68,6 +70,8 @@ GstEvent* Announcement(const DvdTitle& title) {
     }
     return gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, codes);
 }
+
+namespace {
 
 gboolean Start(GstBaseSrc* base) {
     TitleSrc* s = Self(base);
@@ -116,7 +120,8 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
     TitleSrc* s = Self(push);
     if (!s->announced) {
         s->announced = TRUE;
-        gst_pad_push_event(GST_BASE_SRC_PAD(push), Announcement(s->reader->Plan().title));
+        const DvdTitle& title = s->reader->Plan().title;
+        gst_pad_push_event(GST_BASE_SRC_PAD(push), StreamAnnouncement(title.audio, title.subtitles));
     }
     GstBuffer* buffer = gst_buffer_new_allocate(nullptr, kSectorsPerBuffer * kDvdSector, nullptr);
     GstMapInfo map;
