@@ -48,6 +48,9 @@ dvdnav_t* OpenNav(const std::string& path) {
     return nav;
 }
 
+// A cell's sectors, as a player's position counts them.
+std::uint64_t Sectors(const DvdCell& c) { return c.last >= c.first ? c.last - c.first + 1u : 0; }
+
 // The cell a cell change event names; the event lies in a sector buffer at
 // any alignment.
 int CellNumber(const std::uint8_t* event) {
@@ -118,6 +121,7 @@ TitleReader::Step TitleReader::Next(std::uint8_t* block) {
     case DVDNAV_BLOCK_OK:
     case DVDNAV_NAV_PACKET:  // a navigation pack, which the demultiplexer reads past
         positioned_ = true;
+        navPack_ = event == DVDNAV_NAV_PACKET;
         return Step::Sector;
     case DVDNAV_STILL_FRAME:
         dvdnav_still_skip(nav_);
@@ -140,8 +144,7 @@ TitleReader::Step TitleReader::Next(std::uint8_t* block) {
         }
         if (event == DVDNAV_CELL_CHANGE) {
             pgc_ = pgcn;
-            cell_ = CellNumber(block);
-            if (!played_.insert({pgc_, cell_}).second) {
+            if (!played_.insert({pgc_, CellNumber(block)}).second) {
                 ended_ = true;
                 return Step::End;
             }
@@ -177,12 +180,8 @@ std::size_t TitleReader::Read(std::uint8_t* out, std::size_t count) {
             // A stretch that can't be read: go on a little past it, as a
             // player does, and give up after many in a row.
             std::uint32_t position = 0, length = 0;
-            std::uint64_t base = 0;  // sectors of the chains before the current one
-            for (const DvdCell& c : plan_.cells)
-                if (c.pgc == pgc_) break;
-                else if (c.firstAngle) base += c.last - c.first + 1u;
             if (++readFailures_ > kReadFailures || dvdnav_get_position(nav_, &position, &length) != DVDNAV_STATUS_OK ||
-                !Seek(base + position + kDamageSkip * static_cast<std::uint64_t>(readFailures_))) {
+                !Seek(ChainStart(pgc_) + position + kDamageSkip * static_cast<std::uint64_t>(readFailures_))) {
                 ended_ = true;
                 lost_ = true;
             }
@@ -214,41 +213,52 @@ bool TitleReader::Seek(std::uint64_t sector) {
     return held_;
 }
 
+std::uint64_t TitleReader::ChainStart(int pgc) const {
+    std::uint64_t before = 0;
+    for (const DvdCell& c : plan_.cells) {
+        if (c.pgc == pgc) break;
+        if (c.firstAngle) before += Sectors(c);
+    }
+    return before;
+}
+
 bool TitleReader::Land(std::uint64_t sector) {
     held_ = false;
     ended_ = false;
-    played_.clear();
-    // The program chain holding sector, and the sectors before it.
+    played_.clear();  // cells played before the seek may be played again
+    // The program chain holding sector.
     int pgc = 0;
-    std::uint64_t base = 0, before = 0;
+    std::uint64_t before = 0;
     for (const DvdCell& c : plan_.cells) {
         if (!c.firstAngle) continue;
-        if (c.pgc != pgc) base = before;
         pgc = c.pgc;
-        before += c.last - c.first + 1u;
+        before += Sectors(c);
         if (sector < before) break;
     }
-    std::vector<std::uint8_t> block(kSector);
     // The player must stand in that chain before it can seek within it.
     if (pgc != pgc_ || !positioned_) {
         if (dvdnav_program_play(nav_, plan_.title.number, pgc, 1) != DVDNAV_STATUS_OK) return false;
         Step step = Step::Event;
-        for (int events = 0; step == Step::Event && events < kEventLimit; ++events) step = Next(block.data());
+        for (int events = 0; step == Step::Event && events < kEventLimit; ++events) step = Next(heldBlock_);
         if (step != Step::Sector) return false;
     }
     // Seeks land by the first angle's cells; the angle chosen is taken again
     // at the next interleaved unit.
     const bool otherAngle = plan_.angle > 1;
     if (otherAngle) dvdnav_angle_change(nav_, 1);
-    const bool sought = dvdnav_sector_search(nav_, static_cast<std::int64_t>(sector - base), SEEK_SET) == DVDNAV_STATUS_OK;
+    const bool sought =
+        dvdnav_sector_search(nav_, static_cast<std::int64_t>(sector - ChainStart(pgc)), SEEK_SET) == DVDNAV_STATUS_OK;
     if (otherAngle) dvdnav_angle_change(nav_, plan_.angle);
     if (!sought) return false;
     played_.clear();
-    int read = 0;
-    for (int events = 0; read < kLandingSectors && events < kEventLimit;) {
-        std::int32_t event = 0, length = 0;
-        if (dvdnav_get_next_block(nav_, heldBlock_, &event, &length) != DVDNAV_STATUS_OK) return false;
-        if (event == DVDNAV_NAV_PACKET) {
+    for (int read = 0, events = 0; read < kLandingSectors && events < kEventLimit;) {
+        const Step step = Next(heldBlock_);
+        if (step == Step::End || step == Step::Failed) return false;
+        if (step == Step::Event) {
+            ++events;
+            continue;
+        }
+        if (navPack_) {
             const dsi_t* dsi = dvdnav_get_current_nav_dsi(nav_);
             held_ = true;
             if (dsi && Chosen(dsi->dsi_gi.vobu_vob_idn, dsi->dsi_gi.vobu_c_idn)) return true;
@@ -256,30 +266,8 @@ bool TitleReader::Land(std::uint64_t sector) {
             // one's at the end of the interleaved unit. Of another branch,
             // it does not.
             if (!otherAngle) return false;
-            ++read;
-            continue;
         }
-        if (event == DVDNAV_BLOCK_OK) {
-            ++read;
-            continue;
-        }
-        // Events after the hop are handled as in reading.
-        std::memcpy(block.data(), heldBlock_, kSector);
-        ++events;
-        if (event == DVDNAV_STILL_FRAME) dvdnav_still_skip(nav_);
-        else if (event == DVDNAV_WAIT) dvdnav_wait_skip(nav_);
-        else if (event == DVDNAV_STOP) ended_ = true;
-        if (ended_) return false;
-        if (event == DVDNAV_CELL_CHANGE) {
-            std::int32_t title = 0, pgcn = 0, pgn = 0;
-            if (dvdnav_current_title_program(nav_, &title, &pgcn, &pgn) != DVDNAV_STATUS_OK || title != plan_.title.number) {
-                ended_ = true;
-                return false;
-            }
-            pgc_ = pgcn;
-            cell_ = CellNumber(block.data());
-            played_.insert({pgc_, cell_});
-        }
+        ++read;
     }
     held_ = false;
     return false;

@@ -50,6 +50,8 @@ private:
     // One step of the player: a sector into block, or an event handled.
     Step Next(std::uint8_t* block);
     bool Land(std::uint64_t sector);
+    // The sectors of the title's program chains before chain pgc.
+    std::uint64_t ChainStart(int pgc) const;
     bool Chosen(int vobId, int cellId) const;
 
     DvdTitlePlan plan_;
@@ -61,7 +63,8 @@ private:
     // The sector a seek landed on, given before the next one read.
     bool held_ = false;
     std::uint8_t heldBlock_[kDvdSector];
-    int pgc_ = 0, cell_ = 0;               // where the player is
+    int pgc_ = 0;                           // the program chain the player is in
+    bool navPack_ = false;                  // the last sector read is a navigation pack
     std::set<std::pair<int, int>> played_;  // program chain and cell, so that a title that loops ends
     int readFailures_ = 0;
 };
