@@ -74,6 +74,13 @@ TEST(ConversionSteps, ASizeIsCheckedAndSharedOverTwoPasses) {
     EXPECT_EQ(steps.Percent(2, 50), 70);
     EXPECT_EQ(steps.Percent(2, 100), 100);
 
+    // A length not known: nothing to say before coding, and no rate to share.
+    engine.described.seconds = 0;
+    ConversionSteps unknown(engine, "/media/cdrom0", c);
+    EXPECT_EQ(unknown.Prepare().outcome, Outcome::Ready);
+    EXPECT_EQ(unknown.SizeKbps(), 0);
+
+    engine.described.seconds = 7200;
     c.sizeMB = 100;
     ConversionSteps small(engine, "/media/cdrom0", c);
     const auto refused = small.Prepare();

@@ -1,7 +1,6 @@
 // What host programs make of a title before converting it, on titles as
 // VobcastReadDisc gives them: the tracks a wish picks or the problem that
-// names what there is, the words for tracks, titles and sizes, the AVI's name.
-#include "size_plan.h"
+// names what there is, the words for tracks and titles, the AVI's name.
 #include "temp_folder.h"
 #include "title_choice.h"
 
@@ -96,12 +95,8 @@ TEST(TitleChoice, TheWishPicksItsSubtitlesOrNamesTheTracksThereAre) {
 }
 
 TEST(TitleChoice, TracksTitlesAndFilesAreNamedAsListsShowThem) {
-    EXPECT_EQ(AudioTracksText(Film()), kTracks);
-    EXPECT_EQ(AudioTrackText(2, Film().audio[1]), "2 de (MPEG-1, 2 ch)");
-    EXPECT_EQ(SubtitleTracksText(Film()), "1 en, 2 de");
-    const VobcastTitle none{};
-    EXPECT_EQ(AudioTracksText(none), "no audio");
-    EXPECT_EQ(SubtitleTracksText(none), "none");
+    // The tracks' words are the problems' above; a title without any:
+    EXPECT_EQ(SubtitleTracksText(VobcastTitle{}), "none");
     EXPECT_EQ(Clock(6723.4), "1:52:03");
     EXPECT_EQ(Clock(59.6), "0:01:00");
     EXPECT_EQ(TitleNumber(3), "03");
@@ -125,15 +120,6 @@ TEST(TitleChoice, TracksTitlesAndFilesAreNamedAsListsShowThem) {
         {"/", "", "DVD"},
     };
     for (const auto& d : discs) EXPECT_EQ(DiscName(d.path, d.label), d.name) << d.path;
-}
-
-TEST(SizePlan, ASizeLeavesTheVideoItsRateOrSaysTheLeastThatWorks) {
-    // 700 MB over two hours: 16 kB of headers, 142 kbit/s of sound and index.
-    EXPECT_NEAR(VideoKbps(700, 7200), (700e6 - 16384) * 8 / 1000 / 7200 - 142, 1e-9);
-    EXPECT_EQ(SizeTooSmall(700, 7200), "");
-    EXPECT_EQ(SizeTooSmall(100, 7200), "100 MB is too small for its 7200 seconds: the video would get 0 kbit/s, and "
-                                       "needs at least 150; the smallest size that works is 263 MB");
-    EXPECT_EQ(SizeTooSmall(5, 0), "");  // a length not known: nothing to say before coding
 }
 
 } // namespace
