@@ -10,7 +10,9 @@ Library::~Library() {
 
 void* Library::Symbol(const char* name) {
     if (handle_ == nullptr) {
-        handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Never unmapped: a library may register types with GLib, which
+        // keeps them (and calls into them) until the process ends.
+        handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (handle_ == nullptr) {
             const char* why = dlerror();
             error_ = why != nullptr ? why : "cannot load " + path_;
