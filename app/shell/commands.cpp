@@ -33,6 +33,8 @@ void MainFrame::Skin_Click(skin::Object& source) {
     } else if (name == "Close") {
         UnloadSplash();
         close();
+    } else {
+        settings_.Click(source);
     }
 }
 

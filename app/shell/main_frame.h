@@ -104,6 +104,9 @@ public:
     void SetSkinPopupMenu(std::int16_t position);
     const skin::Menu& GetSubMenu(std::int16_t position) const { return MenuBar[static_cast<std::size_t>(position)]; }
 
+    // The Settings panel, with the title settings in force.
+    SettingsPanel& Settings() { return settings_; }
+
     skin::Skin Skin;
     SourceList List;
     std::unique_ptr<EngineCalls> Engine = std::make_unique<BoundEngine>();

@@ -4,6 +4,7 @@
 #include "settings_store.h"
 
 #include "app/sources/path_text.h"
+#include "app/sources/popup_menus.h"
 #include "platform/shell/dialogs.h"
 
 namespace {
@@ -31,6 +32,8 @@ void SettingsPanel::Switch(std::string_view panel) {
         if (f.List.GetListCount() > SourceList::kRows) f.ScrollBar->SetVisible(true);
         for (int i = 1; i <= SourceList::kRows; ++i) f.ListButton[static_cast<std::size_t>(i)]->SetRect(RowRect(i));
         for (skin::Object* o : {f.SaveStatic, f.SavePath, f.Ok, f.Cancel, f.Browse}) Park(*o);
+        for (skin::Object* o : titles_.Objects())
+            if (o != nullptr) Park(*o);
     } else if (panel == "Settings") {
         for (int i = 1; i <= SourceList::kRows; ++i) Park(*f.ListButton[static_cast<std::size_t>(i)]);
         f.ScrollBar->SetVisible(false);
@@ -40,12 +43,18 @@ void SettingsPanel::Switch(std::string_view panel) {
         f.Ok->SetRect({225, 113, 248, 128});
         f.Cancel->SetRect({254, 112, 296, 129});
         for (skin::Object* o : {f.SaveStatic, f.SavePath, f.Ok, f.Cancel, f.Browse}) o->SetVisible(true);
+        for (skin::Object* o : titles_.Objects()) {
+            if (o == nullptr) continue;
+            o->SetRect(o->Definition().rect);
+            o->SetVisible(true);
+        }
     }
 }
 
 void SettingsPanel::Open() {
     Switch("Settings");
     ShowFolder(*frame_.SavePath, ReadIniValue("SavePath", "PathName"));
+    titles_.Show(ReadTitleSettings());
 }
 
 void SettingsPanel::Browse() {
@@ -56,7 +65,13 @@ void SettingsPanel::Browse() {
 
 void SettingsPanel::Store() {
     WriteIniValue("SavePath", "PathName", frame_.SavePath->Text());
+    // A DVD.ini that never had title settings gets them only once they change.
+    if (titles_.Shown() != ReadTitleSettings()) WriteTitleSettings(titles_.Shown());
     Switch("Main");
 }
 
 void SettingsPanel::Drop() { Switch("Main"); }
+
+bool SettingsPanel::Click(const skin::Object& object) {
+    return titles_.Click(object, [this](const skin::Menu& menu) { ShowPopupMenu(frame_.Skin, frame_.Handle(), menu); });
+}

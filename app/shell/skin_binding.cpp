@@ -41,6 +41,9 @@ void MainFrame::LoadSkin() {
     for (int i = 1; i <= SourceList::kRows; ++i) window.Describe("List" + std::to_string(i), skin::AccessibleRole::ListRow);
     window.NameList("Source files");
 
+    // Optional: a skin without them converts a disc's VOB files, as always.
+    settings_.Titles().Bind(window);
+
     List.Bind({ListButton, ScrollBar, Processing});
     SwitchInterface("Main");
     StopCompress->SetDisabled(true);

@@ -66,6 +66,13 @@ int main(int argc, char** argv) {
     if (settings) {
         frame.SwitchInterface("Settings");
         frame.SavePath->SetText("/home/ada/Videos/");
+        TitleSettings titles;
+        titles.wholeTitles = true;
+        titles.audioLanguage = "de";
+        titles.subtitles = TitleSettings::Subtitles::Language;
+        titles.subtitleLanguage = "en";
+        titles.sizeMB = 700;
+        frame.Settings().Titles().Show(titles);
     }
     frame.move(40, 40);
     frame.show();
