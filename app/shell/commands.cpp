@@ -109,7 +109,7 @@ void MainFrame::ImportFile_Click() {
 }
 
 void MainFrame::OpenFile_Click() {
-    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), "VOB Files(*.vob)|*.vob", LastDialogFolder());
+    const shell::OpenFileResult chosen = shell::ShowOpen(Handle(), search_.OpenFilter(), LastDialogFolder());
     if (!chosen.file_name.empty()) RememberDialogFolder(std::filesystem::path(chosen.file_name).parent_path().string());
     AddOpenedFile(chosen.file_title, chosen.file_name);
 }

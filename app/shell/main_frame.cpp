@@ -47,6 +47,12 @@ MainFrame::MainFrame()
         if (!isHidden()) trayWatch_.stop();
         else if (!Tray.ICONSHOWN(Handle())) OpenMenu_Click();
     });
+    search_.SetTitleLister({[this]() -> std::optional<vobcast::plan::TrackWish> {
+                                const TitleSettings titles = settings_.TitleChoice();
+                                if (!titles.wholeTitles) return std::nullopt;
+                                return Wish(titles);
+                            },
+                            [this](const std::string& path, std::string& error) { return Engine->ReadDisc(path, error); }});
     setAcceptDrops(true);
     BindShortcuts();
     Image1 = QIcon(QString::fromStdString(shell::ProgramFolder() + "/icon/marbleway.ico"));
