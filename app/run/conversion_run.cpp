@@ -5,6 +5,7 @@
 #include "platform/shell/folders.h"
 #include "platform/ui/message_box.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -80,13 +81,25 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
     const bool renamed = chosen != destination;
     destination = chosen;
 
-    // A disc's title: what to read of it, until the engine is released.
-    if (entry.title > 0 && (engine_->ChooseSource(entry.title, entry.audioStream) != 0 ||
-                            engine_->ChooseAngle(entry.angle) != 0 ||
-                            engine_->ChooseSubtitles(entry.subtitleStream, entry.forcedSubtitles) != 0)) {
-        Halt();
-        ui::MessageBox("Title " + std::to_string(entry.title) + " of \"" + source + "\" can't be chosen.", "Marbleway",
-                       ui::Icon::Warning);
+    if (entry.title > 0) {
+        // A disc's title: prepared aside, then converted pass by pass.
+        vobcast::plan::ConversionChoices choices = window_.TitleChoices();
+        choices.title = entry.title;
+        choices.angle = entry.angle;
+        choices.audioStream = entry.audioStream;
+        choices.subtitleStream = entry.subtitleStream;
+        choices.forcedSubtitles = entry.forcedSubtitles;
+        steps_ = std::make_unique<vobcast::plan::ConversionSteps>(*engine_, source, choices);
+        source_ = source;
+        destination_ = destination;
+        flag_ = flag;
+        pass_ = 0;
+        titleName_ = fs::path(destination).stem().string();
+        const int row = Positioning(list_.CurrentIndex, "PROCESSING");
+        if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
+        list_.SetStatus("Preparing " + titleName_ + "...");
+        preparing_ = std::async(std::launch::async, [steps = steps_.get()] { return steps->Prepare(); });
+        timer_.start();
         return;
     }
     if (engine_->DoInit(window_.Handle(), source, destination, flag) != 0) {
@@ -99,6 +112,55 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
     if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
     engine_->StartComp();
     timer_.start();
+}
+
+vobcast::plan::ConversionSteps::Prepared ConversionRun::EndPreparing() {
+    // The preparing reads a bounded number of pictures, so this wait ends.
+    vobcast::plan::ConversionSteps::Prepared prepared = preparing_.get();
+    preparing_ = {};
+    return prepared;
+}
+
+void ConversionRun::FailTitle(const std::string& why) {
+    timer_.stop();
+    Positioning(list_.CurrentIndex, "NORMAL");
+    Halt();
+    engine_->DoUninit();
+    steps_.reset();
+    titleName_.clear();
+    if (!why.empty()) ui::MessageBox(why, "Marbleway", ui::Icon::Warning);
+}
+
+void ConversionRun::RunPrepared(const vobcast::plan::ConversionSteps::Prepared& prepared) {
+    using Outcome = vobcast::plan::ConversionSteps::Outcome;
+    if (prepared.outcome != Outcome::Ready) {
+        FailTitle("\"" + titleName_ + "\" can't be converted: " + prepared.text + ".");
+        return;
+    }
+    pass_ = 1;
+    StartPass(flag_);
+}
+
+bool ConversionRun::StartPass(std::int16_t flag) {
+    std::string problem;
+    const std::string writes = steps_->BeginPass(pass_, destination_, problem);
+    if (writes.empty()) {
+        FailTitle("\"" + titleName_ + "\" can't be converted: " + problem + ".");
+        return false;
+    }
+    if (engine_->DoInit(window_.Handle(), source_, writes, flag) != 0) {
+        FailTitle({});  // the engine has said why
+        return false;
+    }
+    outputs_.insert(destination_);
+    engine_->StartComp();
+    return true;
+}
+
+std::string ConversionRun::ProgressLine(std::int32_t percent) const {
+    std::string line = ProgressText(percent);
+    if (steps_ && !titleName_.empty()) line += "  " + titleName_;
+    return line;
 }
 
 int ConversionRun::Positioning(int slot, const std::string& mark) {
@@ -123,8 +185,12 @@ void ConversionRun::CloseEntry() {
     Halt();
     Positioning(list_.CurrentIndex, "NORMAL");
     timer_.stop();
-    engine_->StopComp();
+    // A title still being prepared has started no pass to stop.
+    if (preparing_.valid()) EndPreparing();
+    else engine_->StopComp();
     engine_->DoUninit();
+    steps_.reset();
+    titleName_.clear();
 }
 
 void ConversionRun::EndRun() {
@@ -177,8 +243,10 @@ void ConversionRun::ForceStop() {
 void ConversionRun::Abandon() {
     if (!Running()) return;
     timer_.stop();
-    engine_->StopComp();
+    if (preparing_.valid()) EndPreparing();
+    else engine_->StopComp();
     engine_->DoUninit();
+    steps_.reset();
     tray_.DELETEICON(window_.Handle());
     // Nothing shows it, as the window is going; it keeps a second close (the
     // window destroyed after closing) from releasing the engine again.
@@ -186,18 +254,37 @@ void ConversionRun::Abandon() {
 }
 
 void ConversionRun::Poll() {
-    // The program reads the low 32 bits of the engine's value.
-    const auto p1 = static_cast<std::int32_t>(engine_->GetCurrentPos());
-    list_.SetStatus(ProgressText(p1));
+    if (preparing_.valid()) {
+        if (preparing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) RunPrepared(EndPreparing());
+        return;
+    }
+    // The program reads the low 32 bits of the engine's value; a title of
+    // two passes shows them as one.
+    const auto whole = [this](std::int64_t position) {
+        const auto p = static_cast<std::int32_t>(position);
+        return steps_ && p >= 0 && p <= 100 ? static_cast<std::int32_t>(steps_->Percent(pass_, p)) : p;
+    };
+    const std::int32_t p1 = whole(engine_->GetCurrentPos());
+    list_.SetStatus(ProgressLine(p1));
     if (p1 >= 0 && p1 <= 100) {
         const std::string file = shell::ProgramFolder() + "/icon/round" + std::to_string(p1 / 6) + ".ico";
         const QIcon frame(QString::fromStdString(file));
         // A frame that cannot be read leaves the icon as it is; polling goes on.
         if (!frame.availableSizes().isEmpty()) window_.ShowIcon(frame, file);
     }
-    const auto p2 = static_cast<std::int32_t>(engine_->GetCurrentPos());
-    tray_.MODIFYICON(window_.Handle(), window_.IconHandle(), ProgressText(p2));
-    window_.ShowProgress(ProgressText(p2));
+    const std::int32_t p2 = whole(engine_->GetCurrentPos());
+    tray_.MODIFYICON(window_.Handle(), window_.IconHandle(), ProgressLine(p2));
+    window_.ShowProgress(ProgressLine(p2));
     const auto p3 = static_cast<std::int32_t>(engine_->GetCurrentPos());
-    if (p3 == 100) EntryDone();
+    if (p3 != 100) return;
+    if (steps_ && pass_ < steps_->Passes()) {
+        // The measuring pass is done: the second writes the AVI, with the
+        // compressor chosen for the first.
+        engine_->StopComp();
+        engine_->DoUninit();
+        ++pass_;
+        StartPass(1);
+        return;
+    }
+    EntryDone();
 }

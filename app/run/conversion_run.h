@@ -7,6 +7,7 @@
 // RunWindow.
 #pragma once
 
+#include "conversion_steps.h"
 #include "engine_calls.h"
 #include "app/run/tray_icon.h"
 #include "app/sources/source_list.h"
@@ -17,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -50,6 +52,8 @@ public:
     virtual std::uintptr_t IconHandle() const = 0;
     // The folder the AVI files go to, as stored: "/srv/rips/".
     virtual std::string OutputFolder() const = 0;
+    // How every title of a run converts: its size, its black bars.
+    virtual vobcast::plan::ConversionChoices TitleChoices() const = 0;
 
 protected:
     ~RunWindow() = default;
@@ -65,7 +69,9 @@ public:
     bool Running() const;
     // The Start command: from the first entry, when there is one and no run.
     void Start();
-    // Converts slot; flag 0 asks for the compressor, 1 reuses it.
+    // Converts slot; flag 0 asks for the compressor, 1 reuses it. A title
+    // is first prepared (its black bars found, its size checked) on a thread
+    // of its own, then converted in one pass or, for a size, two.
     void StartEntry(int slot, std::int16_t flag);
     // The entry under way is complete: the next one starts, or the run ends.
     void EntryDone();
@@ -90,6 +96,18 @@ private:
     // an output of this run already.
     std::string FreeOutputName(const std::string& source, const std::string& destination) const;
     void Halt();
+    // Ends the preparing of a title, waiting for it, and returns its outcome.
+    vobcast::plan::ConversionSteps::Prepared EndPreparing();
+    // Runs pass pass_ of the entry under way into destination_; false when
+    // it could not start (the run halted, the user told why).
+    bool StartPass(std::int16_t flag);
+    // The title under way ends unconverted, the user told why (why empty:
+    // the engine has told).
+    void FailTitle(const std::string& why);
+    // The prepared title's first pass, or the halt its outcome asks for.
+    void RunPrepared(const vobcast::plan::ConversionSteps::Prepared& prepared);
+    // "Progressing:42%", and for a title its name: "Progressing:42%  MY_FILM title 01".
+    std::string ProgressLine(std::int32_t percent) const;
 
     RunWindow& window_;
     SourceList& list_;
@@ -97,4 +115,14 @@ private:
     TrayIcon& tray_;
     QTimer& timer_;
     std::set<std::string> outputs_;  // the AVI files this run has written
+
+    // The title under way: its steps, its pass, where it goes, and while it
+    // is prepared the work doing it.
+    std::unique_ptr<vobcast::plan::ConversionSteps> steps_;
+    std::future<vobcast::plan::ConversionSteps::Prepared> preparing_;
+    int pass_ = 0;
+    std::int16_t flag_ = 0;
+    std::string source_;
+    std::string destination_;
+    std::string titleName_;  // "MY_FILM title 01"
 };

@@ -81,6 +81,14 @@ std::uintptr_t MainFrame::IconHandle() const { return reinterpret_cast<std::uint
 
 std::string MainFrame::OutputFolder() const { return ReadIniValue("SavePath", "PathName"); }
 
+vobcast::plan::ConversionChoices MainFrame::TitleChoices() const {
+    const TitleSettings titles = settings_.TitleChoice();
+    vobcast::plan::ConversionChoices choices;
+    choices.sizeMB = titles.sizeMB;
+    choices.cropAuto = titles.cropBlackBars;
+    return choices;
+}
+
 // What the list can't take is refused with the cursor, before the drop.
 void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
     if (Droppable(DraggedPaths(event->mimeData()))) event->acceptProposedAction();

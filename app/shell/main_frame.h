@@ -149,6 +149,7 @@ private:
     void ShowProgramIcon() override { ShowIcon(Image1, {}); }
     std::uintptr_t IconHandle() const override;
     std::string OutputFolder() const override;
+    vobcast::plan::ConversionChoices TitleChoices() const override;
 
     void UnloadSplash();
     // Ctrl+O Open File, Ctrl+I Import File, Ctrl+Return Start, Escape Stop

@@ -10,6 +10,7 @@
 #include "recording_engine.h"
 #include "sync_marks.h"
 #include "app/sources/title_entries.h"
+#include "app/shell/title_settings.h"
 #include "test_media.h"
 
 #include <QElapsedTimer>
@@ -154,12 +155,14 @@ TEST_F(JobRunner, TitleEntriesConvertEachIntoItsOwnAviWithItsChoices) {
     ASSERT_TRUE(testing_support::WaitUntil([&] { return frame.Processing->Text() == "Complete!"; }, 120000));
     EXPECT_EQ(engine.destinations, (std::vector<std::string>{out / "MY_FILM title 01.avi", out / "MY_FILM title 02.avi",
                                                              out / "ntsc.avi"}));
-    EXPECT_EQ(engine.Count("ChooseSource 1 1"), 1);
-    EXPECT_EQ(engine.Count("ChooseSubtitles 0 0"), 1);
-    EXPECT_EQ(engine.Count("ChooseSource 2 1"), 1);
-    EXPECT_EQ(engine.Count("ChooseSubtitles -1 0"), 1);
+    // Chosen before the black bars are looked for, and again with the crop found.
+    EXPECT_EQ(engine.Count("ChooseSource 1 1"), 2);
+    EXPECT_EQ(engine.Count("ChooseSubtitles 0 0"), 2);
+    EXPECT_EQ(engine.Count("ChooseSource 2 1"), 2);
+    EXPECT_EQ(engine.Count("ChooseSubtitles -1 0"), 2);
+    EXPECT_EQ(engine.Count("FindCrop"), 2);
     EXPECT_EQ(std::count_if(engine.calls.begin(), engine.calls.end(), [](const std::string& c) { return c.starts_with("Choose"); }),
-              6) << "the file entry makes no host call";
+              20) << "five choices twice for each title; the file entry makes no host call";
     for (const std::string& avi : engine.destinations) EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
     // German hums at 700 Hz, English at 300.
     for (int i = 0; i < 2; ++i) EXPECT_GT(testing_media::BandLevel(engine.destinations[i], 700), testing_media::BandLevel(engine.destinations[i], 300) + 6) << i;
@@ -416,6 +419,134 @@ TEST_F(JobRunner, TheNotificationAreaIconBringsTheWindowBackAndExits) {
     EXPECT_FALSE(frame.isVisible());
     EXPECT_EQ(Count("DELETEICON "), 1);
     EXPECT_TRUE(qApp->findChildren<QSystemTrayIcon*>().isEmpty());
+}
+
+// A title of a size runs two passes shown as one percentage, the first
+// measuring into nothing, the second writing the AVI with the compressor
+// chosen once; Stop ends it in either pass, and a size the title's length
+// can't reach is refused before any pass.
+TEST_F(JobRunner, ATitleOfASizeRunsTwoPassesAsOnePercentageAndStopsInEither) {
+    WriteIniValue("Titles", "WholeTitles", "1");
+    WriteIniValue("Titles", "SizeMB", "3");
+    WriteIniValue("Titles", "KeepBlackBars", "1");
+    SourceEntry title{"/media/cdrom0", 1};
+    title.aviName = "MY_FILM title 01.avi";
+    title.caption = "MY_FILM  title 01  0:00:14  main film";
+    frame.List.FileList.Set(1, title);
+    frame.List.ScrollBarChanged(0);
+    RecordingEngine& engine = UseEngine(false);
+    engine.described.seconds = 14;
+    const auto begun = [&] { return engine.Count("DoInit 0") + engine.Count("DoInit 1") > 0; };
+    const auto prepare = [&] {
+        return testing_support::WaitUntil([&] {
+            frame.Timer1_Timer();
+            return begun() || !frame.Timer1.isActive();
+        });
+    };
+
+    ClickOn(*frame.StartCompress);
+    EXPECT_EQ(frame.Processing->Text(), "Preparing MY_FILM title 01...");
+    ASSERT_TRUE(prepare());
+    EXPECT_EQ(engine.destinations, (std::vector<std::string>{"/dev/null"}));
+    EXPECT_EQ(engine.Count("ChooseSize 1 0"), 1);
+    EXPECT_EQ(engine.Count("FindCrop"), 0) << "black bars kept";
+    Tick(engine, 50);
+    EXPECT_EQ(frame.Processing->Text(), "Progressing:20%  MY_FILM title 01");
+    Tick(engine, 100);
+    EXPECT_EQ(engine.destinations, (std::vector<std::string>{"/dev/null", out / "MY_FILM title 01.avi"}));
+    EXPECT_EQ(engine.Count("ChooseSize 2 3000000"), 1);
+    EXPECT_EQ(engine.Count("DoInit 1"), 1) << "the second pass keeps the compressor";
+    EXPECT_EQ(engine.Count("ChooseSource 1 -1"), 2) << "the choices made again for the second pass";
+    Tick(engine, 50);
+    EXPECT_EQ(frame.Processing->Text(), "Progressing:70%  MY_FILM title 01");
+    EXPECT_GE(Count("MODIFYICON Progressing:70%  MY_FILM title 01"), 1) << "the tray's tip names the title";
+    ClickOn(*frame.StopCompress);
+    EXPECT_EQ(engine.Count("StopComp"), 2);
+    EXPECT_EQ(engine.Count("DoUninit"), 2);
+    ExpectIdle();
+
+    // Stopped in the first pass: no second.
+    engine.calls.clear();
+    engine.destinations.clear();
+    ClickOn(*frame.StartCompress);
+    ASSERT_TRUE(prepare());
+    Tick(engine, 30);
+    ClickOn(*frame.StopCompress);
+    EXPECT_EQ(engine.destinations, (std::vector<std::string>{"/dev/null"}));
+    EXPECT_EQ(engine.Count("StopComp"), 1);
+    ExpectIdle();
+
+    // Two hours can't fit into 3 MB.
+    engine.calls.clear();
+    engine.described.seconds = 7200;
+    ClickOn(*frame.StartCompress);
+    ASSERT_TRUE(prepare());
+    EXPECT_FALSE(begun());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("\"MY_FILM title 01\" can't be converted: ", 0), 0u) << boxes[0];
+    EXPECT_EQ(frame.ListButton[1]->ButtonColors()[61], 128) << "the row is NORMAL again";
+    ExpectIdle();
+}
+
+// The disc imported with whole titles on, German sound, English subtitles
+// and 3 MB a title: two AVIs of 3 MB within 2 %, in German, the English
+// subtitle drawn on the first, in sync as libavformat reads them.
+TEST_F(JobRunner, ADiscImportedAsTitlesConvertsEachTitleToItsSize) {
+    TitleSettings s;
+    s.wholeTitles = true;
+    s.audioLanguage = "de";
+    s.subtitles = TitleSettings::Subtitles::Language;
+    s.subtitleLanguage = "en";
+    s.sizeMB = 3;
+    WriteTitleSettings(s);
+    frame.ImportFolder(testing_media::MediaPath("disc"));
+    ASSERT_EQ(frame.List.GetListCount(), 2);
+    RecordingEngine& engine = UseEngine(true);
+    ChooseDivX();
+    std::vector<int> percents;
+    ClickOn(*frame.StartCompress);
+    ASSERT_TRUE(testing_support::WaitUntil(
+        [&] {
+            const std::string& text = frame.Processing->Text();
+            if (text.starts_with("Progressing:")) percents.push_back(std::atoi(text.c_str() + 12));
+            return text == "Complete!";
+        },
+        240000));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    const std::vector<std::string> avis = {out / "disc title 01.avi", out / "disc title 02.avi"};
+    EXPECT_EQ(engine.destinations, (std::vector<std::string>{"/dev/null", avis[0], "/dev/null", avis[1]}));
+    for (const std::string& avi : avis) {
+        std::error_code ec;
+        const double bytes = static_cast<double>(fs::file_size(avi, ec));
+        EXPECT_NEAR(bytes, 3e6, 3e6 * 0.02) << avi;
+        EXPECT_EQ(testing_media::StrictReaderFaults(avi), "") << avi;
+        EXPECT_GT(testing_media::BandLevel(avi, 700), testing_media::BandLevel(avi, 300) + 6) << avi << ": German";
+    }
+    EXPECT_LT(testing_media::MaxOffset(testing_media::MarksByLibav(avis[0])), 0.040);
+    // The English subtitle: a yellow bar low in the picture from 1 to 3 s.
+    const auto bar = [&](double at) {
+        char vf[128];
+        std::snprintf(vf, sizeof vf, "crop=480:36:120:400,scale=1:1:flags=area");
+        const std::string rgb = testing_media::CommandOutput("ffmpeg -nostdin -v error -ss " + std::to_string(at) + " -i '" +
+                                                             avis[0] + "' -frames:v 1 -vf '" + vf + "' -f rawvideo -pix_fmt rgb24 -");
+        return rgb.size() == 3 ? std::array<int, 3>{static_cast<unsigned char>(rgb[0]), static_cast<unsigned char>(rgb[1]),
+                                                    static_cast<unsigned char>(rgb[2])}
+                               : std::array<int, 3>{-1, -1, -1};
+    };
+    const std::array<int, 3> shown = bar(2.0), gone = bar(4.0);
+    const auto yellow = [](const std::array<int, 3>& c) { return c[0] > 180 && c[1] > 180 && c[2] < 80; };
+    EXPECT_TRUE(yellow(shown)) << shown[0] << " " << shown[1] << " " << shown[2] << " at 2 s";
+    EXPECT_FALSE(yellow(gone)) << gone[0] << " " << gone[1] << " " << gone[2] << " at 4 s";
+    // One percentage over both passes: it goes back only where the next
+    // title begins, after its first reached the end.
+    ASSERT_FALSE(percents.empty());
+    int restarts = 0;
+    for (std::size_t i = 1; i < percents.size(); ++i) {
+        if (percents[i] >= percents[i - 1]) continue;
+        ++restarts;
+        EXPECT_GE(percents[i - 1], 90) << "a percentage went back from " << percents[i - 1] << " to " << percents[i];
+    }
+    EXPECT_LE(restarts, 1);
 }
 
 } // namespace
