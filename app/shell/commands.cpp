@@ -5,6 +5,7 @@
 #include "splash.h"
 
 #include "app/sources/popup_menus.h"
+#include "app/sources/title_entries.h"
 #include "platform/shell/dialogs.h"
 #include "platform/ui/message_box.h"
 
@@ -73,7 +74,22 @@ void MainFrame::Skin_MouseUp(skin::Object& source, int /*button*/, int /*shift*/
 
 void MainFrame::SetSkinPopupMenu(std::int16_t position) {
     if (position < 0 || position >= static_cast<std::int16_t>(MenuBar.size())) return;
-    ShowPopupMenu(Skin, Handle(), GetSubMenu(position));
+    // A title's row offers its own tracks before the list's commands.
+    const int slot = ScrollBar != nullptr ? ScrollBar->Position() + List.SelectedRow : 0;
+    const SourceEntry& entry = List.FileList.Entry(slot);
+    if (position != 0 || entry.title == 0 || List.SelectedRow < 1) {
+        ShowPopupMenu(Skin, Handle(), GetSubMenu(position));
+        return;
+    }
+    const int row = List.SelectedRow;
+    skin::Menu menu = TrackItems(entry, [this, slot, row](int audio, int subtitle) {
+        SourceEntry chosen = List.FileList.Entry(slot);
+        ChooseTracks(chosen, audio, subtitle);
+        List.FileList.Set(slot, std::move(chosen));
+        List.ShowInRow(slot, row);
+    });
+    menu.insert(menu.end(), MenuBar[0].begin(), MenuBar[0].end());
+    ShowPopupMenu(Skin, Handle(), menu);
 }
 
 // The run's commands.

@@ -9,6 +9,23 @@ void ShowPopupMenu(skin::Skin& skin, std::uintptr_t window, const skin::Menu& me
     if (skinned != nullptr) skinned->ShowPopupMenu(menu, pointer.x, pointer.y);
 }
 
+skin::Menu TrackItems(const SourceEntry& entry, const std::function<void(int audio, int subtitle)>& choose) {
+    skin::Menu menu;
+    for (const TrackChoice& a : entry.audioTracks)
+        menu.push_back({"Sound" + std::to_string(a.stream), "Sound " + a.text,
+                        [choose, stream = a.stream, sub = entry.subtitleStream] { choose(stream, sub); }, {},
+                        a.stream == entry.audioStream});
+    if (!menu.empty()) menu.push_back({"SeparatorSound", "-", nullptr});
+    menu.push_back({"NoSubtitles", "No subtitles", [choose, audio = entry.audioStream] { choose(audio, -1); }, {},
+                    entry.subtitleStream < 0});
+    for (const TrackChoice& s : entry.subtitleTracks)
+        menu.push_back({"Subtitles" + std::to_string(s.stream), "Subtitles " + s.text,
+                        [choose, stream = s.stream, audio = entry.audioStream] { choose(audio, stream); }, {},
+                        s.stream == entry.subtitleStream});
+    menu.push_back({"SeparatorTracks", "-", nullptr});
+    return menu;
+}
+
 int ReleasedRow(const std::string& name) {
     if (name < "List1" || name > "List7") return 0;
     // Names such as "List1x" sort in between too; only the seven rows count.

@@ -12,12 +12,21 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The skin objects the list shows itself through; none may be null once bound.
 struct ListView {
     std::array<skin::Object*, 8> rows{};  // rows 1 to 7; index 0 is never used
     skin::Object* scroll_bar = nullptr;
     skin::Object* processing = nullptr;   // the status line
+};
+
+// A track of a title the user may choose: its DVD stream number, and how
+// the converter's title list names it ("2 de (AC-3, 6 ch)").
+struct TrackChoice {
+    int stream = -1;
+    std::string text{};
+    bool operator==(const TrackChoice&) const = default;
 };
 
 // What one entry converts: a file, or one title of a disc with the choices
@@ -31,6 +40,9 @@ struct SourceEntry {
     bool forcedSubtitles = false;
     std::string caption{};  // how its row reads; empty: the path
     std::string aviName{};  // the AVI's file name; empty: the source's name with ".avi"
+    // A title's tracks, and its row's words before any note on them.
+    std::vector<TrackChoice> audioTracks{}, subtitleTracks{};
+    std::string name{};
     bool operator==(const SourceEntry&) const = default;
 };
 

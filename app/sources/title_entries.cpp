@@ -15,8 +15,11 @@ std::vector<SourceEntry> TitleEntries(const std::string& path, const VobcastDisc
         if (!main && t.seconds < kShortTitleSeconds && t.seconds * 10 < longest) continue;
         SourceEntry e{path, t.number};
         e.aviName = plan::TitleAviName(name, t.number, e.angle);
-        e.caption = name + "  title " + plan::TitleNumber(t.number) + "  " + plan::Clock(t.seconds) +
-                    (main ? "  main film" : "");
+        e.name = name + "  title " + plan::TitleNumber(t.number) + "  " + plan::Clock(t.seconds) + (main ? "  main film" : "");
+        e.caption = e.name;
+        for (int a = 0; a < t.audio_count; ++a) e.audioTracks.push_back({t.audio[a].stream, plan::AudioTrackText(a + 1, t.audio[a])});
+        for (int s = 0; s < t.subtitle_count; ++s)
+            e.subtitleTracks.push_back({t.subtitles[s].stream, plan::SubtitleTrackText(s + 1, t.subtitles[s])});
         std::string problem;
         e.audioStream = plan::PickAudio(t, wish, problem);
         if (!problem.empty() && t.audio_count > 0) {
@@ -32,4 +35,14 @@ std::vector<SourceEntry> TitleEntries(const std::string& path, const VobcastDisc
     std::stable_partition(entries.begin(), entries.end(),
                           [&](const SourceEntry& e) { return e.title == disc.main_title; });
     return entries;
+}
+
+void ChooseTracks(SourceEntry& entry, int audioStream, int subtitleStream) {
+    entry.audioStream = audioStream;
+    entry.subtitleStream = subtitleStream;
+    entry.caption = entry.name;
+    for (const TrackChoice& a : entry.audioTracks)
+        if (a.stream == audioStream) entry.caption += "  " + a.text;
+    for (const TrackChoice& s : entry.subtitleTracks)
+        if (s.stream == subtitleStream) entry.caption += "  subtitles " + s.text;
 }

@@ -20,3 +20,7 @@ constexpr double kShortTitleSeconds = 60;
 // shows none ("  no fr subtitles").
 std::vector<SourceEntry> TitleEntries(const std::string& path, const VobcastDisc& disc,
                                       const vobcast::plan::TrackWish& wish);
+
+// The user's own choice of a title's tracks (subtitleStream -1: none); its
+// row then says it: "MY_FILM  title 01  1:52:03  main film  2 de (AC-3, 6 ch)  subtitles 1 en".
+void ChooseTracks(SourceEntry& entry, int audioStream, int subtitleStream);

@@ -39,11 +39,13 @@ std::string AudioTracksText(const VobcastTitle& t) {
     return text.empty() ? "no audio" : text;
 }
 
+std::string SubtitleTrackText(int number, const VobcastSubtitleTrack& s) {
+    return std::to_string(number) + " " + (s.language[0] ? s.language : "--");
+}
+
 std::string SubtitleTracksText(const VobcastTitle& t) {
     std::string text;
-    for (int i = 0; i < t.subtitle_count; ++i)
-        text += (text.empty() ? "" : ", ") + std::to_string(i + 1) + " " +
-                (t.subtitles[i].language[0] ? t.subtitles[i].language : "--");
+    for (int i = 0; i < t.subtitle_count; ++i) text += (text.empty() ? "" : ", ") + SubtitleTrackText(i + 1, t.subtitles[i]);
     return text.empty() ? "none" : text;
 }
 

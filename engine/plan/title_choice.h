@@ -38,6 +38,8 @@ int PickSubtitles(const VobcastTitle& t, const TrackWish& wish, int audioStream,
 std::string AudioTrackText(int number, const VobcastAudioTrack& a);
 // Every audio track of t so, comma-separated; "no audio" when it has none.
 std::string AudioTracksText(const VobcastTitle& t);
+// "2 de": subtitle track number (1-based) s; "--" for no language.
+std::string SubtitleTrackText(int number, const VobcastSubtitleTrack& s);
 // "1 en, 2 de"; "none" when t has no subtitle tracks.
 std::string SubtitleTracksText(const VobcastTitle& t);
 

@@ -49,6 +49,7 @@ struct MenuItem {
     std::string caption;
     std::function<void()> handler;
     std::string shortcut = {};  // shown beside the caption, such as "Ctrl+O"
+    bool checked = false;       // shown ticked: the choice in force
 };
 using Menu = std::vector<MenuItem>;
 

@@ -541,6 +541,10 @@ void Surface::ShowMenu(const Menu& menu, int x, int y) {
             action->setShortcut(QKeySequence(QString::fromStdString(menu[i].shortcut)));
             action->setShortcutVisibleInContextMenu(true);
         }
+        if (menu[i].checked) {
+            action->setCheckable(true);
+            action->setChecked(true);
+        }
         action->setData(static_cast<int>(i));
     }
     // A menu the keyboard opened drops from the button it pressed.

@@ -112,4 +112,41 @@ TEST_F(TitleSearch, AnOpenedImageOrVideoTsIfoAndADriveListTheirTitles) {
     EXPECT_EQ(Rows(), kDiscRows);
 }
 
+// A title's row offers its own tracks before the list's commands, ticked as
+// chosen; a choice changes that row alone and says so.
+TEST_F(TitleSearch, ARowMenuChoosesThatTitlesOwnTracks) {
+    WholeTitles(true);
+    frame.ImportFolder(MediaPath("disc"));
+    ASSERT_EQ(frame.List.GetListCount(), 2);
+    std::vector<std::string> shown;
+    std::string choose;
+    skin::SetPopupMenuHook([&](const skin::Menu& menu, int, int) {
+        shown.clear();
+        int chosen = -1;
+        for (std::size_t i = 0; i < menu.size(); ++i) {
+            shown.push_back((menu[i].checked ? "* " : "") + menu[i].caption);
+            if (menu[i].caption == choose) chosen = static_cast<int>(i);
+        }
+        return chosen;
+    });
+    choose = "Sound 1 en (AC-3, 2 ch)";
+    frame.Skin_MouseUp(*frame.ListButton[1], Qt::RightButton, 0, 5, 5);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Sound 1 en (AC-3, 2 ch)", "* Sound 2 de (AC-3, 2 ch)", "-", "No subtitles",
+                                               "* Subtitles 1 en", "Subtitles 2 de", "-", "Clear List", "Delete Item", "-",
+                                               "Cancel"}));
+    EXPECT_EQ(frame.List.FileList.Entry(1).audioStream, 0);
+    EXPECT_EQ(frame.ListButton[1]->Caption(), "disc  title 01  0:00:14  main film  1 en (AC-3, 2 ch)  subtitles 1 en");
+    choose = "No subtitles";
+    frame.Skin_MouseUp(*frame.ListButton[1], Qt::RightButton, 0, 5, 5);
+    EXPECT_EQ(shown[0], "* Sound 1 en (AC-3, 2 ch)");
+    EXPECT_EQ(frame.List.FileList.Entry(1).subtitleStream, -1);
+    EXPECT_EQ(frame.List.FileList.Entry(2).audioStream, 1) << "the other title keeps its German";
+    // A file's row has the list's commands alone.
+    frame.AddOpenedFile("ntsc.vob", MediaPath("ntsc.vob"));
+    choose.clear();
+    frame.Skin_MouseUp(*frame.ListButton[3], Qt::RightButton, 0, 5, 5);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Clear List", "Delete Item", "-", "Cancel"}));
+    skin::SetPopupMenuHook(nullptr);
+}
+
 } // namespace
