@@ -97,7 +97,7 @@ skin::Menu TitleControls::SoundMenu() {
 
 skin::Menu TitleControls::SubtitlesMenu() {
     using Subtitles = TitleSettings::Subtitles;
-    const auto choose = [this](Subtitles kind, std::string language) {
+    const auto choose = [this](Subtitles kind, const std::string& language) {
         return [this, kind, language] {
             TitleSettings s = shown_;
             s.subtitles = kind;

@@ -56,7 +56,7 @@ bool IsImage(const std::string& name) {
 } // namespace
 
 std::string SourceSearch::OpenFilter() const {
-    const std::string vobs = "VOB Files(*.vob)|*.vob";
+    std::string vobs = "VOB Files(*.vob)|*.vob";
     if (!titles_.wish || !titles_.wish()) return vobs;
     return "DVD video(*.vob;*.iso;VIDEO_TS.IFO)|*.vob;*.iso;VIDEO_TS.IFO|" + vobs + "|DVD images(*.iso)|*.iso";
 }

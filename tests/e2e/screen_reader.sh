@@ -42,6 +42,15 @@ check "the settings panel's controls are parked out of the window" '! grep -q "B
 tree press Settings
 settings_open() { reads '[push button] "Browse…"'; }
 check "pressing Settings through AT-SPI opens the settings panel" 'wait_for settings_open'
+titles_named() {
+  for b in "Whole titles: off (a disc lists its VOB files)" "Sound of titles: as the disc plays" \
+    "Subtitles of titles: none" "Size of each title: as set by the bit rate" "Black bars: cut off"; do
+    grep -qF "[push button] \"$b\"" "$work/now.txt" || return 1
+  done
+}
+check "the title controls are push buttons named in full" 'reads "Whole titles" && titles_named'
+tree press "Whole titles: off (a disc lists its VOB files)"
+check "pressing Whole titles through AT-SPI turns it on" "wait_for 'reads \"Whole titles: on (a disc lists its titles)\"'"
 tree press Cancel
 check "pressing Cancel through AT-SPI closes it" 'wait_for "! settings_open"'
 

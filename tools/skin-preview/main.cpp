@@ -1,6 +1,7 @@
 // Draws Marbleway's main window with sample entries into a PNG, for skin
 // authors and the README:
-//   skin-preview [--settings] [--entries N] [--running] [--menu N] [--splash] OUT.png
+//   skin-preview [--settings] [--entries N] [--titles] [--running] [--menu N] [--splash] OUT.png
+// --titles lists a disc's titles, as the list does with whole titles on.
 // --menu opens popup menu N (0 list, 1 file, 2 about) on row 2 and takes the
 // whole screen, so it needs a real display (Xvfb). --splash draws the About
 // window instead.
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     bool settings = false;
     bool running = false;
     bool splash = false;
+    bool titles = false;
     int entries = 9;
     int menu = -1;
     const char* out = nullptr;
@@ -31,12 +33,13 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--settings") == 0) settings = true;
         else if (std::strcmp(argv[i], "--running") == 0) running = true;
         else if (std::strcmp(argv[i], "--splash") == 0) splash = true;
+        else if (std::strcmp(argv[i], "--titles") == 0) titles = true;
         else if (std::strcmp(argv[i], "--entries") == 0 && i + 1 < argc) entries = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--menu") == 0 && i + 1 < argc) menu = std::atoi(argv[++i]);
         else out = argv[i];
     }
     if (out == nullptr) {
-        std::fprintf(stderr, "usage: skin-preview [--settings] [--entries N] [--running] [--menu N] [--splash] OUT.png\n");
+        std::fprintf(stderr, "usage: skin-preview [--settings] [--entries N] [--titles] [--running] [--menu N] [--splash] OUT.png\n");
         return 2;
     }
     MainFrame frame;
@@ -47,7 +50,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     SourceList& list = frame.List;
-    for (int i = 1; i <= entries; ++i) {
+    if (titles) {
+        // A film, its making-of and two extras, German sound wished.
+        const char* rows[][3] = {{"1", "1:52:03", "  main film"}, {"2", "0:24:10", ""}, {"4", "0:08:41", "  no de sound: 1 en (AC-3, 2 ch)"}, {"5", "0:03:12", ""}};
+        entries = 0;
+        for (const auto& r : rows) {
+            SourceEntry e{"/media/cdrom0", std::atoi(r[0])};
+            e.name = std::string("MY_FILM  title 0") + r[0] + "  " + r[1] + (e.title == 1 ? "  main film" : "");
+            e.caption = std::string("MY_FILM  title 0") + r[0] + "  " + r[1] + r[2];
+            e.aviName = std::string("MY_FILM title 0") + r[0] + ".avi";
+            e.audioTracks = {{0, "1 en (AC-3, 6 ch)"}, {1, "2 de (AC-3, 6 ch)"}, {2, "3 en (AC-3, 2 ch)"}};
+            e.subtitleTracks = {{0, "1 en"}, {1, "2 de"}, {2, "3 fr"}};
+            e.audioStream = 1;
+            e.subtitleStream = 0;
+            list.FileList.Set(++entries, std::move(e));
+        }
+    }
+    for (int i = 1; i <= entries && !titles; ++i) {
         const int title = (i - 1) / 3 + 1;
         const int part = (i - 1) % 3 + 1;
         list.FileList.Set(i, "/media/cdrom0/VIDEO_TS/VTS_0" + std::to_string(title) + "_" + std::to_string(part) + ".VOB");
@@ -85,6 +104,7 @@ int main(int argc, char** argv) {
         });
         const skin::Rect row = frame.ListButton[2]->GetRect();
         QCursor::setPos(frame.mapToGlobal(QPoint(row.left + 60, (row.top + row.bottom) / 2)));
+        list.SelectedRow = 2;  // the row the pointer is on
         frame.SetSkinPopupMenu(static_cast<std::int16_t>(menu));
         return saved ? 0 : 1;
     }
