@@ -56,6 +56,13 @@ TEST_F(Keyboard, TabWalksTheButtonsInTheSkinsOrderAndSpaceOrReturnPressesThem) {
     Key(Qt::Key_Space);
     const auto shown = [](const skin::Object* o) { return o->GetRect().bottom > 0; };  // parked above the window when not
     EXPECT_TRUE(shown(frame.Browse)) << "the settings panel is shown";
+    // The title controls are in the round, and Space presses them too.
+    const std::vector<std::string> round = TabRound();
+    for (const char* control : TitleControls::kNames)
+        EXPECT_NE(std::find(round.begin(), round.end(), control), round.end()) << control;
+    while (Focused() != "WholeTitles") Key(Qt::Key_Tab);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(frame.Skin.GetSkinWindow(frame.Handle())->FindObject("WholeTitles")->Caption(), "Whole titles: on");
     while (Focused() != "Cancel") Key(Qt::Key_Tab);
     Key(Qt::Key_Return);
     EXPECT_FALSE(shown(frame.Browse)) << "back on the main panel";
