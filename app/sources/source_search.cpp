@@ -28,17 +28,11 @@ double GetDiskCapacity(const std::string& root) {
            static_cast<double>(static_cast<std::int32_t>(space.bytes_per_sector));
 }
 
-bool SameName(const std::filesystem::path& path, const char* upper) {
-    std::string name = path.filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-    return name == upper;
-}
-
-// The entry of folder named upper in any letter case; empty when none.
-std::filesystem::path Child(const std::filesystem::path& folder, const char* upper) {
+// The entry of folder named name in any letter case; empty when none.
+std::filesystem::path Child(const std::filesystem::path& folder, const char* name) {
     std::error_code ec;
     for (std::filesystem::directory_iterator i(folder, ec), end; !ec && i != end; i.increment(ec))
-        if (SameName(i->path(), upper)) return i->path();
+        if (shell::MatchesPattern(i->path().filename().string(), name)) return i->path();
     return {};
 }
 
@@ -49,15 +43,17 @@ bool IsDiscFolder(const std::string& folder) {
     return !video_ts.empty() && !Child(video_ts, "VIDEO_TS.IFO").empty();
 }
 
-bool IsImage(const std::string& name) {
-    return name.size() > 4 && SameName(name.substr(name.size() - 4), ".ISO");
-}
+bool IsImage(const std::string& path) { return shell::MatchesPattern(GetFileName(path), "*.iso"); }
 
 } // namespace
 
+std::optional<vobcast::plan::TrackWish> SourceSearch::Wish() const {
+    return titles_.wish ? titles_.wish() : std::nullopt;
+}
+
 std::string SourceSearch::OpenFilter() const {
     std::string vobs = "VOB Files(*.vob)|*.vob";
-    if (!titles_.wish || !titles_.wish()) return vobs;
+    if (!Wish()) return vobs;
     return "DVD video(*.vob;*.iso;VIDEO_TS.IFO)|*.vob;*.iso;VIDEO_TS.IFO|" + vobs + "|DVD images(*.iso)|*.iso";
 }
 
@@ -110,12 +106,12 @@ void SourceSearch::RunSearch(std::function<void()> search) {
 
 void SourceSearch::ScanDrives() {
     bool found = false;
+    const auto wish = Wish();
     for (const std::string& root : shell::DriveRoots()) {
         if (shell::GetDriveType(root) != shell::DRIVE_CDROM) continue;
         if (GetDiskCapacity(root) / 1024 / 1024 / 1024 < 1.0) continue;  // a CD, or no disc
         // A disc that can't be read as titles still shows its VOB files.
         std::string error;
-        const auto wish = titles_.wish ? titles_.wish() : std::nullopt;
         if (!wish || !ListTitles(root, *wish, error)) SearchForVobs(root);
         found = true;
     }
@@ -184,7 +180,7 @@ void SourceSearch::ImportFolder(std::string folder) {
     RunSearch([this, folder] {
         list_.ClearMenu_Click();
         list_.SetStatus("Searching file...");
-        const auto wish = titles_.wish ? titles_.wish() : std::nullopt;
+        const auto wish = Wish();
         const std::vector<std::string> discs = wish ? DiscsBelow(folder) : std::vector<std::string>{};
         std::vector<std::string> unread;
         for (const std::string& disc : discs) {
@@ -208,8 +204,8 @@ void SourceSearch::AddOpenedFile(const std::string& file_title, const std::strin
         ui::MessageBox("This is not a valid vob file, please select another one.", "Marbleway", ui::Icon::None);
         return;
     }
-    const auto wish = titles_.wish ? titles_.wish() : std::nullopt;
-    if (wish && !file_name.empty() && (IsImage(file_title) || SameName(file_title, "VIDEO_TS.IFO"))) {
+    const auto wish = Wish();
+    if (wish && !file_name.empty() && (IsImage(file_title) || shell::MatchesPattern(file_title, "VIDEO_TS.IFO"))) {
         const std::string disc = IsImage(file_title) ? file_name : std::filesystem::path(file_name).parent_path().string();
         list_.SetStatus("Searching file...");
         std::string error;

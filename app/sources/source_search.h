@@ -60,6 +60,8 @@ private:
     void ScanDrives();
     // Searches root for VOB files into the list, through a fresh search.
     void SearchForVobs(const std::string& root);
+    // The tracks wished of titles, when discs are listed as titles.
+    std::optional<vobcast::plan::TrackWish> Wish() const;
     // "Press Start..." or "Insert DVD...", unless the list overflowed.
     void ShowSearchResult(bool found);
     // Puts entry after the list's last one, showing it where the rows are;
