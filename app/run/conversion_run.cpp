@@ -80,6 +80,11 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
     const std::string chosen = FreeOutputName(source, destination);
     const bool renamed = chosen != destination;
     destination = chosen;
+    // The entry's row shows it under way, and where it goes when renamed.
+    const auto markRow = [&] {
+        const int row = Positioning(list_.CurrentIndex, "PROCESSING");
+        if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
+    };
 
     if (entry.title > 0) {
         // A disc's title: prepared aside, then converted pass by pass.
@@ -94,10 +99,8 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
         destination_ = destination;
         flag_ = flag;
         pass_ = 0;
-        titleName_ = fs::path(destination).stem().string();
-        const int row = Positioning(list_.CurrentIndex, "PROCESSING");
-        if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
-        list_.SetStatus("Preparing " + titleName_ + "...");
+        markRow();
+        list_.SetStatus("Preparing " + TitleName() + "...");
         preparing_ = std::async(std::launch::async, [steps = steps_.get()] { return steps->Prepare(); });
         timer_.start();
         return;
@@ -108,8 +111,7 @@ void ConversionRun::StartEntry(int slot, std::int16_t flag) {
         return;
     }
     outputs_.insert(destination);
-    const int row = Positioning(list_.CurrentIndex, "PROCESSING");
-    if (renamed && row != 0) (*c.rows)[static_cast<std::size_t>(row)]->SetHintText(source + "\nSaved as " + destination);
+    markRow();
     engine_->StartComp();
     timer_.start();
 }
@@ -121,20 +123,30 @@ vobcast::plan::ConversionSteps::Prepared ConversionRun::EndPreparing() {
     return prepared;
 }
 
-void ConversionRun::FailTitle(const std::string& why) {
+void ConversionRun::FailTitle(const std::string& problem) {
     timer_.stop();
     Positioning(list_.CurrentIndex, "NORMAL");
     Halt();
     engine_->DoUninit();
     steps_.reset();
-    titleName_.clear();
-    if (!why.empty()) ui::MessageBox(why, "Marbleway", ui::Icon::Warning);
+    if (!problem.empty())
+        ui::MessageBox("\"" + TitleName() + "\" can't be converted: " + problem + ".", "Marbleway", ui::Icon::Warning);
+}
+
+std::string ConversionRun::TitleName() const { return fs::path(destination_).stem().string(); }
+
+void ConversionRun::ReleaseEngine() {
+    // A title still being prepared has started no pass to stop.
+    if (preparing_.valid()) EndPreparing();
+    else engine_->StopComp();
+    engine_->DoUninit();
+    steps_.reset();
 }
 
 void ConversionRun::RunPrepared(const vobcast::plan::ConversionSteps::Prepared& prepared) {
     using Outcome = vobcast::plan::ConversionSteps::Outcome;
     if (prepared.outcome != Outcome::Ready) {
-        FailTitle("\"" + titleName_ + "\" can't be converted: " + prepared.text + ".");
+        FailTitle(prepared.text);
         return;
     }
     pass_ = 1;
@@ -145,7 +157,7 @@ bool ConversionRun::StartPass(std::int16_t flag) {
     std::string problem;
     const std::string writes = steps_->BeginPass(pass_, destination_, problem);
     if (writes.empty()) {
-        FailTitle("\"" + titleName_ + "\" can't be converted: " + problem + ".");
+        FailTitle(problem);
         return false;
     }
     if (engine_->DoInit(window_.Handle(), source_, writes, flag) != 0) {
@@ -159,7 +171,7 @@ bool ConversionRun::StartPass(std::int16_t flag) {
 
 std::string ConversionRun::ProgressLine(std::int32_t percent) const {
     std::string line = ProgressText(percent);
-    if (steps_ && !titleName_.empty()) line += "  " + titleName_;
+    if (steps_) line += "  " + TitleName();
     return line;
 }
 
@@ -185,12 +197,7 @@ void ConversionRun::CloseEntry() {
     Halt();
     Positioning(list_.CurrentIndex, "NORMAL");
     timer_.stop();
-    // A title still being prepared has started no pass to stop.
-    if (preparing_.valid()) EndPreparing();
-    else engine_->StopComp();
-    engine_->DoUninit();
-    steps_.reset();
-    titleName_.clear();
+    ReleaseEngine();
 }
 
 void ConversionRun::EndRun() {
@@ -243,10 +250,7 @@ void ConversionRun::ForceStop() {
 void ConversionRun::Abandon() {
     if (!Running()) return;
     timer_.stop();
-    if (preparing_.valid()) EndPreparing();
-    else engine_->StopComp();
-    engine_->DoUninit();
-    steps_.reset();
+    ReleaseEngine();
     tray_.DELETEICON(window_.Handle());
     // Nothing shows it, as the window is going; it keeps a second close (the
     // window destroyed after closing) from releasing the engine again.

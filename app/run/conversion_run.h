@@ -101,9 +101,14 @@ private:
     // Runs pass pass_ of the entry under way into destination_; false when
     // it could not start (the run halted, the user told why).
     bool StartPass(std::int16_t flag);
-    // The title under way ends unconverted, the user told why (why empty:
-    // the engine has told).
-    void FailTitle(const std::string& why);
+    // The title under way ends unconverted, the user told why (problem
+    // empty: the engine has told).
+    void FailTitle(const std::string& problem);
+    // "MY_FILM title 01": the title under way, by its AVI's name.
+    std::string TitleName() const;
+    // Stops the entry under way (waiting for a title being prepared) and
+    // releases the engine.
+    void ReleaseEngine();
     // The prepared title's first pass, or the halt its outcome asks for.
     void RunPrepared(const vobcast::plan::ConversionSteps::Prepared& prepared);
     // "Progressing:42%", and for a title its name: "Progressing:42%  MY_FILM title 01".
@@ -124,5 +129,4 @@ private:
     std::int16_t flag_ = 0;
     std::string source_;
     std::string destination_;
-    std::string titleName_;  // "MY_FILM title 01"
 };
