@@ -68,6 +68,10 @@ void TitleControls::Bind(skin::SkinWindow& window) {
 
 void TitleControls::Show(const TitleSettings& settings) {
     shown_ = settings;
+    Refresh();
+}
+
+void TitleControls::Refresh() {
     for (std::size_t i = 0; i < kNames.size(); ++i) {
         skin::Object* o = Control(i);
         if (o == nullptr) continue;
@@ -80,18 +84,14 @@ void TitleControls::Show(const TitleSettings& settings) {
 }
 
 skin::Menu TitleControls::SoundMenu() {
-    skin::Menu menu{{"SoundAsDisc", "As the disc plays", [this] {
-                         TitleSettings s = shown_;
-                         s.audioLanguage.clear();
-                         Show(s);
-                     }}};
-    for (const auto& [code, name] : kLanguages) {
-        menu.push_back({std::string("Sound_") + code, LanguageName(code), [this, c = std::string(code)] {
-                            TitleSettings s = shown_;
-                            s.audioLanguage = c;
-                            Show(s);
-                        }});
-    }
+    const auto sound = [this](const std::string& language) {
+        return [this, language] {
+            shown_.audioLanguage = language;
+            Refresh();
+        };
+    };
+    skin::Menu menu{{"SoundAsDisc", "As the disc plays", sound({})}};
+    for (const auto& [code, name] : kLanguages) menu.push_back({std::string("Sound_") + code, LanguageName(code), sound(code)});
     return menu;
 }
 
@@ -99,10 +99,9 @@ skin::Menu TitleControls::SubtitlesMenu() {
     using Subtitles = TitleSettings::Subtitles;
     const auto choose = [this](Subtitles kind, const std::string& language) {
         return [this, kind, language] {
-            TitleSettings s = shown_;
-            s.subtitles = kind;
-            s.subtitleLanguage = language;
-            Show(s);
+            shown_.subtitles = kind;
+            shown_.subtitleLanguage = language;
+            Refresh();
         };
     };
     skin::Menu menu{{"SubtitlesNone", "None", choose(Subtitles::None, {})},
@@ -116,9 +115,8 @@ skin::Menu TitleControls::SubtitlesMenu() {
 skin::Menu TitleControls::SizeMenu() {
     const auto size = [this](double mb) {
         return [this, mb] {
-            TitleSettings s = shown_;
-            s.sizeMB = mb;
-            Show(s);
+            shown_.sizeMB = mb;
+            Refresh();
         };
     };
     return {{"SizeByRate", "As set by the bit rate", size(0)},
@@ -127,9 +125,8 @@ skin::Menu TitleControls::SizeMenu() {
             {"SizeOther", "Other size…", [this] {
                  const int now = shown_.sizeMB > 0 ? static_cast<int>(std::lround(shown_.sizeMB)) : 700;
                  if (std::optional<int> mb = ui::AskNumber("Marbleway", "Size of each title's AVI file, in MB:", now, 1, 100000)) {
-                     TitleSettings s = shown_;
-                     s.sizeMB = *mb;
-                     Show(s);
+                     shown_.sizeMB = *mb;
+                     Refresh();
                  }
              }}};
 }
@@ -138,15 +135,14 @@ bool TitleControls::Click(const skin::Object& object, const std::function<void(c
     std::size_t i = 0;
     while (i < kNames.size() && Control(i) != &object) ++i;
     if (i == kNames.size()) return false;
-    TitleSettings s = shown_;
     switch (i) {
     case kWhole:
-        s.wholeTitles = !s.wholeTitles;
-        Show(s);
+        shown_.wholeTitles = !shown_.wholeTitles;
+        Refresh();
         break;
     case kBars:
-        s.cropBlackBars = !s.cropBlackBars;
-        Show(s);
+        shown_.cropBlackBars = !shown_.cropBlackBars;
+        Refresh();
         break;
     case kSound:
         popup(SoundMenu());

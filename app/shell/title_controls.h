@@ -37,6 +37,8 @@ public:
 
 private:
     skin::Object* Control(std::size_t i) const { return objects_[i]; }
+    // Shows shown_ on the controls.
+    void Refresh();
     skin::Menu SoundMenu();
     skin::Menu SubtitlesMenu();
     skin::Menu SizeMenu();
